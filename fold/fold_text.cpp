@@ -1,0 +1,70 @@
+#include "fold_text.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace {
+
+// Every table letter lies in [kLowest, kPastHighest); no unit outside can change.
+constexpr char16_t kLowest = std::min_element(FoldTable.begin(), FoldTable.end(),
+    [](FoldRow a, FoldRow b) { return a.letter < b.letter; })->letter;
+constexpr char16_t kPastHighest = std::max_element(FoldTable.begin(), FoldTable.end(),
+    [](FoldRow a, FoldRow b) { return a.letter < b.letter; })->letter + 1;
+
+// For every unit below kPastHighest: the unit itself, or its plain letter.
+constexpr auto kLookup = [] {
+    std::array<char16_t, kPastHighest> lookup{};
+    for (std::size_t unit = 0; unit < lookup.size(); ++unit)
+        lookup[unit] = static_cast<char16_t>(unit);
+    for (FoldRow row : FoldTable)
+        lookup[row.letter] = row.plain;
+    return lookup;
+}();
+
+// Small enough to stay in the first-level cache between the copy and the fold.
+constexpr std::size_t kChunk = 2048;
+constexpr std::size_t kBlock = 16;
+
+bool MayHoldLetter(const char16_t* block)
+{
+    // Branch-free so that the compiler can vectorise it.
+    bool any = false;
+    for (std::size_t i = 0; i < kBlock; ++i)
+        any |= block[i] >= kLowest;
+    return any;
+}
+
+void FoldUnits(char16_t* units, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        const char16_t unit = units[i];
+        if (unit < kPastHighest)
+            units[i] = kLookup[unit];
+    }
+}
+
+void FoldInPlace(char16_t* units, std::size_t count)
+{
+    std::size_t i = 0;
+    for (; i + kBlock <= count; i += kBlock) {
+        if (MayHoldLetter(units + i))
+            FoldUnits(units + i, kBlock);
+    }
+    FoldUnits(units + i, count - i);
+}
+
+} // namespace
+
+std::u16string FoldText(std::u16string_view source)
+{
+    // Copy a chunk, then fold it while it is still in cache: one pass over
+    // memory, and no zero-filled result written first.
+    std::u16string result;
+    result.reserve(source.size());
+    for (std::size_t at = 0; at < source.size(); at += kChunk) {
+        const std::u16string_view piece = source.substr(at, kChunk);
+        result.append(piece);
+        FoldInPlace(result.data() + at, piece.size());
+    }
+    return result;
+}

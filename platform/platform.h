@@ -1,0 +1,85 @@
+#pragma once
+
+// The program's view of the windowing system: one main window with a text
+// area and push buttons, the event loop, and the one failure type. Built on
+// Qt on Linux and on the native API on Windows; no toolkit type appears here.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The failure of a platform operation, with the platform's error number and
+// description. The event dispatch reports it and ends the program.
+class PlatformError : public std::runtime_error {
+public:
+    PlatformError(std::int32_t number, const std::string& description)
+        : std::runtime_error(description), number_(number) {}
+    std::int32_t number() const { return number_; }
+    std::string description() const { return what(); }
+
+private:
+    std::int32_t number_;
+};
+
+// Raised by EndProgram, and by PumpEvents once the window has been closed, to
+// leave the running handler at once. Only the event dispatch catches it.
+struct ProgramEnd {};
+
+// Positions and sizes in twips (1/1440 inch).
+struct TwipsRect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+struct Window;
+struct TextArea;
+struct Button;
+
+struct WindowDeleter {
+    void operator()(Window* window) const;
+};
+using WindowPtr = std::unique_ptr<Window, WindowDeleter>;
+using ClickHandler = std::function<void()>;
+
+// Building the window. Controls belong to the window; their tab order is the
+// order in which they are created. `iconName` names an icon the program ships.
+WindowPtr CreateMainWindow(std::u16string_view title, int clientWidthTwips,
+                           int clientHeightTwips, std::string_view iconName);
+TextArea& CreateTextArea(Window& window, TwipsRect place);
+Button& CreateButton(Window& window, std::u16string_view caption, TwipsRect place,
+                     ClickHandler onClick);
+
+// Start, events and end.
+// Shows the window with the focus on its first control and runs the event
+// loop until the window is closed or the program ends; returns the exit status.
+int StartProgram(Window& window);
+// Processes the pending window events, then returns.
+void PumpEvents();
+// The native handle of the window (an HWND on Windows, an X11 window id on X11).
+std::uintptr_t WindowHandle(Window& window);
+[[noreturn]] void EndProgram();
+
+// The text area. Offsets and lengths count UTF-16 code units, and every line
+// break of the text area counts as the two units CR LF.
+std::u16string ReadText(TextArea& area);
+// Replaces the whole text; afterwards the caret is at 0 and nothing is selected.
+void WriteText(TextArea& area, std::u16string_view text);
+// The selection start (the caret when nothing is selected).
+std::int32_t CaretPos(TextArea& area);
+// Moves the selection start to `offset`: past the end it goes to the end, and
+// between the CR and the LF of one line break to the end of that line.
+void PlaceCaret(TextArea& area, std::int32_t offset);
+void CollapseSelection(TextArea& area);
+void TakeFocus(TextArea& area);
+
+// A disabled button is greyed and ignores clicks and keyboard activation.
+void EnableButton(Button& button, bool enabled);
+
+} // namespace platform

@@ -1,0 +1,117 @@
+#include "widgets_qt.h"
+
+#include <QKeyEvent>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <limits>
+
+// The document keeps one block per line, and a block break takes one position
+// in the document; the program counts it as the two units CR LF. So the text
+// offset of a document position is that position plus the number of the block
+// that holds it.
+
+namespace platform {
+
+namespace {
+
+constexpr char16_t kBlockBreak = u'\u2029';
+
+std::int32_t ClampToOffset(qsizetype value)
+{
+    return static_cast<std::int32_t>(std::min<qsizetype>(value, std::numeric_limits<std::int32_t>::max()));
+}
+
+qsizetype TextOffsetOfBlock(const QTextBlock& block)
+{
+    return static_cast<qsizetype>(block.position()) + block.blockNumber();
+}
+
+// The block that holds a text offset: a binary search over block numbers,
+// each lookup logarithmic in the document's size.
+QTextBlock BlockAtTextOffset(const QTextDocument& document, qsizetype offset)
+{
+    int low = 0;
+    int high = document.blockCount() - 1;
+    while (low < high) {
+        const int middle = low + (high - low + 1) / 2;
+        if (TextOffsetOfBlock(document.findBlockByNumber(middle)) <= offset)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return document.findBlockByNumber(low);
+}
+
+} // namespace
+
+void TextArea::keyPressEvent(QKeyEvent* event)
+{
+    // Qt makes Shift+Enter a line separator (U+2028), which other programs show
+    // differently; a user who presses it wants the same new line as Enter.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & Qt::ShiftModifier)) {
+        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
+                        event->text(), event->isAutoRepeat(), static_cast<ushort>(event->count()));
+        QPlainTextEdit::keyPressEvent(&plain);
+        event->setAccepted(plain.isAccepted());
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+std::u16string ReadText(TextArea& area)
+{
+    // toPlainText() would turn U+00A0 into a space and U+2028 into a line
+    // feed; the raw text keeps every unit and marks block breaks with U+2029.
+    const QString raw = area.document()->toRawText();
+    const std::u16string_view units(reinterpret_cast<const char16_t*>(raw.constData()), static_cast<std::size_t>(raw.size()));
+    std::u16string text;
+    text.reserve(units.size() + static_cast<std::size_t>(area.document()->blockCount() - 1));
+    for (std::size_t at = 0;;) {
+        const std::size_t lineEnd = units.find(kBlockBreak, at);
+        text.append(units.substr(at, lineEnd - at));
+        if (lineEnd == std::u16string_view::npos)
+            break;
+        text.append(u"\r\n");
+        at = lineEnd + 1;
+    }
+    return text;
+}
+
+void WriteText(TextArea& area, std::u16string_view text)
+{
+    area.setPlainText(ToQString(text));
+}
+
+std::int32_t CaretPos(TextArea& area)
+{
+    const int position = area.textCursor().selectionStart();
+    return ClampToOffset(position + area.document()->findBlock(position).blockNumber());
+}
+
+void PlaceCaret(TextArea& area, std::int32_t offset)
+{
+    const QTextDocument& document = *area.document();
+    const QTextBlock block = BlockAtTextOffset(document, std::max<std::int32_t>(offset, 0));
+    const qsizetype lineLength = block.length() - 1;
+    const qsizetype column = std::clamp<qsizetype>(offset - TextOffsetOfBlock(block), 0, lineLength);
+    QTextCursor cursor = area.textCursor();
+    cursor.setPosition(block.position() + static_cast<int>(column));
+    area.setTextCursor(cursor);
+}
+
+void CollapseSelection(TextArea& area)
+{
+    QTextCursor cursor = area.textCursor();
+    cursor.setPosition(cursor.selectionStart());
+    area.setTextCursor(cursor);
+}
+
+void TakeFocus(TextArea& area)
+{
+    area.setFocus(Qt::OtherFocusReason);
+}
+
+} // namespace platform

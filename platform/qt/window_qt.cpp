@@ -1,0 +1,156 @@
+#include "widgets_qt.h"
+
+#include <QCloseEvent>
+#include <QMessageBox>
+#include <QPointer>
+
+namespace platform {
+
+namespace {
+
+// The window whose handlers run now; PumpEvents asks it whether it was closed.
+QPointer<Window> mainWindow;
+
+void Finish(Window& window, int status)
+{
+    window.ended = true;
+    window.hide();
+    QCoreApplication::exit(status);
+}
+
+void ReportFailure(Window& window, std::int32_t number, const QString& description)
+{
+    QMessageBox report(QMessageBox::Critical, QStringLiteral("Kresovar – błąd"),
+                       QStringLiteral("Operacja systemu nie powiodła się i program zostanie zamknięty.\n\n"
+                                      "Błąd nr %1: %2").arg(number).arg(description),
+                       QMessageBox::Ok, window.isVisible() ? &window : nullptr);
+    report.exec();
+}
+
+} // namespace
+
+void WindowDeleter::operator()(Window* window) const
+{
+    std::unique_ptr<QApplication> application = std::move(window->ownedApplication);
+    delete window;
+}
+
+int TwipsToPixels(int twips)
+{
+    return (twips * 96 + 720) / 1440;
+}
+
+void Window::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    if (inHandler)
+        closeRequested = true;
+    else
+        Finish(*this, 0);
+}
+
+void Dispatch(Window& window, const ClickHandler& handler)
+{
+    if (window.ended || window.inHandler)
+        return;
+    window.inHandler = true;
+    try {
+        handler();
+        if (window.closeRequested)
+            Finish(window, 0);
+    } catch (const ProgramEnd&) {
+        Finish(window, 0);
+    } catch (const PlatformError& failure) {
+        ReportFailure(window, failure.number(), QString::fromStdString(failure.description()));
+        Finish(window, 1);
+    } catch (const std::exception& failure) {
+        // Out of memory on a huge text, say: never let it cross Qt's event loop.
+        ReportFailure(window, 0, QString::fromLocal8Bit(failure.what()));
+        Finish(window, 1);
+    }
+    window.inHandler = false;
+}
+
+WindowPtr CreateMainWindow(std::u16string_view title, int clientWidthTwips,
+                           int clientHeightTwips, std::string_view iconName)
+{
+    std::unique_ptr<QApplication> application;
+    if (!QApplication::instance()) {
+        // The program takes no command line.
+        static int argc = 1;
+        static char name[] = "kresovar";
+        static char* argv[] = {name, nullptr};
+        application = std::make_unique<QApplication>(argc, argv);
+    }
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    WindowPtr window(new Window);
+    window->ownedApplication = std::move(application);
+    window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    window->setWindowTitle(ToQString(title));
+    window->setWindowIcon(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1StringView(iconName))));
+    window->setFixedSize(TwipsToPixels(clientWidthTwips), TwipsToPixels(clientHeightTwips));
+    mainWindow = window.get();
+    return window;
+}
+
+TextArea& CreateTextArea(Window& window, TwipsRect place)
+{
+    auto* area = new TextArea(&window);
+    area->setGeometry(TwipsToPixels(place.left), TwipsToPixels(place.top),
+                      TwipsToPixels(place.width), TwipsToPixels(place.height));
+    area->setLineWrapMode(QPlainTextEdit::NoWrap);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    area->setTabChangesFocus(true);
+    return *area;
+}
+
+Button& CreateButton(Window& window, std::u16string_view caption, TwipsRect place,
+                     ClickHandler onClick)
+{
+    // A caption's '&' would mark an access key; the program's captions have none.
+    QString text = ToQString(caption);
+    text.replace(u'&', QStringLiteral("&&"));
+    auto* button = new Button(text, &window);
+    button->setGeometry(TwipsToPixels(place.left), TwipsToPixels(place.top),
+                        TwipsToPixels(place.width), TwipsToPixels(place.height));
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    QObject::connect(button, &QPushButton::clicked, button,
+                     [&window, handler = std::move(onClick)] { Dispatch(window, handler); });
+    return *button;
+}
+
+int StartProgram(Window& window)
+{
+    window.show();
+    if (QWidget* first = window.nextInFocusChain(); first && first != &window)
+        first->setFocus(Qt::OtherFocusReason);
+    return QApplication::exec();
+}
+
+void PumpEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (mainWindow && mainWindow->closeRequested)
+        throw ProgramEnd{};
+}
+
+std::uintptr_t WindowHandle(Window& window)
+{
+    return static_cast<std::uintptr_t>(window.winId());
+}
+
+void EndProgram()
+{
+    throw ProgramEnd{};
+}
+
+void EnableButton(Button& button, bool enabled)
+{
+    button.setEnabled(enabled);
+}
+
+} // namespace platform

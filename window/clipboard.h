@@ -1,0 +1,13 @@
+#pragma once
+
+// The system clipboard, in its plain-text format only.
+
+#include <string>
+#include <string_view>
+
+// The clipboard's plain text; empty when it holds no text.
+std::u16string ClipboardRead();
+// Empties the clipboard of every format.
+void ClipboardWipe();
+// Places the text on the clipboard as plain text, also when it is empty.
+void ClipboardWrite(std::u16string_view text);

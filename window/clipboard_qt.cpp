@@ -1,0 +1,29 @@
+#include "clipboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+// Always the clipboard proper, never the X11 primary selection.
+
+std::u16string ClipboardRead()
+{
+    // QClipboard::text() would fall back to the HTML markup of a page.
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+    if (!data || !data->hasText())
+        return {};
+    const QString text = data->text();
+    return std::u16string(reinterpret_cast<const char16_t*>(text.constData()), static_cast<std::size_t>(text.size()));
+}
+
+void ClipboardWipe()
+{
+    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+}
+
+void ClipboardWrite(std::u16string_view text)
+{
+    auto* data = new QMimeData;
+    data->setText(QStringView(text.data(), static_cast<qsizetype>(text.size())).toString());
+    QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+}
