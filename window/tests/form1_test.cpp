@@ -1,0 +1,166 @@
+#include "form1.h"
+#include "qt/widgets_qt.h"
+#include "qt_test_support.h"
+
+#include <QClipboard>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace platform;
+
+namespace {
+
+struct ControlPlace {
+    const char* name;
+    QWidget* (*control)(Form1&);
+    QString caption;
+    QRect pixels;
+};
+
+TEST(Form1Layout, ControlsStandAtTheirPlacesWithTheirCaptions)
+{
+    Form1 form;
+    const std::vector<ControlPlace> places = {
+        {"Text1", [](Form1& f) -> QWidget* { return &f.Text1; }, {}, {0, 0, 681, 369}},
+        {"Command1", [](Form1& f) -> QWidget* { return &f.Command1; }, "Usuń ogonki", {144, 376, 121, 25}},
+        {"Command2", [](Form1& f) -> QWidget* { return &f.Command2; }, "Wklej ze schowka", {8, 376, 121, 25}},
+        {"Command3", [](Form1& f) -> QWidget* { return &f.Command3; }, "Kopiuj do schowka", {280, 376, 121, 25}},
+        {"Command4", [](Form1& f) -> QWidget* { return &f.Command4; }, "WWW", {416, 376, 121, 25}},
+        {"Command5", [](Form1& f) -> QWidget* { return &f.Command5; }, "Koniec", {552, 376, 121, 25}},
+    };
+    for (const ControlPlace& place : places) {
+        QWidget* control = place.control(form);
+        EXPECT_EQ(control->geometry(), place.pixels) << place.name;
+        if (auto* button = qobject_cast<QPushButton*>(control)) {
+            EXPECT_EQ(button->text(), place.caption) << place.name;
+            EXPECT_FALSE(button->isDefault()) << place.name;
+            EXPECT_FALSE(button->autoDefault()) << place.name;
+            EXPECT_TRUE(button->isEnabled()) << place.name;
+        }
+    }
+    EXPECT_EQ(form.window().size(), QSize(680, 406));
+    EXPECT_EQ(form.window().minimumSize(), form.window().maximumSize()) << "the layout is fixed";
+    EXPECT_TRUE(form.window().windowTitle().startsWith(QStringLiteral("Kresovar ")));
+    EXPECT_FALSE(form.window().windowIcon().isNull());
+    EXPECT_EQ(form.Text1.lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(form.Text1.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(form.Text1.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_TRUE(ReadText(form.Text1).empty());
+}
+
+TEST(Form1Layout, StartsWithTheFocusOnTheTextAreaAndTabFollowsTheButtonNumbers)
+{
+    Form1 form;
+    std::vector<QWidget*> visited;
+    const int status = RunProgram(form.window(), [&] {
+        QApplication::setActiveWindow(&form.window());
+        for (int i = 0; i < 6; ++i) {
+            visited.push_back(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        visited.push_back(QApplication::focusWidget());
+        form.window().close();
+    });
+    EXPECT_EQ(status, 0);
+    const std::vector<QWidget*> expected = {&form.Text1, &form.Command1, &form.Command2, &form.Command3,
+                                            &form.Command4, &form.Command5, &form.Text1};
+    EXPECT_EQ(visited, expected);
+}
+
+struct FoldCase {
+    const char* name;
+    std::u16string text;
+    int selectionFrom;  // document positions, as the user left them
+    int selectionTo;
+    std::u16string folded;
+    std::int32_t caret;
+};
+
+TEST(FoldCommand, FoldsTheWholeTextAndPutsTheCaretBack)
+{
+    const std::vector<FoldCase> cases = {
+        {"empty", u"", 0, 0, u"", 0},
+        {"caret_in_the_middle", u"Zażółć gęślą jaźń", 7, 7, u"Zazolc gesla jazn", 7},
+        {"caret_at_the_end", u"ŁÓDŹ", 4, 4, u"LODZ", 4},
+        {"capitals_on_lines", u"ZAŻÓŁĆ\r\nGĘŚLĄ\r\nJAŹŃ", 13, 13, u"ZAZOLC\r\nGESLA\r\nJAZN", 15},
+        {"no_polish_letters", u"plain\r\n\ttext 123!", 8, 8, u"plain\r\n\ttext 123!", 9},
+        {"selection_forwards", u"ąą\r\nęę\r\nóó", 3, 7, u"aa\r\nee\r\noo", 4},
+        {"selection_backwards", u"ąą\r\nęę\r\nóó", 7, 3, u"aa\r\nee\r\noo", 4},
+        {"all_selected", u"śćź\r\n", 0, 4, u"scz\r\n", 0},
+    };
+    for (const FoldCase& c : cases) {
+        Form1 form;
+        WriteText(form.Text1, c.text);
+        QTextCursor cursor = form.Text1.textCursor();
+        cursor.setPosition(c.selectionFrom);
+        cursor.setPosition(c.selectionTo, QTextCursor::KeepAnchor);
+        form.Text1.setTextCursor(cursor);
+        form.Command5.setFocus();
+
+        QTest::mouseClick(&form.Command1, Qt::LeftButton);
+
+        EXPECT_EQ(ReadText(form.Text1), c.folded) << c.name;
+        EXPECT_EQ(CaretPos(form.Text1), c.caret) << c.name;
+        EXPECT_FALSE(form.Text1.textCursor().hasSelection()) << c.name;
+        EXPECT_EQ(form.window().focusWidget(), &form.Text1) << c.name;
+        for (QPushButton* button : form.window().findChildren<QPushButton*>())
+            EXPECT_TRUE(button->isEnabled()) << c.name;
+    }
+}
+
+// Watches the window from inside the fold's event pumps.
+TEST(FoldCommand, ButtonsAreDisabledWhileItPumpsAndClicksThenStartNothing)
+{
+    Form1 form;
+    WriteText(form.Text1, u"żółć");
+    std::vector<std::u16string> textsSeen;
+    bool allDisabled = true;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (form.Command1.isEnabled())
+            return;
+        textsSeen.push_back(ReadText(form.Text1));
+        for (QPushButton* button : form.window().findChildren<QPushButton*>()) {
+            allDisabled = allDisabled && !button->isEnabled();
+            QTest::mouseClick(button, Qt::LeftButton);  // Koniec, paste, copy among them
+        }
+    });
+    watcher.start(0);
+    QGuiApplication::clipboard()->setText(QStringLiteral("schowek"));
+
+    QTest::mouseClick(&form.Command1, Qt::LeftButton);
+    watcher.stop();
+
+    EXPECT_FALSE(textsSeen.empty()) << "the fold pumped no events";
+    EXPECT_TRUE(allDisabled);
+    EXPECT_EQ(textsSeen.front(), u"") << "the text area is empty while the fold runs";
+    EXPECT_EQ(ReadText(form.Text1), u"zolc");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("schowek"));
+    EXPECT_TRUE(form.Command1.isEnabled());
+    EXPECT_FALSE(form.window().ended);
+}
+
+// The close request arrives during the first, second or third pump.
+TEST(FoldCommand, ClosingTheWindowDuringThePumpsEndsTheProgramCleanly)
+{
+    for (int closeAtTick = 1; closeAtTick <= 3; ++closeAtTick) {
+        Form1 form;
+        WriteText(form.Text1, u"gęś\r\nłoś");
+        int ticks = 0;
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            if (!form.Command1.isEnabled() && ++ticks == closeAtTick)
+                form.window().close();
+        });
+        watcher.start(0);
+        const int status = RunProgram(form.window(), [&] { QTest::mouseClick(&form.Command1, Qt::LeftButton); });
+        watcher.stop();
+        EXPECT_EQ(status, 0) << "closed at tick " << closeAtTick;
+        EXPECT_FALSE(form.window().isVisible());
+    }
+}
+
+} // namespace
