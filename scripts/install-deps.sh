@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkgconf
-    qt6-base-dev libgl-dev libx11-dev fonts-dejavu-core
+    qt6-base-dev libgl-dev libx11-dev libxtst-dev fonts-dejavu-core
     libgtest-dev libbenchmark-dev
-    xvfb xauth xdotool xclip
+    xvfb xdotool xclip
 )
 
 missing=()

@@ -2,7 +2,6 @@
 # Typed Polish text is folded in place, the caret comes back to where it
 # stood, and a close request from the window manager ends the program with 0.
 source "$(dirname "$0")/lib.sh"
-CLOSE_REQUEST=${CLOSE_REQUEST:?path to close_request_x11}
 
 start_kresovar
 click "${TEXT_AREA[@]}"
@@ -11,13 +10,13 @@ keys Return
 type_text "łódź"
 keys Left
 
-click "${FOLD_BUTTON[@]}"
-# The caret is back between "d" and "z": what is typed now lands there.
-type_text "X"
+# The caret is back between "d" and "z": Shift+End selects only the "z".
+printf 'z' >"$WORK/expected"
+fold_and_expect "$WORK/expected" "$DEADLINE" shift+End
 copy_text_area_with_keys
-printf 'zazolc gesla jazn\nlodXz' >"$WORK/expected"
+printf 'zazolc gesla jazn\nlodz' >"$WORK/expected"
 expect_clipboard "$WORK/expected"
 
-"$CLOSE_REQUEST" "$WID"
+close_window
 expect_exit 0
 pass

@@ -1,6 +1,6 @@
 # Shared steps of the end-to-end scenarios. Each scenario runs the real
-# program in an X display of its own (xvfb-run), clicks and types with
-# xdotool, and uses the clipboard through xclip, as another program would.
+# program in a virtual X display of its own, clicks with xdotool, types with
+# x11_window, and uses the clipboard through xclip, as another program would.
 # Waits poll with a deadline; none relies on a fixed sleep alone.
 set -euo pipefail
 
@@ -9,8 +9,10 @@ KRESOVAR=$(realpath "$KRESOVAR")
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 WORK=$(mktemp -d)
 DEADLINE=${DEADLINE:-20}
+X11_WINDOW=${X11_WINDOW:?path to the x11_window tool}
 KRESOVAR_PID=
 WID=
+XVFB_PID=
 
 # Window-relative centres of the controls, in pixels at 96 dpi.
 TEXT_AREA=(340 184)
@@ -22,6 +24,7 @@ EXIT_BUTTON=(612 388)
 
 cleanup() {
     [ -n "$KRESOVAR_PID" ] && kill "$KRESOVAR_PID" 2>/dev/null || true
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -42,6 +45,15 @@ wait_until() {
     done
 }
 
+# The server picks a free display itself and names it once it is ready.
+start_display() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
+    XVFB_PID=$!
+    wait_until "$DEADLINE" test -s "$WORK/display" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+    export DISPLAY=":$(head -n 1 "$WORK/display")"
+    export QT_QPA_PLATFORM=xcb
+}
+
 find_window() {
     WID=$(xdotool search --onlyvisible --pid "$KRESOVAR_PID" --name '^Kresovar' 2>/dev/null | head -n 1) || true
     [ -n "$WID" ]
@@ -55,24 +67,62 @@ start_kresovar() {
     wait_until "$DEADLINE" find_window || fail "the window did not appear"
     xdotool windowmove "$WID" 0 0
     xdotool windowfocus --sync "$WID" || true
+    wait_idle
 }
 
+not_running() {
+    ! kill -0 "$KRESOVAR_PID" 2>/dev/null
+}
+
+# Waits until the program is back in its event loop, done with what it was
+# given, or has ended (its window then cannot answer).
+wait_idle() {
+    "$X11_WINDOW" ping "$WID" "${1:-$DEADLINE}" 2>/dev/null && return
+    wait_until 5 not_running || fail "the program does not answer"
+}
+
+# click X Y: clicks at a place in the window and waits until the command has run.
 click() {
     xdotool mousemove --window "$WID" "$1" "$2" click 1
+    wait_idle 120
 }
 
-# type_text TEXT: types into the text area (a click first puts the pointer and focus there).
+close_window() {
+    "$X11_WINDOW" close "$WID"
+}
+
+# type_text TEXT: types into the focused control, Polish letters included.
 type_text() {
-    xdotool type --delay 30 --window "$WID" "$1"
+    "$X11_WINDOW" type "$WID" "$1" || fail "could not type $1"
 }
 
 keys() {
     xdotool key --delay 30 "$@"
 }
 
-# Selects all of the text area and copies it with the text area's own keys.
+# Selects all of the text area and copies it with the text area's own keys
+# (which write each line break as LF).
 copy_text_area_with_keys() {
     keys ctrl+a ctrl+c
+}
+
+# selection_is KEY FILE: selects with KEY in the text area, copies, and compares.
+selection_is() {
+    keys "$1" ctrl+c
+    clipboard_is "$2"
+}
+
+# fold_and_expect FILE [SECONDS] [SELECT-KEY]: clicks "Usuń ogonki" and waits
+# until what SELECT-KEY (ctrl+a unless given) selects in the text area, copied
+# with its own keys, is the file's text. The fold pumps events, so a ping
+# would be answered before it ends; the keys reach the text area only once the
+# fold has ended and given it the focus back.
+fold_and_expect() {
+    xdotool mousemove --window "$WID" "${FOLD_BUTTON[@]}" click 1
+    if ! wait_until "${2:-$DEADLINE}" selection_is "${3:-ctrl+a}" "$1"; then
+        expect_clipboard "$1" 0
+    fi
+    wait_idle
 }
 
 clipboard_out() {
@@ -104,7 +154,7 @@ running() {
 
 # expect_exit STATUS: waits for the program to end and checks its exit status.
 expect_exit() {
-    wait_until "$DEADLINE" bash -c "! kill -0 $KRESOVAR_PID 2>/dev/null" || fail "the program did not end"
+    wait_until "$DEADLINE" not_running || fail "the program did not end"
     local status=0
     wait "$KRESOVAR_PID" || status=$?
     KRESOVAR_PID=
@@ -115,6 +165,8 @@ expect_exit() {
 visible_windows() {
     xdotool search --onlyvisible --pid "$KRESOVAR_PID" '' 2>/dev/null | wc -l
 }
+
+start_display
 
 pass() {
     echo "PASS: $(basename "$0")"

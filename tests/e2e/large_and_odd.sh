@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# A 20 MB text goes through paste, fold and copy whole; text with NUL
+# characters or bytes that are not UTF-8 neither crashes nor hangs the program.
+source "$(dirname "$0")/lib.sh"
+
+# About 20 MB of Polish prose in CR LF lines, and the same folded.
+perl -CO -Mutf8 -e '
+    my @words = qw(zażółć gęślą jaźń Łódź ŻÓŁW źdźbło Świętokrzyskie żółty chrząszcz brzmi w trzcinie 2026 ĄĘ);
+    my $n = 0;
+    while ($n < 20_000_000) {
+        my $line = join(" ", map { $words[($n + $_ * 7) % @words] } 0 .. 9) . "\r\n";
+        print $line;
+        $n += length($line) * 1.2;
+    }' >"$WORK/large"
+perl -CSD -Mutf8 -pe 'tr/ąćęłńóśźżĄĆĘŁŃÓŚŹŻ/acelnoszzACELNOSZZ/' <"$WORK/large" >"$WORK/large.folded"
+perl -pe 's/\r\n/\n/' <"$WORK/large.folded" >"$WORK/large.folded.lf"
+echo "text of $(wc -c <"$WORK/large") bytes"
+
+start_kresovar
+clipboard_in <"$WORK/large"
+click "${PASTE_BUTTON[@]}"
+fold_and_expect "$WORK/large.folded.lf" 120
+click "${COPY_BUTTON[@]}"
+expect_clipboard "$WORK/large.folded" 120
+
+# NUL characters and bytes that are not valid UTF-8 (a stray continuation byte,
+# 0xFF, a sequence cut short): the NUL is kept, each bad byte becomes U+FFFD.
+printf 'a\0ą\x80b\xffc\xc5' | clipboard_in
+click "${PASTE_BUTTON[@]}"
+printf 'a\0a\xef\xbf\xbdb\xef\xbf\xbdc\xef\xbf\xbd' >"$WORK/expected"
+fold_and_expect "$WORK/expected"
+click "${COPY_BUTTON[@]}"
+printf 'a\0a\xef\xbf\xbdb\xef\xbf\xbdc\xef\xbf\xbd' >"$WORK/expected"
+expect_clipboard "$WORK/expected"
+
+running || fail "the program ended"
+pass

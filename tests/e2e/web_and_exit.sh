@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# "WWW" hands the home page to the desktop's URL handler, or silently does
+# nothing without one; "Koniec" ends the program with 0 whatever it holds.
+source "$(dirname "$0")/lib.sh"
+
+mkdir -p "$WORK/bin" "$WORK/nothing"
+cat >"$WORK/bin/xdg-open" <<SCRIPT
+#!/bin/sh
+printf '%s\n' "\$*" >>"$WORK/opened"
+SCRIPT
+chmod +x "$WORK/bin/xdg-open"
+
+start_kresovar PATH="$WORK/bin:$PATH"
+click "${TEXT_AREA[@]}"
+type_text "ab"
+click "${WWW_BUTTON[@]}"
+wait_until "$DEADLINE" test -s "$WORK/opened" || fail "no URL handler was started"
+# The text area kept its text and caret and has the focus: typing goes on where it was.
+type_text "c"
+copy_text_area_with_keys
+printf 'abc' >"$WORK/expected"
+expect_clipboard "$WORK/expected"
+[ "$(cat "$WORK/opened")" = "https://pl.wikipedia.org/wiki/Alfabet_polski" ] \
+    || fail "opened: $(cat "$WORK/opened")"
+
+click "${EXIT_BUTTON[@]}"
+expect_exit 0
+
+# No URL handler at all: no message, and the program goes on.
+start_kresovar PATH="$WORK/nothing" BROWSER= DEFAULT_BROWSER=
+click "${TEXT_AREA[@]}"
+type_text "x"
+windows_before=$(visible_windows)
+click "${WWW_BUTTON[@]}"
+type_text "y"
+copy_text_area_with_keys
+printf 'xy' >"$WORK/expected"
+expect_clipboard "$WORK/expected"
+[ "$(visible_windows)" -eq "$windows_before" ] || fail "a window other than the main one is showing"
+running || fail "the program ended"
+
+click "${EXIT_BUTTON[@]}"
+expect_exit 0
+pass

@@ -1,0 +1,178 @@
+// Talks to a program's window as a window manager or a keyboard would.
+//   x11_window close WINDOW-ID         asks it to close (WM_DELETE_WINDOW)
+//   x11_window ping WINDOW-ID SECONDS  waits until its program answers a
+//                                      _NET_WM_PING, that is, until it is
+//                                      back in its event loop
+//   x11_window type WINDOW-ID TEXT     types the UTF-8 text, a line feed as
+//                                      Enter, into the focused window
+//
+// Typing maps each character to a spare key code and waits, with a ping,
+// until the program has taken in the new mapping before pressing the key:
+// no character is read with a stale keyboard map, however loaded the machine.
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <poll.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool failed = false;
+constexpr double kAnswerSeconds = 30;
+
+// A window that is gone is an answer too, not a crash of this tool.
+int NoteError(Display*, XErrorEvent*)
+{
+    failed = true;
+    return 0;
+}
+
+void SendProtocol(Display* display, Window window, Atom protocol, long timestamp)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(protocol);
+    event.xclient.data.l[1] = timestamp;
+    event.xclient.data.l[2] = static_cast<long>(window);
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+bool Ping(Display* display, Window window, double seconds)
+{
+    static long stamp = 4242;
+    const Atom ping = XInternAtom(display, "_NET_WM_PING", False);
+    // The answer goes to the root window, with either of these masks.
+    XSelectInput(display, DefaultRootWindow(display), StructureNotifyMask | SubstructureNotifyMask);
+    SendProtocol(display, window, ping, ++stamp);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!failed && std::chrono::steady_clock::now() < deadline) {
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == ClientMessage && static_cast<Atom>(event.xclient.data.l[0]) == ping
+                && event.xclient.data.l[1] == stamp)
+                return true;
+        }
+        pollfd descriptor{ConnectionNumber(display), POLLIN, 0};
+        poll(&descriptor, 1, 50);
+    }
+    if (!failed)
+        std::fprintf(stderr, "no answer to the ping within %.0f s\n", seconds);
+    return false;
+}
+
+std::vector<char32_t> DecodeUtf8(const std::string& text)
+{
+    std::vector<char32_t> characters;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t character = length == 1 ? lead : lead & (0x7F >> length);
+        for (int k = 1; k < length && i + k < text.size(); ++k)
+            character = (character << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        characters.push_back(character);
+        i += length;
+    }
+    return characters;
+}
+
+KeySym KeySymFor(char32_t character)
+{
+    if (character == U'\n')
+        return XK_Return;
+    if (character < 0x100)
+        return character;
+    return 0x01000000 | character;
+}
+
+// The highest key code that carries no symbol.
+KeyCode SpareKeyCode(Display* display)
+{
+    int low = 0;
+    int high = 0;
+    XDisplayKeycodes(display, &low, &high);
+    int perCode = 0;
+    KeySym* map = XGetKeyboardMapping(display, low, high - low + 1, &perCode);
+    KeyCode spare = 0;
+    for (int code = high; code >= low && !spare; --code) {
+        bool empty = true;
+        for (int k = 0; k < perCode; ++k)
+            empty = empty && map[(code - low) * perCode + k] == NoSymbol;
+        if (empty)
+            spare = static_cast<KeyCode>(code);
+    }
+    XFree(map);
+    return spare;
+}
+
+bool Type(Display* display, Window window, const std::string& text)
+{
+    const KeyCode spare = SpareKeyCode(display);
+    if (!spare) {
+        std::fprintf(stderr, "no spare key code\n");
+        return false;
+    }
+    bool typed = true;
+    for (char32_t character : DecodeUtf8(text)) {
+        KeySym symbols[2] = {KeySymFor(character), KeySymFor(character)};
+        XChangeKeyboardMapping(display, spare, 2, symbols, 1);
+        XSync(display, False);
+        typed = Ping(display, window, kAnswerSeconds);
+        if (!typed)
+            break;
+        XTestFakeKeyEvent(display, spare, True, CurrentTime);
+        XTestFakeKeyEvent(display, spare, False, CurrentTime);
+        XSync(display, False);
+        typed = Ping(display, window, kAnswerSeconds);
+        if (!typed)
+            break;
+    }
+    KeySym none[2] = {NoSymbol, NoSymbol};
+    XChangeKeyboardMapping(display, spare, 2, none, 1);
+    XSync(display, False);
+    return typed;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string command = argc > 1 ? argv[1] : "";
+    const bool known = (command == "close" && argc == 3)
+                       || ((command == "ping" || command == "type") && argc == 4);
+    if (!known) {
+        std::fprintf(stderr, "usage: %s close WINDOW-ID | ping WINDOW-ID SECONDS | type WINDOW-ID TEXT\n",
+                     argv[0]);
+        return 2;
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        std::fprintf(stderr, "cannot open the display\n");
+        return 1;
+    }
+    XSetErrorHandler(NoteError);
+    const Window window = std::strtoul(argv[2], nullptr, 0);
+    bool done = true;
+    if (command == "close")
+        SendProtocol(display, window, XInternAtom(display, "WM_DELETE_WINDOW", False), CurrentTime);
+    else if (command == "ping")
+        done = Ping(display, window, std::atof(argv[3]));
+    else
+        done = Type(display, window, argv[3]);
+    XSync(display, False);
+    XCloseDisplay(display);
+    return done && !failed ? 0 : 1;
+}
