@@ -63,10 +63,13 @@ void Form1::FoldCommand()
 {
     const std::int32_t caret = CaretPos(Text1);
     EnabledX(false);
-    const std::u16string source = ReadText(Text1);
-    WriteText(Text1, u"");
-    PumpEvents();
-    const std::u16string result = FoldText(source);
+    std::u16string result;
+    {
+        const std::u16string source = ReadText(Text1);
+        WriteText(Text1, u"");
+        PumpEvents();
+        result = FoldText(source);
+    } // The source is released before the text area takes the result.
     PumpEvents();
     WriteText(Text1, result);
     PumpEvents();
@@ -81,8 +84,7 @@ void Form1::FoldCommand()
 void Form1::PasteCommand()
 {
     WriteText(Text1, u"");
-    const std::u16string pasted = ClipboardRead();
-    WriteText(Text1, pasted);
+    WriteText(Text1, ClipboardRead());
     PlaceCaret(Text1, LengthOf(ReadText(Text1)));
     CollapseSelection(Text1);
 }

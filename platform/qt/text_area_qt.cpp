@@ -28,12 +28,23 @@ qsizetype TextOffsetOfBlock(const QTextBlock& block)
     return static_cast<qsizetype>(block.position()) + block.blockNumber();
 }
 
-// The block that holds a text offset: a binary search over block numbers,
-// each lookup logarithmic in the document's size.
+// The block that holds a text offset, the last whose text offset is not past
+// it. The number n of that block lies between the block at document position
+// offset - low and the one at offset - high, for any low <= n <= high; each
+// round of two logarithmic lookups narrows the range by about the length of a
+// line, and a binary search over block numbers finishes it.
 QTextBlock BlockAtTextOffset(const QTextDocument& document, qsizetype offset)
 {
-    int low = 0;
-    int high = document.blockCount() - 1;
+    const qsizetype lastPosition = document.characterCount() - 1;
+    const auto numberAt = [&](qsizetype position) {
+        return document.findBlock(static_cast<int>(std::clamp<qsizetype>(position, 0, lastPosition))).blockNumber();
+    };
+    int high = numberAt(offset);
+    int low = numberAt(offset - high);
+    for (int round = 0; high - low > 4 && round < 8; ++round) {
+        high = numberAt(offset - low);
+        low = numberAt(offset - high);
+    }
     while (low < high) {
         const int middle = low + (high - low + 1) / 2;
         if (TextOffsetOfBlock(document.findBlockByNumber(middle)) <= offset)
@@ -82,7 +93,10 @@ std::u16string ReadText(TextArea& area)
 
 void WriteText(TextArea& area, std::u16string_view text)
 {
-    area.setPlainText(ToQString(text));
+    // The document copies the characters into its own buffer and keeps no
+    // reference to the string, so the text need not be copied first.
+    const auto units = reinterpret_cast<const QChar*>(text.data());
+    area.setPlainText(QString::fromRawData(units, static_cast<qsizetype>(text.size())));
 }
 
 std::int32_t CaretPos(TextArea& area)

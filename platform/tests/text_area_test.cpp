@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -98,6 +100,31 @@ TEST_F(TextAreaTest, CaretOffsetsCountEachLineBreakAsTwoUnits)
     for (const CaretCase& c : cases) {
         PlaceCaret(area, c.placed);
         EXPECT_EQ(CaretPos(area), c.read) << "placed at " << c.placed;
+    }
+}
+
+// Random texts with every kind of line break, many lines long, and random offsets.
+TEST_F(TextAreaTest, CaretMappingAgreesWithTheTextOnRandomTexts)
+{
+    const std::u16string pieces[] = {u"a", u"ż", u"xyz", u"\r\n", u"\r", u"\n", u"\u2028", u"\u2029",
+                                     std::u16string(1, u'\0'), u"\U0001F600", u"długa linia tekstu "};
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; ++round) {
+        std::u16string written;
+        const int count = round < 15 ? 1 + static_cast<int>(random() % 60) : 20000;
+        for (int i = 0; i < count; ++i)
+            written += pieces[random() % std::size(pieces)];
+        WriteText(area, written);
+        const std::u16string text = ReadText(area);
+        const auto length = static_cast<std::int32_t>(text.size());
+        for (int probe = 0; probe < 200; ++probe) {
+            const std::int32_t offset = static_cast<std::int32_t>(random() % (length + 3));
+            std::int32_t expected = std::min(offset, length);
+            if (expected > 0 && expected < length && text[expected - 1] == u'\r' && text[expected] == u'\n')
+                --expected;
+            PlaceCaret(area, offset);
+            ASSERT_EQ(CaretPos(area), expected) << "round " << round << ", offset " << offset;
+        }
     }
 }
 
