@@ -49,10 +49,12 @@ using WindowPtr = std::unique_ptr<Window, WindowDeleter>;
 using ClickHandler = std::function<void()>;
 
 // Building the window. Controls belong to the window; their tab order is the
-// order in which they are created. `iconName` names an icon the program ships.
-WindowPtr CreateMainWindow(std::u16string_view title, int clientWidthTwips,
-                           int clientHeightTwips, std::string_view iconName);
-TextArea& CreateTextArea(Window& window, TwipsRect place);
+// order in which they are created. `iconName` names an icon the program ships;
+// `description` and `accessibleName` are what screen readers announce (a
+// button is announced by its caption).
+WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view description,
+                           int clientWidthTwips, int clientHeightTwips, std::string_view iconName);
+TextArea& CreateTextArea(Window& window, TwipsRect place, std::u16string_view accessibleName);
 Button& CreateButton(Window& window, std::u16string_view caption, TwipsRect place,
                      ClickHandler onClick);
 

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libgl-dev libx11-dev libxtst-dev fonts-dejavu-core
     libgtest-dev libbenchmark-dev
     xvfb xdotool xclip
+    dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()

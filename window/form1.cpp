@@ -14,6 +14,9 @@ using namespace platform;
 namespace {
 
 constexpr std::u16string_view kTitle = u"Kresovar – tekst bez polskich ogonków";
+constexpr std::u16string_view kDescription =
+    u"Zamienia polskie litery z ogonkami na zwykłe litery łacińskie.";
+constexpr std::u16string_view kTextAreaName = u"Tekst";
 constexpr std::string_view kIconName = "kresovar";
 constexpr std::string_view HomePageAddress = "https://pl.wikipedia.org/wiki/Alfabet_polski";
 
@@ -40,8 +43,8 @@ std::int32_t LengthOf(const std::u16string& text)
 
 // Creation order is tab order: the text area, then the buttons by number.
 Form1::Form1()
-    : window_(CreateMainWindow(kTitle, kClientWidth, kClientHeight, kIconName))
-    , Text1(CreateTextArea(*window_, kTextArea))
+    : window_(CreateMainWindow(kTitle, kDescription, kClientWidth, kClientHeight, kIconName))
+    , Text1(CreateTextArea(*window_, kTextArea, kTextAreaName))
     , Command1(CreateButton(*window_, u"Usuń ogonki", ButtonAt(2160), [this] { FoldCommand(); }))
     , Command2(CreateButton(*window_, u"Wklej ze schowka", ButtonAt(120), [this] { PasteCommand(); }))
     , Command3(CreateButton(*window_, u"Kopiuj do schowka", ButtonAt(4200), [this] { CopyCommand(); }))

@@ -71,8 +71,8 @@ void Dispatch(Window& window, const ClickHandler& handler)
     window.inHandler = false;
 }
 
-WindowPtr CreateMainWindow(std::u16string_view title, int clientWidthTwips,
-                           int clientHeightTwips, std::string_view iconName)
+WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view description,
+                           int clientWidthTwips, int clientHeightTwips, std::string_view iconName)
 {
     std::unique_ptr<QApplication> application;
     if (!QApplication::instance()) {
@@ -89,15 +89,18 @@ WindowPtr CreateMainWindow(std::u16string_view title, int clientWidthTwips,
     window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     window->setWindowTitle(ToQString(title));
+    window->setAccessibleName(ToQString(title));
+    window->setAccessibleDescription(ToQString(description));
     window->setWindowIcon(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1StringView(iconName))));
     window->setFixedSize(TwipsToPixels(clientWidthTwips), TwipsToPixels(clientHeightTwips));
     mainWindow = window.get();
     return window;
 }
 
-TextArea& CreateTextArea(Window& window, TwipsRect place)
+TextArea& CreateTextArea(Window& window, TwipsRect place, std::u16string_view accessibleName)
 {
     auto* area = new TextArea(&window);
+    area->setAccessibleName(ToQString(accessibleName));
     area->setGeometry(TwipsToPixels(place.left), TwipsToPixels(place.top),
                       TwipsToPixels(place.width), TwipsToPixels(place.height));
     area->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -114,6 +117,7 @@ Button& CreateButton(Window& window, std::u16string_view caption, TwipsRect plac
     QString text = ToQString(caption);
     text.replace(u'&', QStringLiteral("&&"));
     auto* button = new Button(text, &window);
+    button->setAccessibleName(ToQString(caption));
     button->setGeometry(TwipsToPixels(place.left), TwipsToPixels(place.top),
                         TwipsToPixels(place.width), TwipsToPixels(place.height));
     button->setAutoDefault(false);

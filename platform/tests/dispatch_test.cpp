@@ -13,12 +13,12 @@ namespace {
 
 // A window with one button whose handler the test supplies.
 struct OneButtonWindow {
-    WindowPtr window = CreateMainWindow(u"test", 10200, 6090, "kresovar");
+    WindowPtr window = CreateMainWindow(u"test", u"", 10200, 6090, "kresovar");
     Button* button = nullptr;
 
     explicit OneButtonWindow(ClickHandler handler)
     {
-        CreateTextArea(*window, {0, 0, 10215, 5535});
+        CreateTextArea(*window, {0, 0, 10215, 5535}, u"");
         button = &CreateButton(*window, u"Przycisk", {120, 5640, 1815, 375}, std::move(handler));
     }
 

@@ -16,8 +16,8 @@ namespace {
 
 class TextAreaTest : public testing::Test {
 protected:
-    WindowPtr window = CreateMainWindow(u"test", 10200, 6090, "kresovar");
-    TextArea& area = CreateTextArea(*window, {0, 0, 10215, 5535});
+    WindowPtr window = CreateMainWindow(u"test", u"", 10200, 6090, "kresovar");
+    TextArea& area = CreateTextArea(*window, {0, 0, 10215, 5535}, u"");
 };
 
 bool StoredAsLineBreak(char16_t unit)

@@ -2,7 +2,10 @@
 #include "qt/widgets_qt.h"
 #include "qt_test_support.h"
 
+#include <QAccessible>
 #include <QClipboard>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -49,6 +52,51 @@ TEST(Form1Layout, ControlsStandAtTheirPlacesWithTheirCaptions)
     EXPECT_EQ(form.Text1.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(form.Text1.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_TRUE(ReadText(form.Text1).empty());
+}
+
+std::vector<QPushButton*> Buttons(Form1& form)
+{
+    return {&form.Command1, &form.Command2, &form.Command3, &form.Command4, &form.Command5};
+}
+
+// Run at device pixel ratio 1 and again at 2 (QT_SCALE_FACTOR=2): the layout
+// is in logical pixels and must not change, and no caption may be clipped.
+TEST(Form1Layout, EveryCaptionFitsInsideItsButton)
+{
+    Form1 form;
+    form.window().show();
+    const double expectedRatio = qEnvironmentVariableIsSet("KRESOVAR_EXPECTED_PIXEL_RATIO")
+        ? qEnvironmentVariable("KRESOVAR_EXPECTED_PIXEL_RATIO").toDouble() : 1.0;
+    EXPECT_DOUBLE_EQ(form.window().devicePixelRatioF(), expectedRatio);
+    EXPECT_EQ(form.window().size(), QSize(680, 406));
+    for (QPushButton* button : Buttons(form)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const QRect room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        const QRect needed = button->fontMetrics().boundingRect(room, Qt::AlignCenter, button->text());
+        EXPECT_TRUE(room.contains(needed)) << button->text().toStdString() << " needs " << needed.width()
+                                           << " x " << needed.height() << " pixels, has " << room.width()
+                                           << " x " << room.height();
+        EXPECT_EQ(button->size(), QSize(121, 25));
+    }
+    form.window().hide();
+}
+
+TEST(Form1Layout, ScreenReadersFindPolishNames)
+{
+    Form1 form;
+    const auto name = [](QWidget* widget) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        return accessible ? accessible->text(QAccessible::Name) : QString();
+    };
+    EXPECT_EQ(name(&form.Text1), QStringLiteral("Tekst"));
+    for (QPushButton* button : Buttons(form))
+        EXPECT_EQ(name(button), button->text());
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&form.window());
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->text(QAccessible::Name).startsWith(QStringLiteral("Kresovar")));
+    EXPECT_TRUE(window->text(QAccessible::Description).contains(QStringLiteral("ogonkami")));
 }
 
 TEST(Form1Layout, StartsWithTheFocusOnTheTextAreaAndTabFollowsTheButtonNumbers)
