@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libbenchmark-dev
     xvfb xdotool xclip
     dpkg-dev file desktop-file-utils appstream
+    g++-mingw-w64-x86-64-posix googletest wine wine64 x11-xkb-utils
 )
 
 missing=()

@@ -1,11 +1,20 @@
 # Shared steps of the end-to-end scenarios. Each scenario runs the real
-# program in a virtual X display of its own, clicks with xdotool, types with
-# x11_window, and uses the clipboard through xclip, as another program would.
-# Waits poll with a deadline; none relies on a fixed sleep alone.
+# program in a virtual X display of its own, clicks with xdotool, types, and
+# uses the clipboard through xclip, as another program would. The same
+# scenarios drive the Linux build and, under Wine, the Windows build
+# (kresovar.exe). Waits poll with a deadline; none relies on a fixed sleep alone.
 set -euo pipefail
 
-KRESOVAR=${1:?usage: scenario.sh PATH-TO-KRESOVAR}
+KRESOVAR=${1:?usage: scenario.sh PATH-TO-KRESOVAR-OR-KRESOVAR.EXE}
 KRESOVAR=$(realpath "$KRESOVAR")
+WINDOWS_BUILD=
+RUN=("$KRESOVAR")
+if [[ "$KRESOVAR" == *.exe ]]; then
+    WINDOWS_BUILD=1
+    RUN=(wine "$KRESOVAR")
+    export WINEPREFIX=${KRESOVAR_WINEPREFIX:?a Wine prefix made by wine_prefix.sh}
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+fi
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 WORK=$(mktemp -d)
 DEADLINE=${DEADLINE:-20}
@@ -24,6 +33,8 @@ EXIT_BUTTON=(612 388)
 
 cleanup() {
     [ -n "$KRESOVAR_PID" ] && kill "$KRESOVAR_PID" 2>/dev/null || true
+    # Wine's clipboard bridge belongs to the display its server started with.
+    [ -n "$WINDOWS_BUILD" ] && wineserver -k 2>/dev/null || true
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
     rm -rf "$WORK"
 }
@@ -47,11 +58,12 @@ wait_until() {
 
 # The server picks a free display itself and names it once it is ready.
 start_display() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
     XVFB_PID=$!
     wait_until "$DEADLINE" test -s "$WORK/display" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
     export DISPLAY=":$(head -n 1 "$WORK/display")"
     export QT_QPA_PLATFORM=xcb
+    [ -z "$WINDOWS_BUILD" ] || setxkbmap pl
 }
 
 find_window() {
@@ -62,7 +74,7 @@ find_window() {
 # start_kresovar [NAME=VALUE...]: starts the program with those variables set
 # and waits for its window.
 start_kresovar() {
-    env "$@" "$KRESOVAR" &
+    env "$@" "${RUN[@]}" &
     KRESOVAR_PID=$!
     wait_until "$DEADLINE" find_window || fail "the window did not appear"
     xdotool windowmove "$WID" 0 0
@@ -77,8 +89,11 @@ not_running() {
 # Waits until the program is back in its event loop, done with what it was
 # given, or has ended (its window then cannot answer).
 wait_idle() {
-    "$X11_WINDOW" ping "$WID" "${1:-$DEADLINE}" 2>/dev/null && return
-    wait_until 5 not_running || fail "the program does not answer"
+    local end=$((SECONDS + ${1:-$DEADLINE}))
+    while running; do
+        "$X11_WINDOW" ping "$WID" 1 2>/dev/null && return
+        ((SECONDS < end)) || fail "the program does not answer"
+    done
 }
 
 # click X Y: clicks at a place in the window and waits until the command has run.
@@ -92,8 +107,15 @@ close_window() {
 }
 
 # type_text TEXT: types into the focused control, Polish letters included.
+# Wine reads the keyboard map once, at its start: there xdotool types on the
+# Polish layout that start_display sets up.
 type_text() {
-    "$X11_WINDOW" type "$WID" "$1" || fail "could not type $1"
+    if [ -n "$WINDOWS_BUILD" ]; then
+        xdotool type --delay 40 "$1"
+        wait_idle
+    else
+        "$X11_WINDOW" type "$WID" "$1" || fail "could not type $1"
+    fi
 }
 
 keys() {
@@ -119,7 +141,9 @@ selection_is() {
 # fold has ended and given it the focus back.
 fold_and_expect() {
     xdotool mousemove --window "$WID" "${FOLD_BUTTON[@]}" click 1
-    if ! wait_until "${2:-$DEADLINE}" selection_is "${3:-ctrl+a}" "$1"; then
+    local expected
+    expected=$(as_build_exports "$1")
+    if ! wait_until "${2:-$DEADLINE}" selection_is "${3:-ctrl+a}" "$expected"; then
         expect_clipboard "$1" 0
     fi
     wait_idle
@@ -137,9 +161,22 @@ clipboard_is() {
     clipboard_out >"$WORK/clipboard" && cmp -s "$WORK/clipboard" "$1"
 }
 
-# expect_clipboard FILE [SECONDS]: waits until the clipboard holds exactly the file's bytes.
+# The file's text as the build puts it on the X11 clipboard: Wine's bridge
+# turns each CR LF of a Windows program into LF.
+as_build_exports() {
+    if [ -n "$WINDOWS_BUILD" ]; then
+        perl -pe 's/\r\n/\n/g' <"$1" >"$1.exported"
+        echo "$1.exported"
+    else
+        echo "$1"
+    fi
+}
+
+# expect_clipboard FILE [SECONDS]: waits until the clipboard holds exactly the
+# file's bytes (with the build's line breaks).
 expect_clipboard() {
-    if ! wait_until "${2:-$DEADLINE}" clipboard_is "$1"; then
+    set -- "$(as_build_exports "$1")" "${2:-$DEADLINE}"
+    if ! wait_until "$2" clipboard_is "$1"; then
         echo "expected $(wc -c <"$1") bytes:" >&2
         head -c 300 "$1" | od -c | head -n 8 >&2
         echo "clipboard holds $(wc -c <"$WORK/clipboard" 2>/dev/null || echo 0) bytes:" >&2
@@ -161,9 +198,9 @@ expect_exit() {
     [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"
 }
 
-# The program's own windows that are visible now (a message box would add one).
+# The windows visible on the display now (a message box would add one).
 visible_windows() {
-    xdotool search --onlyvisible --pid "$KRESOVAR_PID" '' 2>/dev/null | wc -l
+    xdotool search --onlyvisible --name '' 2>/dev/null | wc -l
 }
 
 start_display

@@ -3,7 +3,14 @@
 # nothing without one; "Koniec" ends the program with 0 whatever it holds.
 source "$(dirname "$0")/lib.sh"
 
-mkdir -p "$WORK/bin" "$WORK/nothing"
+mkdir -p "$WORK/bin" "$WORK/no-browser"
+# Every command of the system but the browsers and the desktop's URL handler.
+for command in /usr/bin/*; do
+    case ${command##*/} in
+    xdg-open | *www-browser | *firefox* | *chrom* | *mozilla* | *opera* | *konqueror* | links* | lynx | w3m | gio | kde-open* | gnome-open) ;;
+    *) ln -s "$command" "$WORK/no-browser/" ;;
+    esac
+done
 cat >"$WORK/bin/xdg-open" <<SCRIPT
 #!/bin/sh
 printf '%s\n' "\$*" >>"$WORK/opened"
@@ -27,7 +34,7 @@ click "${EXIT_BUTTON[@]}"
 expect_exit 0
 
 # No URL handler at all: no message, and the program goes on.
-start_kresovar PATH="$WORK/nothing" BROWSER= DEFAULT_BROWSER=
+start_kresovar PATH="$WORK/no-browser" BROWSER= DEFAULT_BROWSER=
 click "${TEXT_AREA[@]}"
 type_text "x"
 windows_before=$(visible_windows)

@@ -52,7 +52,8 @@ void SendProtocol(Display* display, Window window, Atom protocol, long timestamp
 
 bool Ping(Display* display, Window window, double seconds)
 {
-    static long stamp = 4242;
+    // Unique to this call: a late answer to an earlier ping must not count.
+    static long stamp = static_cast<long>(std::chrono::steady_clock::now().time_since_epoch().count() & 0x3FFFFFFF);
     const Atom ping = XInternAtom(display, "_NET_WM_PING", False);
     // The answer goes to the root window, with either of these masks.
     XSelectInput(display, DefaultRootWindow(display), StructureNotifyMask | SubstructureNotifyMask);

@@ -1,0 +1,83 @@
+#include "widgets_win32.h"
+#include "win32_error.h"
+
+#include <algorithm>
+
+// The EDIT control keeps the text as the program sees it, each line break as
+// CR LF, so offsets need no mapping.
+
+namespace platform {
+
+namespace {
+
+LRESULT Send(TextArea& area, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    return SendMessageW(area.hwnd, message, wParam, lParam);
+}
+
+std::int32_t SelectionStart(TextArea& area)
+{
+    DWORD start = 0;
+    DWORD end = 0;
+    Send(area, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return static_cast<std::int32_t>(start);
+}
+
+void Select(TextArea& area, std::int32_t offset)
+{
+    Send(area, EM_SETSEL, static_cast<WPARAM>(offset), static_cast<LPARAM>(offset));
+}
+
+} // namespace
+
+std::u16string ReadText(TextArea& area)
+{
+    SetLastError(ERROR_SUCCESS);
+    const int length = GetWindowTextLengthW(area.hwnd);
+    if (length == 0 && GetLastError() != ERROR_SUCCESS)
+        RaiseLastError();
+    std::u16string text(static_cast<std::size_t>(length), u'\0');
+    // The terminating NUL goes where std::u16string keeps its own.
+    const int read = GetWindowTextW(area.hwnd, reinterpret_cast<wchar_t*>(text.data()), length + 1);
+    if (read == 0 && length > 0)
+        RaiseLastError();
+    text.resize(static_cast<std::size_t>(read));
+    return text;
+}
+
+void WriteText(TextArea& area, std::u16string_view text)
+{
+    // The control takes a NUL-terminated text: a NUL character ends it there.
+    const std::wstring terminated = ToWide(text);
+    if (!SetWindowTextW(area.hwnd, terminated.c_str()))
+        RaiseLastError();
+    Select(area, 0);
+}
+
+std::int32_t CaretPos(TextArea& area)
+{
+    return SelectionStart(area);
+}
+
+void PlaceCaret(TextArea& area, std::int32_t offset)
+{
+    // Past the end of a line, including between its CR and LF, means its end.
+    offset = std::max<std::int32_t>(offset, 0);
+    const auto line = Send(area, EM_LINEFROMCHAR, static_cast<WPARAM>(offset));
+    const auto lineStart = static_cast<std::int32_t>(Send(area, EM_LINEINDEX, static_cast<WPARAM>(line)));
+    const auto lineLength = static_cast<std::int32_t>(Send(area, EM_LINELENGTH, static_cast<WPARAM>(lineStart)));
+    Select(area, std::min(offset, lineStart + lineLength));
+    Send(area, EM_SCROLLCARET);
+}
+
+void CollapseSelection(TextArea& area)
+{
+    Select(area, SelectionStart(area));
+}
+
+void TakeFocus(TextArea& area)
+{
+    SetFocus(area.hwnd);
+}
+
+} // namespace platform

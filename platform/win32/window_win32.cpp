@@ -1,0 +1,302 @@
+#include "widgets_win32.h"
+#include "win32_error.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"KresovarMainWindow";
+
+// The window whose handlers run now; PumpEvents asks it whether it was closed.
+Window* mainWindow = nullptr;
+
+int TwipsToPixels(int twips, UINT dpi)
+{
+    return MulDiv(twips, static_cast<int>(dpi), 1440);
+}
+
+void Finish(Window& window, int status)
+{
+    window.ended = true;
+    window.exitStatus = status;
+    if (window.hwnd)
+        ShowWindow(window.hwnd, SW_HIDE);
+    PostQuitMessage(status);
+}
+
+void ReportFailure(Window& window, std::int32_t number, const std::string& description)
+{
+    const std::wstring text = L"Operacja systemu nie powiodła się i program zostanie zamknięty.\n\nBłąd nr "
+                              + std::to_wstring(number) + L": " + ToWide(description);
+    MessageBoxW(IsWindowVisible(window.hwnd) ? window.hwnd : nullptr, text.c_str(), L"Kresovar – błąd",
+                MB_OK | MB_ICONERROR);
+}
+
+// Runs a click handler to its end; the one place that catches failures, so
+// that none crosses the system's window procedure.
+void Dispatch(Window& window, const ClickHandler& handler)
+{
+    if (window.ended || window.inHandler)
+        return;
+    window.inHandler = true;
+    try {
+        handler();
+        if (window.closeRequested)
+            Finish(window, 0);
+    } catch (const ProgramEnd&) {
+        Finish(window, 0);
+    } catch (const PlatformError& failure) {
+        ReportFailure(window, failure.number(), failure.description());
+        Finish(window, 1);
+    } catch (const std::exception& failure) {
+        ReportFailure(window, 0, failure.what());
+        Finish(window, 1);
+    } catch (...) {
+        ReportFailure(window, 0, "Nieznany wyjątek.");
+        Finish(window, 1);
+    }
+    window.inHandler = false;
+}
+
+void ApplyFont(Window& window, UINT dpi)
+{
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi))
+        RaiseLastError();
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    if (!font)
+        RaiseLastError();
+    for (const auto& [control, place] : window.places)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (window.font)
+        DeleteObject(window.font);
+    window.font = font;
+}
+
+// Places the window's client area and every control from their twips.
+void Layout(Window& window, UINT dpi)
+{
+    RECT frame{0, 0, TwipsToPixels(window.clientWidthTwips, dpi), TwipsToPixels(window.clientHeightTwips, dpi)};
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window.hwnd, GWL_STYLE));
+    const DWORD extended = static_cast<DWORD>(GetWindowLongPtrW(window.hwnd, GWL_EXSTYLE));
+    if (!AdjustWindowRectExForDpi(&frame, style, FALSE, extended, dpi))
+        RaiseLastError();
+    if (!SetWindowPos(window.hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE))
+        RaiseLastError();
+    for (const auto& [control, place] : window.places) {
+        if (!MoveWindow(control, TwipsToPixels(place.left, dpi), TwipsToPixels(place.top, dpi),
+                        TwipsToPixels(place.width, dpi), TwipsToPixels(place.height, dpi), TRUE))
+            RaiseLastError();
+    }
+    ApplyFont(window, dpi);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    }
+    auto* window = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!window)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            for (const auto& button : window->buttons) {
+                if (button->hwnd == reinterpret_cast<HWND>(lParam))
+                    Dispatch(*window, button->onClick);
+            }
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        if (window->inHandler)
+            window->closeRequested = true;
+        else
+            Finish(*window, 0);
+        return 0;
+    case WM_DPICHANGED: {
+        // Moving to a screen of another resolution: the same twips, new pixels.
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Dispatch(*window, [window, dpi = HIWORD(wParam)] { Layout(*window, dpi); });
+        return 0;
+    }
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND CreateControl(Window& window, const wchar_t* kind, std::u16string_view text, DWORD style,
+                   DWORD extendedStyle, TwipsRect place)
+{
+    const UINT dpi = GetDpiForWindow(window.hwnd);
+    const std::wstring caption = ToWide(text);
+    HWND control = CreateWindowExW(extendedStyle, kind, caption.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | style,
+                                   TwipsToPixels(place.left, dpi), TwipsToPixels(place.top, dpi),
+                                   TwipsToPixels(place.width, dpi), TwipsToPixels(place.height, dpi),
+                                   window.hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!control)
+        RaiseLastError();
+    window.places.emplace_back(control, place);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(window.font), FALSE);
+    return control;
+}
+
+// A multi-line EDIT control takes every key for itself; Tab should move the
+// focus along the tab order instead, as in the rest of the window.
+LRESULT CALLBACK TextAreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const auto* area = reinterpret_cast<const TextArea*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    LRESULT result = CallWindowProcW(area->original, hwnd, message, wParam, lParam);
+    if (message == WM_GETDLGCODE && lParam) {
+        const auto* key = reinterpret_cast<const MSG*>(lParam);
+        if (key->message == WM_KEYDOWN && key->wParam == VK_TAB)
+            result &= ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+    }
+    return result;
+}
+
+} // namespace
+
+void WindowDeleter::operator()(Window* window) const
+{
+    if (mainWindow == window)
+        mainWindow = nullptr;
+    if (window->hwnd && IsWindow(window->hwnd)) {
+        SetWindowLongPtrW(window->hwnd, GWLP_USERDATA, 0);
+        DestroyWindow(window->hwnd);
+    }
+    if (window->font)
+        DeleteObject(window->font);
+    delete window;
+}
+
+WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view description,
+                           int clientWidthTwips, int clientHeightTwips, std::string_view iconName)
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    const std::wstring icon = ToWide(iconName);
+    WindowPtr window(new Window);
+    window->clientWidthTwips = clientWidthTwips;
+    window->clientHeightTwips = clientHeightTwips;
+    window->icon = LoadIconW(instance, icon.c_str());
+
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = window->icon;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kWindowClass;
+    if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        RaiseLastError();
+
+    const std::wstring caption = ToWide(title);
+    window->hwnd = CreateWindowExW(0, kWindowClass, caption.c_str(),
+                                   WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance,
+                                   window.get());
+    if (!window->hwnd)
+        RaiseLastError();
+    // Screen readers announce the native title and captions; the description
+    // and the text area's name are for toolkits that carry such properties.
+    (void)description;
+    Layout(*window, GetDpiForWindow(window->hwnd));
+    mainWindow = window.get();
+    return window;
+}
+
+TextArea& CreateTextArea(Window& window, TwipsRect place, std::u16string_view accessibleName)
+{
+    (void)accessibleName;
+    auto area = std::make_unique<TextArea>();
+    area->hwnd = CreateControl(window, L"EDIT", u"",
+                               WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL
+                                   | ES_WANTRETURN,
+                               WS_EX_CLIENTEDGE, place);
+    // The program sets no length limit of its own; 0 lifts the typing limit.
+    SendMessageW(area->hwnd, EM_SETLIMITTEXT, 0, 0);
+    SetWindowLongPtrW(area->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(area.get()));
+    area->original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(area->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TextAreaProc)));
+    window.textAreas.push_back(std::move(area));
+    return *window.textAreas.back();
+}
+
+Button& CreateButton(Window& window, std::u16string_view caption, TwipsRect place, ClickHandler onClick)
+{
+    // A caption's '&' would mark an access key; the program's captions have none.
+    std::u16string text;
+    for (char16_t unit : caption) {
+        text += unit;
+        if (unit == u'&')
+            text += u'&';
+    }
+    auto button = std::make_unique<Button>();
+    button->hwnd = CreateControl(window, L"BUTTON", text, BS_PUSHBUTTON, 0, place);
+    button->onClick = std::move(onClick);
+    window.buttons.push_back(std::move(button));
+    return *window.buttons.back();
+}
+
+int StartProgram(Window& window)
+{
+    ShowWindow(window.hwnd, SW_SHOWNORMAL);
+    UpdateWindow(window.hwnd);
+    if (!window.places.empty())
+        SetFocus(window.places.front().first);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageW(window.hwnd, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return window.exitStatus;
+}
+
+void PumpEvents()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            throw ProgramEnd{};
+        }
+        if (!mainWindow || !IsDialogMessageW(mainWindow->hwnd, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    if (mainWindow && mainWindow->closeRequested)
+        throw ProgramEnd{};
+}
+
+std::uintptr_t WindowHandle(Window& window)
+{
+    return reinterpret_cast<std::uintptr_t>(window.hwnd);
+}
+
+void EndProgram()
+{
+    throw ProgramEnd{};
+}
+
+void EnableButton(Button& button, bool enabled)
+{
+    EnableWindow(button.hwnd, enabled ? TRUE : FALSE);
+}
+
+} // namespace platform
