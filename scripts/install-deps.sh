@@ -10,6 +10,7 @@ packages=(
     xvfb xdotool xclip
     dpkg-dev file desktop-file-utils appstream
     g++-mingw-w64-x86-64-posix googletest wine wine64 x11-xkb-utils
+    clang libclang-rt-14-dev
 )
 
 missing=()

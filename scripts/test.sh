@@ -1,11 +1,24 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Kresovar for Linux and, cross-built, for
-# Windows, and runs every test headless: the widget tests offscreen, the
-# end-to-end scenarios each in a virtual X display of its own, and the
-# Windows build's tests and scenarios under Wine.
+# Installs what is missing, builds Kresovar and runs every test headless:
+#  1. the whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
+#  2. the whole suite again in the normal build, with the fold fuzzer for a
+#     minute, and the cross-built Windows program's tests and scenarios under Wine.
+# Widget tests run offscreen; each end-to-end scenario starts its own X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+jobs=$(nproc)
+
 scripts/build-windows.sh
-scripts/build.sh -DKRESOVAR_WINDOWS_BUILD="$PWD/build-win"
-ctest --test-dir "${BUILD_DIR:-build}" --output-on-failure -j"$(nproc)"
+CXX=clang++ cmake -S fold/fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-fuzz -j"$jobs"
+BUILD_DIR=build-asan scripts/build.sh -DKRESOVAR_SANITIZE=ON
+scripts/build.sh -DKRESOVAR_WINDOWS_BUILD="$PWD/build-win" -DKRESOVAR_FUZZER="$PWD/build-fuzz/fold_fuzzer"
+
+echo "== The suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0" \
+UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+    ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== The suite, the fuzzer and the Windows build"
+ctest --test-dir build --output-on-failure -j"$jobs"

@@ -1,5 +1,7 @@
 #include "clipboard.h"
 
+#include "qt/widgets_qt.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -8,6 +10,7 @@
 
 std::u16string ClipboardRead()
 {
+    platform::CheckFault("ClipboardRead");
     // QClipboard::text() would fall back to the HTML markup of a page.
     const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
     if (!data || !data->hasText())
@@ -18,11 +21,13 @@ std::u16string ClipboardRead()
 
 void ClipboardWipe()
 {
+    platform::CheckFault("ClipboardWipe");
     QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
 }
 
 void ClipboardWrite(std::u16string_view text)
 {
+    platform::CheckFault("ClipboardWrite");
     auto* data = new QMimeData;
     data->setText(QStringView(text.data(), static_cast<qsizetype>(text.size())).toString());
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);

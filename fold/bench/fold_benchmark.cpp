@@ -2,6 +2,7 @@
 // function that returns a new text (allocate and copy) and against the folding
 // rule read literally (each unit tested against the 18 rows).
 
+#include "fold_by_rows.h"
 #include "fold_text.h"
 
 #include <benchmark/benchmark.h>
@@ -60,20 +61,6 @@ std::u16string OnlyLetters()
     for (std::size_t i = 0; i < text.size(); ++i)
         text[i] = FoldTable[i % FoldTable.size()].letter;
     return text;
-}
-
-std::u16string FoldByRows(std::u16string_view source)
-{
-    std::u16string result;
-    result.reserve(source.size());
-    for (char16_t unit : source) {
-        for (FoldRow row : FoldTable) {
-            if (unit == row.letter)
-                unit = row.plain;
-        }
-        result.push_back(unit);
-    }
-    return result;
 }
 
 const std::u16string& Text(int kind)

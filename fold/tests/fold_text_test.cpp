@@ -1,3 +1,4 @@
+#include "fold_by_rows.h"
 #include "fold_text.h"
 
 #include <gtest/gtest.h>
@@ -6,20 +7,6 @@
 #include <string>
 
 namespace {
-
-// The folding rule read literally: each unit tested against the 18 rows in order.
-std::u16string FoldByRows(std::u16string_view source)
-{
-    std::u16string result;
-    for (char16_t unit : source) {
-        for (FoldRow row : FoldTable) {
-            if (unit == row.letter)
-                unit = row.plain;
-        }
-        result.push_back(unit);
-    }
-    return result;
-}
 
 struct FoldCase {
     const char* name;

@@ -74,6 +74,7 @@ void TextArea::keyPressEvent(QKeyEvent* event)
 
 std::u16string ReadText(TextArea& area)
 {
+    CheckFault("ReadText");
     // toPlainText() would turn U+00A0 into a space and U+2028 into a line
     // feed; the raw text keeps every unit and marks block breaks with U+2029.
     const QString raw = area.document()->toRawText();
@@ -93,6 +94,7 @@ std::u16string ReadText(TextArea& area)
 
 void WriteText(TextArea& area, std::u16string_view text)
 {
+    CheckFault("WriteText");
     // The document copies the characters into its own buffer and keeps no
     // reference to the string, so the text need not be copied first.
     const auto units = reinterpret_cast<const QChar*>(text.data());
@@ -101,12 +103,14 @@ void WriteText(TextArea& area, std::u16string_view text)
 
 std::int32_t CaretPos(TextArea& area)
 {
+    CheckFault("CaretPos");
     const int position = area.textCursor().selectionStart();
     return ClampToOffset(position + area.document()->findBlock(position).blockNumber());
 }
 
 void PlaceCaret(TextArea& area, std::int32_t offset)
 {
+    CheckFault("PlaceCaret");
     const QTextDocument& document = *area.document();
     const QTextBlock block = BlockAtTextOffset(document, std::max<std::int32_t>(offset, 0));
     const qsizetype lineLength = block.length() - 1;
@@ -118,6 +122,7 @@ void PlaceCaret(TextArea& area, std::int32_t offset)
 
 void CollapseSelection(TextArea& area)
 {
+    CheckFault("CollapseSelection");
     QTextCursor cursor = area.textCursor();
     cursor.setPosition(cursor.selectionStart());
     area.setTextCursor(cursor);
@@ -125,6 +130,7 @@ void CollapseSelection(TextArea& area)
 
 void TakeFocus(TextArea& area)
 {
+    CheckFault("TakeFocus");
     area.setFocus(Qt::OtherFocusReason);
 }
 

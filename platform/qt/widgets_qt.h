@@ -52,4 +52,11 @@ inline QString ToQString(std::u16string_view text)
 // Runs a click handler to its end; the one place that catches failures.
 void Dispatch(Window& window, const ClickHandler& handler);
 
+// A seam for tests: Qt reports no failure of these operations by itself, so a
+// test build may make one raise the failure type. Each operation calls
+// CheckFault with its own name first.
+using FaultHook = std::function<void(std::string_view operation)>;
+void SetFaultHook(FaultHook hook);
+void CheckFault(std::string_view operation);
+
 } // namespace platform

@@ -11,6 +11,8 @@ namespace {
 // The window whose handlers run now; PumpEvents asks it whether it was closed.
 QPointer<Window> mainWindow;
 
+FaultHook faultHook;
+
 void Finish(Window& window, int status)
 {
     window.ended = true;
@@ -28,6 +30,17 @@ void ReportFailure(Window& window, std::int32_t number, const QString& descripti
 }
 
 } // namespace
+
+void SetFaultHook(FaultHook hook)
+{
+    faultHook = std::move(hook);
+}
+
+void CheckFault(std::string_view operation)
+{
+    if (faultHook)
+        faultHook(operation);
+}
 
 void WindowDeleter::operator()(Window* window) const
 {
@@ -137,6 +150,7 @@ int StartProgram(Window& window)
 
 void PumpEvents()
 {
+    CheckFault("PumpEvents");
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     if (mainWindow && mainWindow->closeRequested)
         throw ProgramEnd{};
@@ -144,6 +158,7 @@ void PumpEvents()
 
 std::uintptr_t WindowHandle(Window& window)
 {
+    CheckFault("WindowHandle");
     return static_cast<std::uintptr_t>(window.winId());
 }
 
@@ -154,6 +169,7 @@ void EndProgram()
 
 void EnableButton(Button& button, bool enabled)
 {
+    CheckFault("EnableButton");
     button.setEnabled(enabled);
 }
 

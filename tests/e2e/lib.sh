@@ -42,6 +42,10 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2
+    if [ -s "$WORK/kresovar.log" ]; then
+        echo "--- the program's error output:" >&2
+        tail -n 40 "$WORK/kresovar.log" >&2
+    fi
     exit 1
 }
 
@@ -74,7 +78,7 @@ find_window() {
 # start_kresovar [NAME=VALUE...]: starts the program with those variables set
 # and waits for its window.
 start_kresovar() {
-    env "$@" "${RUN[@]}" &
+    env "$@" "${RUN[@]}" 2>>"$WORK/kresovar.log" &
     KRESOVAR_PID=$!
     wait_until "$DEADLINE" find_window || fail "the window did not appear"
     xdotool windowmove "$WID" 0 0
@@ -146,7 +150,7 @@ fold_and_expect() {
     if ! wait_until "${2:-$DEADLINE}" selection_is "${3:-ctrl+a}" "$expected"; then
         expect_clipboard "$1" 0
     fi
-    wait_idle
+    wait_idle 120
 }
 
 clipboard_out() {
@@ -196,6 +200,12 @@ expect_exit() {
     wait "$KRESOVAR_PID" || status=$?
     KRESOVAR_PID=
     [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"
+    no_sanitizer_report
+}
+
+no_sanitizer_report() {
+    ! grep -qE 'Sanitizer|runtime error:' "$WORK/kresovar.log" 2>/dev/null \
+        || fail "a sanitizer reported a fault"
 }
 
 # The windows visible on the display now (a message box would add one).
@@ -206,5 +216,6 @@ visible_windows() {
 start_display
 
 pass() {
+    no_sanitizer_report
     echo "PASS: $(basename "$0")"
 }

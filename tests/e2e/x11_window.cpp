@@ -5,6 +5,8 @@
 //                                      back in its event loop
 //   x11_window type WINDOW-ID TEXT     types the UTF-8 text, a line feed as
 //                                      Enter, into the focused window
+//   x11_window hold-clipboard SECONDS  takes the clipboard and then answers no
+//                                      request for it, as a hung program would
 //
 // Typing maps each character to a spare key code and waits, with a ping,
 // until the program has taken in the new mapping before pressing the key:
@@ -147,15 +149,42 @@ bool Type(Display* display, Window window, const std::string& text)
     return typed;
 }
 
+// Owns the clipboard without ever answering: requests for it go unanswered.
+int HoldClipboard(Display* display, double seconds)
+{
+    const Window owner = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    const Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
+    XSetSelectionOwner(display, clipboard, owner, CurrentTime);
+    XSync(display, False);
+    if (XGetSelectionOwner(display, clipboard) != owner) {
+        std::fprintf(stderr, "could not take the clipboard\n");
+        return 1;
+    }
+    std::printf("holding\n");
+    std::fflush(stdout);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+        }
+        pollfd descriptor{ConnectionNumber(display), POLLIN, 0};
+        poll(&descriptor, 1, 50);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
-    const bool known = (command == "close" && argc == 3)
+    const bool known = (command == "close" && argc == 3) || (command == "hold-clipboard" && argc == 3)
                        || ((command == "ping" || command == "type") && argc == 4);
     if (!known) {
-        std::fprintf(stderr, "usage: %s close WINDOW-ID | ping WINDOW-ID SECONDS | type WINDOW-ID TEXT\n",
+        std::fprintf(stderr,
+                     "usage: %s close WINDOW-ID | ping WINDOW-ID SECONDS | type WINDOW-ID TEXT"
+                     " | hold-clipboard SECONDS\n",
                      argv[0]);
         return 2;
     }
@@ -164,6 +193,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot open the display\n");
         return 1;
     }
+    if (command == "hold-clipboard")
+        return HoldClipboard(display, std::atof(argv[2]));
     XSetErrorHandler(NoteError);
     const Window window = std::strtoul(argv[2], nullptr, 0);
     bool done = true;

@@ -132,6 +132,47 @@ TEST(WebCommand, OpensTheHomePageOnceAndLeavesTheTextAlone)
     EXPECT_FALSE(form.window().ended);
 }
 
+struct FaultCase {
+    const char* operation;
+    QPushButton* (*button)(Form1&);
+    std::u16string textAfter;  // what the text area holds when the report shows
+};
+
+// A failing operation stops the command at that step: the report shows its
+// number and description, and the program ends with status 1 once it is
+// dismissed. What the command did before the failure stays done.
+TEST(Failures, StopTheCommandAtTheFailingStepAndEndTheProgram)
+{
+    const std::vector<FaultCase> cases = {
+        {"ClipboardRead", [](Form1& f) -> QPushButton* { return &f.Command2; }, u""},
+        {"WriteText", [](Form1& f) -> QPushButton* { return &f.Command1; }, u"żółw"},
+        {"PumpEvents", [](Form1& f) -> QPushButton* { return &f.Command1; }, u""},
+        {"ClipboardWrite", [](Form1& f) -> QPushButton* { return &f.Command3; }, u"żółw"},
+        {"TakeFocus", [](Form1& f) -> QPushButton* { return &f.Command4; }, u"żółw"},
+    };
+    for (const FaultCase& c : cases) {
+        Form1 form;
+        WriteText(form.Text1, u"żółw");
+        SetFaultHook([&c](std::string_view operation) {
+            if (operation == c.operation)
+                throw PlatformError(1418, "Schowek nie jest otwarty.");
+        });
+        QString reported;
+        std::u16string textWhenReported;
+        WhenReportShows([&](QMessageBox& box) {
+            reported = box.text();
+            textWhenReported = ReadText(form.Text1);
+        });
+        const int status = RunProgram(form.window(), [&] { QTest::mouseClick(c.button(form), Qt::LeftButton); });
+        SetFaultHook(nullptr);
+
+        EXPECT_EQ(status, 1) << c.operation;
+        EXPECT_TRUE(reported.contains(QStringLiteral("1418"))) << c.operation;
+        EXPECT_TRUE(reported.contains(QStringLiteral("Schowek nie jest otwarty."))) << c.operation;
+        EXPECT_EQ(textWhenReported, c.textAfter) << c.operation;
+    }
+}
+
 TEST(ExitCommand, EndsTheProgramWithStatusZeroWhateverTheTextHolds)
 {
     Form1 form;
