@@ -1,5 +1,7 @@
 #include "widgets_qt.h"
 
+#include "run_handler.h"
+
 #include <QCloseEvent>
 #include <QMessageBox>
 #include <QPointer>
@@ -67,21 +69,14 @@ void Dispatch(Window& window, const ClickHandler& handler)
     if (window.ended || window.inHandler)
         return;
     window.inHandler = true;
-    try {
-        handler();
-        if (window.closeRequested)
-            Finish(window, 0);
-    } catch (const ProgramEnd&) {
-        Finish(window, 0);
-    } catch (const PlatformError& failure) {
-        ReportFailure(window, failure.number(), QString::fromStdString(failure.description()));
-        Finish(window, 1);
-    } catch (const std::exception& failure) {
-        // Out of memory on a huge text, say: never let it cross Qt's event loop.
-        ReportFailure(window, 0, QString::fromLocal8Bit(failure.what()));
-        Finish(window, 1);
-    }
+    const std::optional<int> end = RunHandler(handler, [&window](std::int32_t number, const std::string& description) {
+        ReportFailure(window, number, QString::fromStdString(description));
+    });
     window.inHandler = false;
+    if (end)
+        Finish(window, *end);
+    else if (window.closeRequested)
+        Finish(window, 0);
 }
 
 WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view description,

@@ -1,6 +1,8 @@
 #include "widgets_win32.h"
 #include "win32_error.h"
 
+#include "run_handler.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -43,23 +45,14 @@ void Dispatch(Window& window, const ClickHandler& handler)
     if (window.ended || window.inHandler)
         return;
     window.inHandler = true;
-    try {
-        handler();
-        if (window.closeRequested)
-            Finish(window, 0);
-    } catch (const ProgramEnd&) {
-        Finish(window, 0);
-    } catch (const PlatformError& failure) {
-        ReportFailure(window, failure.number(), failure.description());
-        Finish(window, 1);
-    } catch (const std::exception& failure) {
-        ReportFailure(window, 0, failure.what());
-        Finish(window, 1);
-    } catch (...) {
-        ReportFailure(window, 0, "Nieznany wyjątek.");
-        Finish(window, 1);
-    }
+    const std::optional<int> end = RunHandler(handler, [&window](std::int32_t number, const std::string& description) {
+        ReportFailure(window, number, description);
+    });
     window.inHandler = false;
+    if (end)
+        Finish(window, *end);
+    else if (window.closeRequested)
+        Finish(window, 0);
 }
 
 void ApplyFont(Window& window, UINT dpi)

@@ -1,0 +1,23 @@
+#include "run_handler.h"
+
+namespace platform {
+
+std::optional<int> RunHandler(const ClickHandler& handler, const FailureReport& report)
+{
+    try {
+        handler();
+        return std::nullopt;
+    } catch (const ProgramEnd&) {
+        return 0;
+    } catch (const PlatformError& failure) {
+        report(failure.number(), failure.description());
+    } catch (const std::exception& failure) {
+        // Out of memory on a huge text, say.
+        report(0, failure.what());
+    } catch (...) {
+        report(0, "Nieznany wyjątek.");
+    }
+    return 1;
+}
+
+} // namespace platform
