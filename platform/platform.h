@@ -59,6 +59,10 @@ Button& CreateButton(Window& window, std::u16string_view caption, TwipsRect plac
                      ClickHandler onClick);
 
 // Start, events and end.
+// Runs the program: `entry` builds the main window and hands it to
+// StartProgram. A failure while the window is being built is reported like
+// one in a click handler, and the program then ends with status 1.
+int RunProgram(const std::function<int()>& entry);
 // Shows the window with the focus on its first control and runs the event
 // loop until the window is closed or the program ends; returns the exit status.
 int StartProgram(Window& window);

@@ -20,4 +20,11 @@ std::optional<int> RunHandler(const ClickHandler& handler, const FailureReport& 
     return 1;
 }
 
+int RunProgram(const std::function<int()>& entry)
+{
+    int status = 0;
+    const std::optional<int> end = RunHandler([&] { status = entry(); }, ReportFailureWithoutWindow);
+    return end ? *end : status;
+}
+
 } // namespace platform

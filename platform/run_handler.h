@@ -20,4 +20,7 @@ using FailureReport = std::function<void(std::int32_t number, const std::string&
 // otherwise the exit status to end with, after `report` has shown a failure.
 std::optional<int> RunHandler(const ClickHandler& handler, const FailureReport& report);
 
+// Shows a failure that came before the window could: each toolkit's own.
+void ReportFailureWithoutWindow(std::int32_t number, const std::string& description);
+
 } // namespace platform

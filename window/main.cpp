@@ -2,6 +2,8 @@
 
 int main()
 {
-    Form1 form;
-    return platform::StartProgram(form.window());
+    return platform::RunProgram([] {
+        Form1 form;
+        return platform::StartProgram(form.window());
+    });
 }

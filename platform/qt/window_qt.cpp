@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPointer>
 
+#include <cstdio>
+
 namespace platform {
 
 namespace {
@@ -32,6 +34,17 @@ void ReportFailure(Window& window, std::int32_t number, const QString& descripti
 }
 
 } // namespace
+
+void ReportFailureWithoutWindow(std::int32_t number, const std::string& description)
+{
+    const QString text = QStringLiteral("Nie udało się otworzyć okna programu.\n\nBłąd nr %1: %2")
+                             .arg(number)
+                             .arg(QString::fromStdString(description));
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QMessageBox::critical(nullptr, QStringLiteral("Kresovar – błąd"), text);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
 
 void SetFaultHook(FaultHook hook)
 {

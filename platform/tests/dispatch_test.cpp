@@ -86,6 +86,16 @@ TEST(Dispatch, ClosingTheIdleWindowEndsTheProgramWithStatusZero)
     EXPECT_EQ(RunProgram(*form.window, [&] { form.window->close(); }), 0);
 }
 
+TEST(Dispatch, AFailureWhileTheWindowIsBuiltIsReportedAndEndsWithStatusOne)
+{
+    QString reported;
+    WhenReportShows([&](QMessageBox& box) { reported = box.text(); });
+    const int status = RunProgram([]() -> int { throw PlatformError(1400, "Nieprawidłowe dojście okna."); });
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(reported.contains(QStringLiteral("1400"))) << reported.toStdString();
+    EXPECT_TRUE(reported.contains(QStringLiteral("Nieprawidłowe dojście okna."))) << reported.toStdString();
+}
+
 TEST(Dispatch, ADisabledButtonRunsNothing)
 {
     int clicks = 0;

@@ -162,6 +162,13 @@ LRESULT CALLBACK TextAreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
+void ReportFailureWithoutWindow(std::int32_t number, const std::string& description)
+{
+    const std::wstring text = L"Nie udało się otworzyć okna programu.\n\nBłąd nr " + std::to_wstring(number) + L": "
+                              + ToWide(description);
+    MessageBoxW(nullptr, text.c_str(), L"Kresovar – błąd", MB_OK | MB_ICONERROR);
+}
+
 void WindowDeleter::operator()(Window* window) const
 {
     if (mainWindow == window)

@@ -14,6 +14,8 @@ int main(int argc, char** argv)
         if (operation == failing)
             throw platform::PlatformError(5, "Odmowa dostępu.");
     });
-    Form1 form;
-    return platform::StartProgram(form.window());
+    return platform::RunProgram([] {
+        Form1 form;
+        return platform::StartProgram(form.window());
+    });
 }

@@ -34,7 +34,11 @@ EXIT_BUTTON=(612 388)
 cleanup() {
     [ -n "$KRESOVAR_PID" ] && kill "$KRESOVAR_PID" 2>/dev/null || true
     # Wine's clipboard bridge belongs to the display its server started with.
-    [ -n "$WINDOWS_BUILD" ] && wineserver -k 2>/dev/null || true
+    # Wait for it to be gone, so that the next scenario starts a server of its own.
+    if [ -n "$WINDOWS_BUILD" ]; then
+        wineserver -k 2>/dev/null || true
+        wineserver -w 2>/dev/null || true
+    fi
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
     rm -rf "$WORK"
 }
