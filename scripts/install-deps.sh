@@ -7,7 +7,7 @@ packages=(
     cmake g++ make pkgconf
     qt6-base-dev libgl-dev libx11-dev libxtst-dev fonts-dejavu-core
     libgtest-dev libbenchmark-dev
-    xvfb xdotool xclip
+    xvfb xauth xdotool xclip
     dpkg-dev file desktop-file-utils appstream
     g++-mingw-w64-x86-64-posix googletest wine wine64 x11-xkb-utils
     clang libclang-rt-14-dev
