@@ -29,6 +29,6 @@ void ClipboardWrite(std::u16string_view text)
 {
     platform::CheckFault("ClipboardWrite");
     auto* data = new QMimeData;
-    data->setText(QStringView(text.data(), static_cast<qsizetype>(text.size())).toString());
+    data->setText(platform::ToQString(text));
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
 }
