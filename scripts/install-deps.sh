@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libbenchmark-dev
     xvfb xauth xdotool xclip
     dpkg-dev file desktop-file-utils appstream
-    g++-mingw-w64-x86-64-posix googletest wine wine64 x11-xkb-utils
+    g++-mingw-w64-x86-64-posix googletest wine wine64
     clang libclang-rt-14-dev
 )
 

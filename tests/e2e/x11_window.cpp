@@ -101,7 +101,8 @@ KeySym KeySymFor(char32_t character)
     return 0x01000000 | character;
 }
 
-// The highest key code that carries no symbol.
+// The lowest key code that carries no symbol: Wine types nothing on the
+// highest ones.
 KeyCode SpareKeyCode(Display* display)
 {
     int low = 0;
@@ -110,7 +111,7 @@ KeyCode SpareKeyCode(Display* display)
     int perCode = 0;
     KeySym* map = XGetKeyboardMapping(display, low, high - low + 1, &perCode);
     KeyCode spare = 0;
-    for (int code = high; code >= low && !spare; --code) {
+    for (int code = low; code <= high && !spare; ++code) {
         bool empty = true;
         for (int k = 0; k < perCode; ++k)
             empty = empty && map[(code - low) * perCode + k] == NoSymbol;
