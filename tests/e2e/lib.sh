@@ -39,7 +39,12 @@ cleanup() {
         wineserver -k 2>/dev/null || true
         wineserver -w 2>/dev/null || true
     fi
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+    # A display server still on its way out could take the socket of the next
+    # scenario's server, which may get the same display number.
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait_until 10 xvfb_ended || true
+    fi
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -64,9 +69,16 @@ wait_until() {
     done
 }
 
-# The server picks a free display itself and names it once it is ready.
+xvfb_ended() {
+    ! kill -0 "$XVFB_PID" 2>/dev/null
+}
+
+# The server picks a free display itself and names it once it is ready. It
+# must not reset when its last client leaves, as happens whenever a scenario
+# ends the program and starts it again: a client connecting during the reset
+# would be turned away.
 start_display() {
-    Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$WORK/display" 2>"$WORK/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp -noreset 3>"$WORK/display" 2>"$WORK/xvfb.log" &
     XVFB_PID=$!
     wait_until "$DEADLINE" test -s "$WORK/display" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
     export DISPLAY=":$(head -n 1 "$WORK/display")"
@@ -83,7 +95,13 @@ find_window() {
 start_kresovar() {
     env "$@" "${RUN[@]}" 2>>"$WORK/kresovar.log" &
     KRESOVAR_PID=$!
-    wait_until "$DEADLINE" find_window || fail "the window did not appear"
+    WID=
+    wait_until "$DEADLINE" window_or_end
+    if [ -z "$WID" ]; then
+        xvfb_ended && fail "the display server has gone: $(cat "$WORK/xvfb.log")"
+        running || fail "the program ended before its window appeared"
+        fail "the window did not appear"
+    fi
     xdotool windowmove "$WID" 0 0
     xdotool windowfocus --sync "$WID" || true
     wait_idle
@@ -93,6 +111,10 @@ start_kresovar() {
         keys shift
         wait_idle
     fi
+}
+
+window_or_end() {
+    find_window || not_running
 }
 
 not_running() {
