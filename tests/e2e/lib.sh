@@ -95,7 +95,6 @@ find_window() {
 start_kresovar() {
     env "$@" "${RUN[@]}" 2>>"$WORK/kresovar.log" &
     KRESOVAR_PID=$!
-    WID=
     wait_until "$DEADLINE" window_or_end
     if [ -z "$WID" ]; then
         xvfb_ended && fail "the display server has gone: $(cat "$WORK/xvfb.log")"
