@@ -1,5 +1,6 @@
 #include "clipboard.h"
 
+#include "fault_seam.h"
 #include "qt/widgets_qt.h"
 
 #include <QClipboard>

@@ -1,5 +1,6 @@
 #include "clipboard.h"
 
+#include "fault_seam.h"
 #include "platform.h"
 #include "win32/win32_error.h"
 
@@ -7,7 +8,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
+using platform::CheckFault;
 using platform::RaiseLastError;
 
 namespace {
@@ -41,29 +44,71 @@ public:
     OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
 };
 
+// A lock on global memory, undone on every path out, a failure's included.
+class GlobalLockScope {
+public:
+    explicit GlobalLockScope(HGLOBAL memory) : memory_(memory), units_(static_cast<char16_t*>(GlobalLock(memory)))
+    {
+        if (!units_)
+            RaiseLastError();
+    }
+    ~GlobalLockScope() { GlobalUnlock(memory_); }
+    GlobalLockScope(const GlobalLockScope&) = delete;
+    GlobalLockScope& operator=(const GlobalLockScope&) = delete;
+    char16_t* units() const { return units_; }
+
+private:
+    HGLOBAL memory_;
+    char16_t* units_;
+};
+
+// A NUL-terminated copy of a text in global memory, freed unless the
+// clipboard has taken it.
+class GlobalText {
+public:
+    explicit GlobalText(std::u16string_view text)
+        : memory_(GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(char16_t)))
+    {
+        if (!memory_)
+            RaiseLastError();
+        const GlobalLockScope lock(memory_);
+        std::memcpy(lock.units(), text.data(), text.size() * sizeof(char16_t));
+        lock.units()[text.size()] = u'\0';
+    }
+    ~GlobalText()
+    {
+        if (memory_)
+            GlobalFree(memory_);
+    }
+    GlobalText(const GlobalText&) = delete;
+    GlobalText& operator=(const GlobalText&) = delete;
+    HGLOBAL get() const { return memory_; }
+    void GiveToClipboard() { memory_ = nullptr; }
+
+private:
+    HGLOBAL memory_;
+};
+
 } // namespace
 
 std::u16string ClipboardRead()
 {
+    CheckFault("ClipboardRead");
     OpenClipboardScope open;
     if (!IsClipboardFormatAvailable(CF_UNICODETEXT))
         return {};
     const HANDLE data = GetClipboardData(CF_UNICODETEXT);
     if (!data)
         RaiseLastError();
-    const auto* units = static_cast<const char16_t*>(GlobalLock(data));
-    if (!units)
-        RaiseLastError();
+    const GlobalLockScope lock(data);
     // The text ends at its NUL, or at the end of the memory if another program left none.
     const std::size_t room = GlobalSize(data) / sizeof(char16_t);
-    const std::size_t length = std::find(units, units + room, u'\0') - units;
-    std::u16string text(units, length);
-    GlobalUnlock(data);
-    return text;
+    return std::u16string(lock.units(), std::find(lock.units(), lock.units() + room, u'\0'));
 }
 
 void ClipboardWipe()
 {
+    CheckFault("ClipboardWipe");
     OpenClipboardScope open;
     if (!EmptyClipboard())
         RaiseLastError();
@@ -71,21 +116,13 @@ void ClipboardWipe()
 
 void ClipboardWrite(std::u16string_view text)
 {
-    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(char16_t));
-    if (!memory)
-        RaiseLastError();
-    auto* units = static_cast<char16_t*>(GlobalLock(memory));
-    std::memcpy(units, text.data(), text.size() * sizeof(char16_t));
-    units[text.size()] = u'\0';
-    GlobalUnlock(memory);
-
+    CheckFault("ClipboardWrite");
+    // Copied before the clipboard is opened, so that it is held only briefly.
+    GlobalText memory(text);
     OpenClipboardScope open;
-    if (GetClipboardOwner() != ClipboardWindow() && !EmptyClipboard()) {
-        GlobalFree(memory);
+    if (GetClipboardOwner() != ClipboardWindow() && !EmptyClipboard())
         RaiseLastError();
-    }
-    if (!SetClipboardData(CF_UNICODETEXT, memory)) {
-        GlobalFree(memory);
+    if (!SetClipboardData(CF_UNICODETEXT, memory.get()))
         RaiseLastError();
-    }
+    memory.GiveToClipboard();
 }

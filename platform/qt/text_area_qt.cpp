@@ -1,5 +1,7 @@
 #include "widgets_qt.h"
 
+#include "fault_seam.h"
+
 #include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -59,12 +61,14 @@ QTextBlock BlockAtTextOffset(const QTextDocument& document, qsizetype offset)
 
 void TextArea::keyPressEvent(QKeyEvent* event)
 {
-    // Qt makes Shift+Enter a line separator (U+2028), which other programs show
-    // differently; a user who presses it wants the same new line as Enter.
+    // Qt makes Shift+Enter a line separator (U+2028), which other programs
+    // show differently, and ignores Ctrl+Enter; a user who presses either
+    // wants the same new line as Enter, which the Windows build types too.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (event->modifiers() & Qt::ShiftModifier)) {
-        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
-                        event->text(), event->isAutoRepeat(), static_cast<ushort>(event->count()));
+    const Qt::KeyboardModifiers changed = Qt::ShiftModifier | Qt::ControlModifier;
+    if (enter && (event->modifiers() & changed)) {
+        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~changed, QStringLiteral("\r"),
+                        event->isAutoRepeat(), static_cast<ushort>(event->count()));
         QPlainTextEdit::keyPressEvent(&plain);
         event->setAccepted(plain.isAccepted());
         return;
@@ -105,7 +109,7 @@ std::int32_t CaretPos(TextArea& area)
 {
     CheckFault("CaretPos");
     const int position = area.textCursor().selectionStart();
-    return ClampToOffset(position + area.document()->findBlock(position).blockNumber());
+    return ClampToOffset(static_cast<qsizetype>(position) + area.document()->findBlock(position).blockNumber());
 }
 
 void PlaceCaret(TextArea& area, std::int32_t offset)

@@ -1,8 +1,9 @@
 #pragma once
 
 // The Qt widgets behind the handles of platform.h. Only the Qt implementation
-// and the tests include this header.
+// and its tests include this header.
 
+#include "dispatch.h"
 #include "platform.h"
 
 #include <QApplication>
@@ -15,11 +16,7 @@
 namespace platform {
 
 struct Window final : QWidget {
-    // Set while a click handler runs: a close request then only ends the
-    // program once the handler has been left.
-    bool inHandler = false;
-    bool closeRequested = false;
-    bool ended = false;
+    DispatchState state;
     // The application this window created, when the caller had none.
     std::unique_ptr<QApplication> ownedApplication;
 
@@ -48,15 +45,5 @@ inline QString ToQString(std::u16string_view text)
 {
     return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
 }
-
-// Runs a click handler to its end; the one place that catches failures.
-void Dispatch(Window& window, const ClickHandler& handler);
-
-// A seam for tests: Qt reports no failure of these operations by itself, so a
-// test build may make one raise the failure type. Each operation calls
-// CheckFault with its own name first.
-using FaultHook = std::function<void(std::string_view operation)>;
-void SetFaultHook(FaultHook hook);
-void CheckFault(std::string_view operation);
 
 } // namespace platform

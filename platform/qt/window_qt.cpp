@@ -1,64 +1,40 @@
 #include "widgets_qt.h"
 
-#include "run_handler.h"
+#include "fault_seam.h"
 
 #include <QCloseEvent>
 #include <QMessageBox>
-#include <QPointer>
 
 #include <cstdio>
 
 namespace platform {
 
-namespace {
-
-// The window whose handlers run now; PumpEvents asks it whether it was closed.
-QPointer<Window> mainWindow;
-
-FaultHook faultHook;
-
-void Finish(Window& window, int status)
+DispatchState& StateOf(Window& window)
 {
-    window.ended = true;
+    return window.state;
+}
+
+void ShowReport(Window* owner, const std::string& utf8Text)
+{
+    const QString text = QString::fromStdString(utf8Text);
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        return;
+    }
+    QMessageBox report(QMessageBox::Critical, QString::fromUtf8(ReportTitle), text, QMessageBox::Ok,
+                       owner && owner->isVisible() ? owner : nullptr);
+    report.exec();
+}
+
+void LeaveEventLoop(Window& window, int status)
+{
     window.hide();
     QCoreApplication::exit(status);
 }
 
-void ReportFailure(Window& window, std::int32_t number, const QString& description)
-{
-    QMessageBox report(QMessageBox::Critical, QStringLiteral("Kresovar – błąd"),
-                       QStringLiteral("Operacja systemu nie powiodła się i program zostanie zamknięty.\n\n"
-                                      "Błąd nr %1: %2").arg(number).arg(description),
-                       QMessageBox::Ok, window.isVisible() ? &window : nullptr);
-    report.exec();
-}
-
-} // namespace
-
-void ReportFailureWithoutWindow(std::int32_t number, const std::string& description)
-{
-    const QString text = QStringLiteral("Nie udało się otworzyć okna programu.\n\nBłąd nr %1: %2")
-                             .arg(number)
-                             .arg(QString::fromStdString(description));
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
-        QMessageBox::critical(nullptr, QStringLiteral("Kresovar – błąd"), text);
-    else
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-}
-
-void SetFaultHook(FaultHook hook)
-{
-    faultHook = std::move(hook);
-}
-
-void CheckFault(std::string_view operation)
-{
-    if (faultHook)
-        faultHook(operation);
-}
-
 void WindowDeleter::operator()(Window* window) const
 {
+    ForgetMainWindow(window);
     std::unique_ptr<QApplication> application = std::move(window->ownedApplication);
     delete window;
 }
@@ -71,25 +47,7 @@ int TwipsToPixels(int twips)
 void Window::closeEvent(QCloseEvent* event)
 {
     event->accept();
-    if (inHandler)
-        closeRequested = true;
-    else
-        Finish(*this, 0);
-}
-
-void Dispatch(Window& window, const ClickHandler& handler)
-{
-    if (window.ended || window.inHandler)
-        return;
-    window.inHandler = true;
-    const std::optional<int> end = RunHandler(handler, [&window](std::int32_t number, const std::string& description) {
-        ReportFailure(window, number, QString::fromStdString(description));
-    });
-    window.inHandler = false;
-    if (end)
-        Finish(window, *end);
-    else if (window.closeRequested)
-        Finish(window, 0);
+    RequestClose(*this);
 }
 
 WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view description,
@@ -114,7 +72,7 @@ WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view descri
     window->setAccessibleDescription(ToQString(description));
     window->setWindowIcon(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1StringView(iconName))));
     window->setFixedSize(TwipsToPixels(clientWidthTwips), TwipsToPixels(clientHeightTwips));
-    mainWindow = window.get();
+    SetMainWindow(window.get());
     return window;
 }
 
@@ -160,19 +118,13 @@ void PumpEvents()
 {
     CheckFault("PumpEvents");
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (mainWindow && mainWindow->closeRequested)
-        throw ProgramEnd{};
+    LeaveHandlerIfClosed();
 }
 
 std::uintptr_t WindowHandle(Window& window)
 {
     CheckFault("WindowHandle");
     return static_cast<std::uintptr_t>(window.winId());
-}
-
-void EndProgram()
-{
-    throw ProgramEnd{};
 }
 
 void EnableButton(Button& button, bool enabled)

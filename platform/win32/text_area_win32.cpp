@@ -1,6 +1,8 @@
 #include "widgets_win32.h"
 #include "win32_error.h"
 
+#include "fault_seam.h"
+
 #include <algorithm>
 
 // The EDIT control keeps the text as the program sees it, each line break as
@@ -32,6 +34,7 @@ void Select(TextArea& area, std::int32_t offset)
 
 std::u16string ReadText(TextArea& area)
 {
+    CheckFault("ReadText");
     SetLastError(ERROR_SUCCESS);
     const int length = GetWindowTextLengthW(area.hwnd);
     if (length == 0 && GetLastError() != ERROR_SUCCESS)
@@ -47,6 +50,7 @@ std::u16string ReadText(TextArea& area)
 
 void WriteText(TextArea& area, std::u16string_view text)
 {
+    CheckFault("WriteText");
     // The control takes a NUL-terminated text: a NUL character ends it there.
     const std::wstring terminated = ToWide(text);
     if (!SetWindowTextW(area.hwnd, terminated.c_str()))
@@ -56,13 +60,17 @@ void WriteText(TextArea& area, std::u16string_view text)
 
 std::int32_t CaretPos(TextArea& area)
 {
+    CheckFault("CaretPos");
     return SelectionStart(area);
 }
 
 void PlaceCaret(TextArea& area, std::int32_t offset)
 {
-    // Past the end of a line, including between its CR and LF, means its end.
-    offset = std::max<std::int32_t>(offset, 0);
+    CheckFault("PlaceCaret");
+    // The line lookup is defined only for offsets inside the text. Past the
+    // end of a line, including between its CR and LF, means its end.
+    const auto length = static_cast<std::int32_t>(Send(area, WM_GETTEXTLENGTH));
+    offset = std::clamp<std::int32_t>(offset, 0, length);
     const auto line = Send(area, EM_LINEFROMCHAR, static_cast<WPARAM>(offset));
     const auto lineStart = static_cast<std::int32_t>(Send(area, EM_LINEINDEX, static_cast<WPARAM>(line)));
     const auto lineLength = static_cast<std::int32_t>(Send(area, EM_LINELENGTH, static_cast<WPARAM>(lineStart)));
@@ -72,11 +80,13 @@ void PlaceCaret(TextArea& area, std::int32_t offset)
 
 void CollapseSelection(TextArea& area)
 {
+    CheckFault("CollapseSelection");
     Select(area, SelectionStart(area));
 }
 
 void TakeFocus(TextArea& area)
 {
+    CheckFault("TakeFocus");
     SetFocus(area.hwnd);
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
-// The Win32 windows behind the handles of platform.h.
+// The Win32 windows behind the handles of platform.h. Only the Win32
+// implementation and its tests include this header.
 
+#include "dispatch.h"
 #include "platform.h"
 
 #include <windows.h>
@@ -31,12 +33,15 @@ struct Window {
     std::vector<std::pair<HWND, TwipsRect>> places;
     std::vector<std::unique_ptr<TextArea>> textAreas;
     std::vector<std::unique_ptr<Button>> buttons;
-    // Set while a click handler runs: a close request then only ends the
-    // program once the handler has been left.
-    bool inHandler = false;
-    bool closeRequested = false;
-    bool ended = false;
+    // The control that had the focus when the window was last deactivated.
+    HWND lastFocus = nullptr;
+    DispatchState state;
     int exitStatus = 0;
 };
+
+// Hands every pending message to the dialog manager (Tab, Space on a button)
+// or to its window. Returns false if the program is to end (WM_QUIT, which is
+// put back for the event loop).
+bool DeliverPendingMessages();
 
 } // namespace platform

@@ -1,11 +1,9 @@
 #include "widgets_win32.h"
 #include "win32_error.h"
 
-#include "run_handler.h"
+#include "fault_seam.h"
 
 #include <commctrl.h>
-
-#include <algorithm>
 
 namespace platform {
 
@@ -13,46 +11,18 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"KresovarMainWindow";
 
-// The window whose handlers run now; PumpEvents asks it whether it was closed.
-Window* mainWindow = nullptr;
-
 int TwipsToPixels(int twips, UINT dpi)
 {
     return MulDiv(twips, static_cast<int>(dpi), 1440);
 }
 
-void Finish(Window& window, int status)
+void Deliver(MSG& message)
 {
-    window.ended = true;
-    window.exitStatus = status;
-    if (window.hwnd)
-        ShowWindow(window.hwnd, SW_HIDE);
-    PostQuitMessage(status);
-}
-
-void ReportFailure(Window& window, std::int32_t number, const std::string& description)
-{
-    const std::wstring text = L"Operacja systemu nie powiodła się i program zostanie zamknięty.\n\nBłąd nr "
-                              + std::to_wstring(number) + L": " + ToWide(description);
-    MessageBoxW(IsWindowVisible(window.hwnd) ? window.hwnd : nullptr, text.c_str(), L"Kresovar – błąd",
-                MB_OK | MB_ICONERROR);
-}
-
-// Runs a click handler to its end; the one place that catches failures, so
-// that none crosses the system's window procedure.
-void Dispatch(Window& window, const ClickHandler& handler)
-{
-    if (window.ended || window.inHandler)
-        return;
-    window.inHandler = true;
-    const std::optional<int> end = RunHandler(handler, [&window](std::int32_t number, const std::string& description) {
-        ReportFailure(window, number, description);
-    });
-    window.inHandler = false;
-    if (end)
-        Finish(window, *end);
-    else if (window.closeRequested)
-        Finish(window, 0);
+    Window* window = MainWindow();
+    if (!window || !IsDialogMessageW(window->hwnd, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
 }
 
 void ApplyFont(Window& window, UINT dpi)
@@ -102,6 +72,8 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 
     switch (message) {
     case WM_COMMAND:
+        // The dialog manager's Enter and Escape arrive as IDOK and IDCANCEL
+        // from no control: no button is a default or cancel button.
         if (HIWORD(wParam) == BN_CLICKED) {
             for (const auto& button : window->buttons) {
                 if (button->hwnd == reinterpret_cast<HWND>(lParam))
@@ -111,17 +83,29 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         }
         break;
     case WM_CLOSE:
-        if (window->inHandler)
-            window->closeRequested = true;
-        else
-            Finish(*window, 0);
+        RequestClose(*window);
+        return 0;
+    case WM_ACTIVATE:
+        // As a dialog does: remember the focused control when the user
+        // leaves, so that the focus goes back to it on return.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus && IsChild(hwnd, focus))
+                window->lastFocus = focus;
+        }
+        break;
+    case WM_SETFOCUS:
+        if (window->lastFocus && IsWindow(window->lastFocus))
+            SetFocus(window->lastFocus);
+        else if (!window->places.empty())
+            SetFocus(window->places.front().first);
         return 0;
     case WM_DPICHANGED: {
         // Moving to a screen of another resolution: the same twips, new pixels.
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);
         SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        Dispatch(*window, [window, dpi = HIWORD(wParam)] { Layout(*window, dpi); });
+        DispatchOrDefer(*window, [window, dpi = HIWORD(wParam)] { Layout(*window, dpi); });
         return 0;
     }
     default:
@@ -146,12 +130,16 @@ HWND CreateControl(Window& window, const wchar_t* kind, std::u16string_view text
     return control;
 }
 
-// A multi-line EDIT control takes every key for itself; Tab should move the
-// focus along the tab order instead, as in the rest of the window.
 LRESULT CALLBACK TextAreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const auto* area = reinterpret_cast<const TextArea*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    // A multi-line EDIT control treats Escape as a request to close the
+    // window around it, which would throw the text away; it does nothing here.
+    if ((message == WM_KEYDOWN && wParam == VK_ESCAPE) || (message == WM_CHAR && wParam == 0x1B))
+        return 0;
     LRESULT result = CallWindowProcW(area->original, hwnd, message, wParam, lParam);
+    // It also takes every key for itself; Tab should move the focus along
+    // the tab order instead, as in the rest of the window.
     if (message == WM_GETDLGCODE && lParam) {
         const auto* key = reinterpret_cast<const MSG*>(lParam);
         if (key->message == WM_KEYDOWN && key->wParam == VK_TAB)
@@ -162,17 +150,43 @@ LRESULT CALLBACK TextAreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-void ReportFailureWithoutWindow(std::int32_t number, const std::string& description)
+DispatchState& StateOf(Window& window)
 {
-    const std::wstring text = L"Nie udało się otworzyć okna programu.\n\nBłąd nr " + std::to_wstring(number) + L": "
-                              + ToWide(description);
-    MessageBoxW(nullptr, text.c_str(), L"Kresovar – błąd", MB_OK | MB_ICONERROR);
+    return window.state;
+}
+
+void ShowReport(Window* owner, const std::string& utf8Text)
+{
+    const std::wstring text = ToWide(utf8Text);
+    const std::wstring title = ToWide(std::string_view(ReportTitle));
+    MessageBoxW(owner && IsWindowVisible(owner->hwnd) ? owner->hwnd : nullptr, text.c_str(), title.c_str(),
+                MB_OK | MB_ICONERROR);
+}
+
+void LeaveEventLoop(Window& window, int status)
+{
+    window.exitStatus = status;
+    if (window.hwnd)
+        ShowWindow(window.hwnd, SW_HIDE);
+    PostQuitMessage(status);
+}
+
+bool DeliverPendingMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return false;
+        }
+        Deliver(message);
+    }
+    return true;
 }
 
 void WindowDeleter::operator()(Window* window) const
 {
-    if (mainWindow == window)
-        mainWindow = nullptr;
+    ForgetMainWindow(window);
     if (window->hwnd && IsWindow(window->hwnd)) {
         SetWindowLongPtrW(window->hwnd, GWLP_USERDATA, 0);
         DestroyWindow(window->hwnd);
@@ -211,16 +225,21 @@ WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view descri
     if (!window->hwnd)
         RaiseLastError();
     // Screen readers announce the native title and captions; the description
-    // and the text area's name are for toolkits that carry such properties.
+    // is for toolkits that carry such a property.
     (void)description;
     Layout(*window, GetDpiForWindow(window->hwnd));
-    mainWindow = window.get();
+    SetMainWindow(window.get());
     return window;
 }
 
 TextArea& CreateTextArea(Window& window, TwipsRect place, std::u16string_view accessibleName)
 {
-    (void)accessibleName;
+    // Screen readers name an EDIT control after the label just before it;
+    // a hidden one names it without being seen.
+    const std::wstring name = ToWide(accessibleName);
+    if (!CreateWindowExW(0, L"STATIC", name.c_str(), WS_CHILD, 0, 0, 0, 0, window.hwnd, nullptr,
+                         GetModuleHandleW(nullptr), nullptr))
+        RaiseLastError();
     auto area = std::make_unique<TextArea>();
     area->hwnd = CreateControl(window, L"EDIT", u"",
                                WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL
@@ -258,44 +277,28 @@ int StartProgram(Window& window)
     if (!window.places.empty())
         SetFocus(window.places.front().first);
     MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!IsDialogMessageW(window.hwnd, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        Deliver(message);
     return window.exitStatus;
 }
 
 void PumpEvents()
 {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            throw ProgramEnd{};
-        }
-        if (!mainWindow || !IsDialogMessageW(mainWindow->hwnd, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    if (mainWindow && mainWindow->closeRequested)
+    CheckFault("PumpEvents");
+    if (!DeliverPendingMessages())
         throw ProgramEnd{};
+    LeaveHandlerIfClosed();
 }
 
 std::uintptr_t WindowHandle(Window& window)
 {
+    CheckFault("WindowHandle");
     return reinterpret_cast<std::uintptr_t>(window.hwnd);
-}
-
-void EndProgram()
-{
-    throw ProgramEnd{};
 }
 
 void EnableButton(Button& button, bool enabled)
 {
+    CheckFault("EnableButton");
     EnableWindow(button.hwnd, enabled ? TRUE : FALSE);
 }
 

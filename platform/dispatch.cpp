@@ -1,0 +1,116 @@
+#include "dispatch.h"
+
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+Window* mainWindow = nullptr;
+
+// Runs a handler and catches whatever leaves it, which must never cross the
+// toolkit's event loop. Returns nothing when the handler returned; otherwise
+// the exit status to end with, after a failure has been reported.
+std::optional<int> RunHandler(const ClickHandler& handler, Window* owner)
+{
+    const auto report = [owner](std::int32_t number, const std::string& description) {
+        const char* what = owner ? "Operacja systemu nie powiodła się i program zostanie zamknięty."
+                                 : "Nie udało się otworzyć okna programu.";
+        ShowReport(owner, std::string(what) + "\n\nBłąd nr " + std::to_string(number) + ": " + description);
+    };
+    try {
+        handler();
+        return std::nullopt;
+    } catch (const ProgramEnd&) {
+        return 0;
+    } catch (const PlatformError& failure) {
+        report(failure.number(), failure.description());
+    } catch (const std::exception& failure) {
+        // Out of memory on a huge text, say.
+        report(0, failure.what());
+    } catch (...) {
+        report(0, "Nieznany wyjątek.");
+    }
+    return 1;
+}
+
+void Finish(Window& window, int status)
+{
+    StateOf(window).ended = true;
+    LeaveEventLoop(window, status);
+}
+
+} // namespace
+
+void Dispatch(Window& window, const ClickHandler& handler)
+{
+    DispatchState& state = StateOf(window);
+    if (state.ended || state.inHandler)
+        return;
+    state.inHandler = true;
+    std::optional<int> end = RunHandler(handler, &window);
+    state.inHandler = false;
+    if (!end && state.deferred)
+        end = RunHandler(std::exchange(state.deferred, nullptr), &window);
+    if (end)
+        Finish(window, *end);
+    else if (state.closeRequested)
+        Finish(window, 0);
+}
+
+void DispatchOrDefer(Window& window, ClickHandler work)
+{
+    if (StateOf(window).inHandler)
+        StateOf(window).deferred = std::move(work);
+    else
+        Dispatch(window, work);
+}
+
+void RequestClose(Window& window)
+{
+    DispatchState& state = StateOf(window);
+    // A program already ending keeps its status: a close that arrives while a
+    // failure ends it must not turn its 1 into 0.
+    if (state.ended)
+        return;
+    if (state.inHandler)
+        state.closeRequested = true;
+    else
+        Finish(window, 0);
+}
+
+void SetMainWindow(Window* window)
+{
+    mainWindow = window;
+}
+
+void ForgetMainWindow(Window* window)
+{
+    if (mainWindow == window)
+        mainWindow = nullptr;
+}
+
+Window* MainWindow()
+{
+    return mainWindow;
+}
+
+void LeaveHandlerIfClosed()
+{
+    if (mainWindow && StateOf(*mainWindow).closeRequested)
+        throw ProgramEnd{};
+}
+
+int RunProgram(const std::function<int()>& entry)
+{
+    int status = 0;
+    const std::optional<int> end = RunHandler([&] { status = entry(); }, nullptr);
+    return end ? *end : status;
+}
+
+void EndProgram()
+{
+    throw ProgramEnd{};
+}
+
+} // namespace platform
