@@ -3,7 +3,7 @@
 // program people use.
 
 #include "form1.h"
-#include "qt/widgets_qt.h"
+#include "fault_seam.h"
 
 #include <string>
 

@@ -27,7 +27,7 @@ type_text "c"
 copy_text_area_with_keys
 printf 'abc' >"$WORK/expected"
 expect_clipboard "$WORK/expected"
-[ "$(cat "$WORK/opened")" = "https://pl.wikipedia.org/wiki/Alfabet_polski" ] \
+[ "$(cat "$WORK/opened")" = "https://kresovar.github.io/kresovar/" ] \
     || fail "opened: $(cat "$WORK/opened")"
 
 click "${EXIT_BUTTON[@]}"

@@ -1,12 +1,13 @@
+#include "driver.h"
 #include "form1.h"
 #include "qt/widgets_qt.h"
-#include "qt_test_support.h"
 
 #include <QAccessible>
 #include <QClipboard>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -103,14 +104,13 @@ TEST(Form1Layout, StartsWithTheFocusOnTheTextAreaAndTabFollowsTheButtonNumbers)
 {
     Form1 form;
     std::vector<QWidget*> visited;
-    const int status = RunProgram(form.window(), [&] {
-        QApplication::setActiveWindow(&form.window());
+    const int status = driver::RunProgram(form.window(), [&] {
         for (int i = 0; i < 6; ++i) {
             visited.push_back(QApplication::focusWidget());
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            driver::Press(driver::Key::Tab);
         }
         visited.push_back(QApplication::focusWidget());
-        form.window().close();
+        driver::RequestClose(form.window());
     });
     EXPECT_EQ(status, 0);
     const std::vector<QWidget*> expected = {&form.Text1, &form.Command1, &form.Command2, &form.Command3,
@@ -121,8 +121,8 @@ TEST(Form1Layout, StartsWithTheFocusOnTheTextAreaAndTabFollowsTheButtonNumbers)
 struct FoldCase {
     const char* name;
     std::u16string text;
-    int selectionFrom;  // document positions, as the user left them
-    int selectionTo;
+    std::int32_t selectionFrom;  // as the user left it
+    std::int32_t selectionTo;
     std::u16string folded;
     std::int32_t caret;
 };
@@ -133,27 +133,24 @@ TEST(FoldCommand, FoldsTheWholeTextAndPutsTheCaretBack)
         {"empty", u"", 0, 0, u"", 0},
         {"caret_in_the_middle", u"Zażółć gęślą jaźń", 7, 7, u"Zazolc gesla jazn", 7},
         {"caret_at_the_end", u"ŁÓDŹ", 4, 4, u"LODZ", 4},
-        {"capitals_on_lines", u"ZAŻÓŁĆ\r\nGĘŚLĄ\r\nJAŹŃ", 13, 13, u"ZAZOLC\r\nGESLA\r\nJAZN", 15},
-        {"no_polish_letters", u"plain\r\n\ttext 123!", 8, 8, u"plain\r\n\ttext 123!", 9},
-        {"selection_forwards", u"ąą\r\nęę\r\nóó", 3, 7, u"aa\r\nee\r\noo", 4},
-        {"selection_backwards", u"ąą\r\nęę\r\nóó", 7, 3, u"aa\r\nee\r\noo", 4},
-        {"all_selected", u"śćź\r\n", 0, 4, u"scz\r\n", 0},
+        {"capitals_on_lines", u"ZAŻÓŁĆ\r\nGĘŚLĄ\r\nJAŹŃ", 15, 15, u"ZAZOLC\r\nGESLA\r\nJAZN", 15},
+        {"no_polish_letters", u"plain\r\n\ttext 123!", 9, 9, u"plain\r\n\ttext 123!", 9},
+        {"selection_forwards", u"ąą\r\nęę\r\nóó", 4, 9, u"aa\r\nee\r\noo", 4},
+        {"selection_backwards", u"ąą\r\nęę\r\nóó", 9, 4, u"aa\r\nee\r\noo", 4},
+        {"all_selected", u"śćź\r\n", 0, 5, u"scz\r\n", 0},
     };
     for (const FoldCase& c : cases) {
         Form1 form;
         WriteText(form.Text1, c.text);
-        QTextCursor cursor = form.Text1.textCursor();
-        cursor.setPosition(c.selectionFrom);
-        cursor.setPosition(c.selectionTo, QTextCursor::KeepAnchor);
-        form.Text1.setTextCursor(cursor);
+        driver::Select(form.Text1, c.selectionFrom, c.selectionTo);
         form.Command5.setFocus();
 
-        QTest::mouseClick(&form.Command1, Qt::LeftButton);
+        driver::Click(form.Command1);
 
         EXPECT_EQ(ReadText(form.Text1), c.folded) << c.name;
         EXPECT_EQ(CaretPos(form.Text1), c.caret) << c.name;
-        EXPECT_FALSE(form.Text1.textCursor().hasSelection()) << c.name;
-        EXPECT_EQ(form.window().focusWidget(), &form.Text1) << c.name;
+        EXPECT_FALSE(driver::HasSelection(form.Text1)) << c.name;
+        EXPECT_TRUE(driver::HasFocus(form.Text1)) << c.name;
         for (QPushButton* button : form.window().findChildren<QPushButton*>())
             EXPECT_TRUE(button->isEnabled()) << c.name;
     }
@@ -179,7 +176,7 @@ TEST(FoldCommand, ButtonsAreDisabledWhileItPumpsAndClicksThenStartNothing)
     watcher.start(0);
     QGuiApplication::clipboard()->setText(QStringLiteral("schowek"));
 
-    QTest::mouseClick(&form.Command1, Qt::LeftButton);
+    driver::Click(form.Command1);
     watcher.stop();
 
     EXPECT_FALSE(textsSeen.empty()) << "the fold pumped no events";
@@ -188,27 +185,7 @@ TEST(FoldCommand, ButtonsAreDisabledWhileItPumpsAndClicksThenStartNothing)
     EXPECT_EQ(ReadText(form.Text1), u"zolc");
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("schowek"));
     EXPECT_TRUE(form.Command1.isEnabled());
-    EXPECT_FALSE(form.window().ended);
-}
-
-// The close request arrives during the first, second or third pump.
-TEST(FoldCommand, ClosingTheWindowDuringThePumpsEndsTheProgramCleanly)
-{
-    for (int closeAtTick = 1; closeAtTick <= 3; ++closeAtTick) {
-        Form1 form;
-        WriteText(form.Text1, u"gęś\r\nłoś");
-        int ticks = 0;
-        QTimer watcher;
-        QObject::connect(&watcher, &QTimer::timeout, [&] {
-            if (!form.Command1.isEnabled() && ++ticks == closeAtTick)
-                form.window().close();
-        });
-        watcher.start(0);
-        const int status = RunProgram(form.window(), [&] { QTest::mouseClick(&form.Command1, Qt::LeftButton); });
-        watcher.stop();
-        EXPECT_EQ(status, 0) << "closed at tick " << closeAtTick;
-        EXPECT_FALSE(form.window().isVisible());
-    }
+    EXPECT_FALSE(form.window().state.ended);
 }
 
 } // namespace

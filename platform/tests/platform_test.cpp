@@ -1,0 +1,269 @@
+// The window operations, the same tests on every backend. Where the text
+// areas rightly differ, the table's two columns of expected text say so.
+
+#include "driver.h"
+#include "platform.h"
+
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <new>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace platform;
+
+namespace {
+
+#ifdef _WIN32
+constexpr bool kWin32 = true;
+#else
+constexpr bool kWin32 = false;
+#endif
+
+class PlatformTest : public testing::Test {
+protected:
+    WindowPtr window = CreateMainWindow(u"test", u"", 10200, 6090, "kresovar");
+    TextArea& area = CreateTextArea(*window, {0, 0, 10215, 5535}, u"Tekst");
+};
+
+std::u16string EveryOtherUnit()
+{
+    std::u16string every;
+    for (char32_t unit = 1; unit <= 0xFFFF; ++unit) {
+        if (unit != u'\r' && unit != u'\n' && unit != u'\u2029' && unit != u'\uFDD0' && unit != u'\uFDD1')
+            every.push_back(static_cast<char16_t>(unit));
+    }
+    // A byte order mark first, well-formed pairs, and lone halves.
+    every.insert(every.begin(), 0xFEFF);
+    return every + u"\U0001F600\U00010437" + std::u16string{0xDC00, u'x', 0xD800, 0xD800, 0xDFFF, 0xDBFF};
+}
+
+struct RoundTrip {
+    const char* name;
+    std::u16string written;
+    std::u16string readQt;     // the Qt document stores any line break as one block break
+    std::u16string readWin32;  // the EDIT control keeps every unit up to the first NUL
+};
+
+TEST_F(PlatformTest, TextComesBackAsTheTextAreaStoresIt)
+{
+    const std::u16string every = EveryOtherUnit();
+    const std::vector<RoundTrip> rows = {
+        {"every_other_unit", every, every, every},
+        {"empty", u"", u"", u""},
+        {"cr_lf", u"a\r\nb", u"a\r\nb", u"a\r\nb"},
+        {"breaks_at_both_ends", u"\r\nab\r\n", u"\r\nab\r\n", u"\r\nab\r\n"},
+        {"only_breaks", u"\r\n\r\n\r\n", u"\r\n\r\n\r\n", u"\r\n\r\n\r\n"},
+        {"line_separator", u"a\u2028b", u"a\u2028b", u"a\u2028b"},
+        {"lone_lf", u"a\nb", u"a\r\nb", u"a\nb"},
+        {"lone_cr", u"a\rb", u"a\r\nb", u"a\rb"},
+        {"lf_cr", u"a\n\rb", u"a\r\n\r\nb", u"a\n\rb"},
+        {"paragraph_separator", u"a\u2029b", u"a\r\nb", u"a\u2029b"},
+        {"frame_markers", u"a\uFDD0b\uFDD1c", u"a\r\nb\r\nc", u"a\uFDD0b\uFDD1c"},
+        {"nul", std::u16string(u"a\0b", 3), std::u16string(u"a\0b", 3), u"a"},
+    };
+    for (const RoundTrip& row : rows) {
+        WriteText(area, row.written);
+        const std::u16string back = ReadText(area);
+        const std::u16string& expected = kWin32 ? row.readWin32 : row.readQt;
+        ASSERT_EQ(back.size(), expected.size()) << row.name;
+        for (std::size_t i = 0; i < back.size(); ++i)
+            ASSERT_EQ(back[i], expected[i]) << row.name << ": unit " << i << " came back changed";
+    }
+}
+
+TEST_F(PlatformTest, WriteLeavesTheCaretAtTheStartWithNothingSelected)
+{
+    WriteText(area, u"abc\r\ndef");
+    driver::Select(area, 1, 7);
+    WriteText(area, u"xyz\r\nuvw");
+    EXPECT_EQ(CaretPos(area), 0);
+    EXPECT_FALSE(driver::HasSelection(area));
+}
+
+TEST_F(PlatformTest, CaretOffsetsCountEachLineBreakAsTwoUnitsAndAreClamped)
+{
+    // a b CR LF c d CR LF CR LF e f: 12 units.
+    WriteText(area, u"ab\r\ncd\r\n\r\nef");
+    const std::vector<std::pair<std::int32_t, std::int32_t>> placedAndRead = {
+        {0, 0}, {1, 1}, {2, 2}, {4, 4}, {6, 6}, {8, 8}, {10, 10}, {12, 12},
+        {3, 2}, {7, 6}, {9, 8},                    // between CR and LF: the end of that line
+        {13, 12}, {1000000, 12}, {INT32_MAX, 12},  // past the end
+        {-5, 0}, {INT32_MIN, 0},
+    };
+    for (const auto& [placed, read] : placedAndRead) {
+        PlaceCaret(area, placed);
+        EXPECT_EQ(CaretPos(area), read) << "placed at " << placed;
+    }
+}
+
+// Where the caret can stand in a text as the text area stores it: anywhere
+// but inside a line break. The EDIT control also keeps CR CR LF, its soft
+// line break, as one break.
+std::int32_t CaretStop(const std::u16string& text, std::int32_t offset)
+{
+    offset = std::clamp<std::int32_t>(offset, 0, static_cast<std::int32_t>(text.size()));
+    const auto at = [&](std::int32_t i) { return i >= 0 && i < static_cast<std::int32_t>(text.size()) ? text[i] : 0; };
+    if (kWin32 && at(offset - 2) == u'\r' && at(offset - 1) == u'\r' && at(offset) == u'\n')
+        return offset - 2;
+    if (at(offset - 1) == u'\r' && (at(offset) == u'\n' || (kWin32 && at(offset) == u'\r' && at(offset + 1) == u'\n')))
+        return offset - 1;
+    return offset;
+}
+
+// Random texts with every kind of line break, many lines long, and random offsets.
+TEST_F(PlatformTest, CaretMappingAgreesWithTheTextOnRandomTexts)
+{
+    const std::u16string pieces[] = {u"a", u"ż", u"xyz", u"\r\n", u"\r", u"\n", u"\u2028", u"\u2029",
+                                     u"\U0001F600", u"długa linia tekstu "};
+    std::mt19937 random(7);
+    for (int round = 0; round < 16; ++round) {
+        std::u16string written;
+        const int count = round < 15 ? 1 + static_cast<int>(random() % 60) : 20000;
+        for (int i = 0; i < count; ++i)
+            written += pieces[random() % std::size(pieces)];
+        WriteText(area, written);
+        const std::u16string text = ReadText(area);
+        const auto length = static_cast<std::int32_t>(text.size());
+        for (int probe = 0; probe < 200; ++probe) {
+            const auto offset = static_cast<std::int32_t>(random() % (length + 3));
+            PlaceCaret(area, offset);
+            ASSERT_EQ(CaretPos(area), CaretStop(text, offset)) << "round " << round << ", offset " << offset;
+        }
+    }
+}
+
+TEST_F(PlatformTest, CaretIsTheStartOfASelectionAndCollapseKeepsIt)
+{
+    WriteText(area, u"ab\r\ncd\r\nef");
+    for (const auto& [anchor, active] : {std::pair{9, 5}, std::pair{5, 9}}) {
+        driver::Select(area, anchor, active);
+        EXPECT_EQ(CaretPos(area), 5);
+        CollapseSelection(area);
+        EXPECT_FALSE(driver::HasSelection(area));
+        EXPECT_EQ(CaretPos(area), 5);
+    }
+}
+
+TEST_F(PlatformTest, EnterWithOrWithoutShiftOrCtrlTypesOneLineBreak)
+{
+    driver::Show(*window);
+    TakeFocus(area);
+    driver::Type(u"ab");
+    driver::Press(driver::Key::Enter);
+    driver::Type(u"c");
+    driver::Press(driver::Key::ShiftEnter);
+    driver::Type(u"ż");
+    driver::Press(driver::Key::CtrlEnter);
+    driver::Type(u"e");
+    EXPECT_EQ(ReadText(area), u"ab\r\nc\r\nż\r\ne");
+    EXPECT_EQ(CaretPos(area), 11);
+}
+
+// A window with the text area and two buttons whose handlers the test gives.
+struct TwoButtons : PlatformTest {
+    std::function<void()> first = [] {};
+    std::function<void()> second = [] {};
+    Button& button1 = CreateButton(*window, u"Pierwszy", {120, 5640, 1815, 375}, [this] { first(); });
+    Button& button2 = CreateButton(*window, u"Drugi", {2160, 5640, 1815, 375}, [this] { second(); });
+
+    int ClickFirstAndRun() { return driver::RunProgram(*window, [this] { driver::Click(button1); }); }
+};
+
+TEST_F(TwoButtons, AFailureIsReportedWithNumberAndDescriptionThenTheProgramEndsWithOne)
+{
+    bool afterFailure = false;
+    first = [&] {
+        throw PlatformError(1418, "Schowek nie jest otwarty.");
+        afterFailure = true;
+    };
+    driver::ReportWatch report;
+    EXPECT_EQ(ClickFirstAndRun(), 1);
+    EXPECT_EQ(report.shown, 1);
+    EXPECT_NE(report.text.find(u"1418"), std::u16string::npos);
+    EXPECT_NE(report.text.find(u"Schowek nie jest otwarty."), std::u16string::npos);
+    EXPECT_FALSE(afterFailure);
+}
+
+TEST_F(TwoButtons, OutOfMemoryIsReportedInsteadOfCrossingTheEventLoop)
+{
+    first = [] { throw std::bad_alloc(); };
+    driver::ReportWatch report;
+    EXPECT_EQ(ClickFirstAndRun(), 1);
+    EXPECT_EQ(report.shown, 1);
+}
+
+TEST_F(TwoButtons, EndProgramLeavesTheHandlerAtOnceWithZero)
+{
+    bool afterEnd = false;
+    first = [&] {
+        EndProgram();
+        afterEnd = true;
+    };
+    EXPECT_EQ(ClickFirstAndRun(), 0);
+    EXPECT_FALSE(afterEnd);
+}
+
+TEST_F(TwoButtons, ClosingTheWindowDuringAPumpLeavesTheHandlerAtThatPump)
+{
+    int pumpsReturned = 0;
+    first = [&] {
+        PumpEvents();
+        ++pumpsReturned;
+        driver::RequestClose(*window);
+        PumpEvents();
+        ++pumpsReturned;
+    };
+    EXPECT_EQ(ClickFirstAndRun(), 0);
+    EXPECT_EQ(pumpsReturned, 1);
+}
+
+TEST_F(TwoButtons, ClosingTheIdleWindowEndsTheProgramWithZero)
+{
+    EXPECT_EQ(driver::RunProgram(*window, [this] { driver::RequestClose(*window); }), 0);
+}
+
+// A click queued before the buttons could be disabled, delivered by a pump
+// inside another handler or after the end, runs nothing.
+TEST_F(TwoButtons, AQueuedClickRunsNoHandlerInsideAnotherOrAfterTheEnd)
+{
+    int secondRuns = 0;
+    second = [&] { ++secondRuns; };
+    first = [&] {
+        driver::QueueClick(button2);
+        PumpEvents();
+        driver::QueueClick(button2);
+        EndProgram();
+    };
+    EXPECT_EQ(ClickFirstAndRun(), 0);
+    EXPECT_EQ(secondRuns, 0);
+}
+
+TEST_F(TwoButtons, ADisabledButtonIgnoresClicksAndSpace)
+{
+    int clicks = 0;
+    first = [&] { ++clicks; };
+    driver::Show(*window);
+    EnableButton(button1, false);
+    EXPECT_FALSE(driver::IsEnabled(button1));
+    driver::Click(button1);
+    driver::Press(driver::Key::Tab);  // from the text area to the first button, if it took the focus
+    driver::Press(driver::Key::Space);
+    EXPECT_EQ(clicks, 0);
+    EnableButton(button1, true);
+    driver::Click(button1);
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST(RunProgram, AFailureWhileTheWindowIsBuiltIsReportedAndEndsWithOne)
+{
+    driver::ReportWatch report;
+    EXPECT_EQ(RunProgram([]() -> int { throw PlatformError(1400, "Nieprawidłowe dojście okna."); }), 1);
+    EXPECT_EQ(report.shown, 1);
+    EXPECT_NE(report.text.find(u"1400"), std::u16string::npos);
+    EXPECT_NE(report.text.find(u"Nieprawidłowe dojście okna."), std::u16string::npos);
+}
+
+} // namespace

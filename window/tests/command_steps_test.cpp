@@ -1,0 +1,120 @@
+// Each command's platform operations, in order, and what a failure or a
+// close request at each of them does. Written against the test driver, so
+// that both backends run the same table.
+
+#include "clipboard.h"
+#include "driver.h"
+#include "fault_seam.h"
+#include "form1.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace platform;
+
+namespace {
+
+struct Command {
+    const char* name;
+    Button& (*button)(Form1&);
+    std::vector<std::string> steps;
+};
+
+const std::vector<std::string> kEnableAll(5, "EnableButton");
+
+std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts)
+{
+    std::vector<std::string> joined;
+    for (const auto& part : parts)
+        joined.insert(joined.end(), part.begin(), part.end());
+    return joined;
+}
+
+const std::vector<Command> kCommands = {
+    {"fold", [](Form1& f) -> Button& { return f.Command1; },
+     Join({{"CaretPos"}, kEnableAll, {"ReadText", "WriteText", "PumpEvents", "PumpEvents", "WriteText", "PumpEvents"},
+           kEnableAll, {"PlaceCaret", "CollapseSelection", "TakeFocus"}})},
+    {"paste", [](Form1& f) -> Button& { return f.Command2; },
+     {"WriteText", "ClipboardRead", "WriteText", "ReadText", "PlaceCaret", "CollapseSelection"}},
+    {"copy", [](Form1& f) -> Button& { return f.Command3; },
+     {"ClipboardWipe", "ReadText", "ClipboardWrite", "TakeFocus"}},
+    {"web", [](Form1& f) -> Button& { return f.Command4; }, {"WindowHandle", "TakeFocus"}},
+};
+
+// Runs the command once in a fresh window and records every operation it
+// calls; `atStep` is called with the window at the step numbered `stop`.
+struct CommandRun {
+    std::vector<std::string> steps;
+    int status = -1;
+    int reports = 0;
+    std::u16string report;
+
+    CommandRun(const Command& command, std::size_t stop, const std::function<void(Form1&)>& atStep)
+    {
+        Form1 form;
+        WriteText(form.Text1, u"żółw\r\ngęś");
+        SetFaultHook([&](std::string_view operation) {
+            steps.emplace_back(operation);
+            if (steps.size() == stop)
+                atStep(form);
+        });
+        driver::ReportWatch watch;
+        status = driver::RunProgram(form.window(), [&] {
+            driver::Click(command.button(form));
+            driver::RequestClose(form.window());  // unless the command has ended the program
+        });
+        SetFaultHook(nullptr);
+        reports = watch.shown;
+        report = watch.text;
+    }
+};
+
+TEST(CommandSteps, EachCommandCallsItsOperationsInOrder)
+{
+    for (const Command& command : kCommands) {
+        const CommandRun run(command, 0, [](Form1&) {});
+        EXPECT_EQ(run.steps, command.steps) << command.name;
+    }
+}
+
+// Every call of an operation that can fail, failing in turn: the command
+// stops there, the report gives the number and description, the status is 1.
+TEST(CommandSteps, AFailureAtAnyStepStopsTheCommandThereAndIsReported)
+{
+    for (const Command& command : kCommands) {
+        for (std::size_t stop = 1; stop <= command.steps.size(); ++stop) {
+            const std::string row = std::string(command.name) + " step " + std::to_string(stop) + " ("
+                                    + command.steps[stop - 1] + ")";
+            ClipboardWrite(u"tekst innego programu");
+            const CommandRun run(command, stop, [](Form1&) { throw PlatformError(1418, "Schowek nie jest otwarty."); });
+            EXPECT_EQ(run.steps, std::vector<std::string>(command.steps.begin(), command.steps.begin() + stop))
+                << row;
+            EXPECT_EQ(run.status, 1) << row;
+            EXPECT_EQ(run.reports, 1) << row;
+            EXPECT_NE(run.report.find(u"1418"), std::u16string::npos) << row;
+            EXPECT_NE(run.report.find(u"Schowek nie jest otwarty."), std::u16string::npos) << row;
+            // Copy empties the clipboard before it writes: a failed write leaves nothing of the old.
+            if (command.steps[stop - 1] == "ClipboardWrite")
+                EXPECT_EQ(ClipboardRead(), u"") << row;
+        }
+    }
+}
+
+// The user closes the window during each of the fold's three pumps: the
+// fold goes no further than that pump and the program ends with 0.
+TEST(CommandSteps, ClosingTheWindowDuringAPumpOfTheFoldEndsItThere)
+{
+    const Command& fold = kCommands.front();
+    for (std::size_t stop = 1; stop <= fold.steps.size(); ++stop) {
+        if (fold.steps[stop - 1] != "PumpEvents")
+            continue;
+        const CommandRun run(fold, stop, [](Form1& form) { driver::RequestClose(form.window()); });
+        EXPECT_EQ(run.steps, std::vector<std::string>(fold.steps.begin(), fold.steps.begin() + stop)) << stop;
+        EXPECT_EQ(run.status, 0) << stop;
+        EXPECT_EQ(run.reports, 0) << stop;
+    }
+}
+
+} // namespace
