@@ -4,7 +4,7 @@
 source "$(dirname "$0")/lib.sh"
 
 start_kresovar
-click "${TEXT_AREA[@]}"
+click_text_area
 type_text "zażółć gęślą jaźń"
 keys Return
 type_text "łódź"

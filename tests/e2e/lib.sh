@@ -93,7 +93,7 @@ find_window() {
 # start_kresovar [NAME=VALUE...]: starts the program with those variables set
 # and waits for its window.
 start_kresovar() {
-    env "$@" "${RUN[@]}" 2>>"$WORK/kresovar.log" &
+    env PATH="$WORK/bin:$PATH" "$@" "${RUN[@]}" 2>>"$WORK/kresovar.log" &
     KRESOVAR_PID=$!
     wait_until "$DEADLINE" window_or_end
     if [ -z "$WID" ]; then
@@ -121,19 +121,57 @@ not_running() {
 }
 
 # Waits until the program is back in its event loop, done with what it was
-# given, or has ended (its window then cannot answer).
+# given. A program that ends meanwhile fails the scenario at once.
 wait_idle() {
     local end=$((SECONDS + ${1:-$DEADLINE}))
-    while running; do
-        "$X11_WINDOW" ping "$WID" 1 2>/dev/null && return
+    until "$X11_WINDOW" ping "$WID" 1 2>/dev/null; do
+        running || fail "the program ended unexpectedly"
         ((SECONDS < end)) || fail "the program does not answer"
     done
 }
 
-# click X Y: clicks at a place in the window and waits until the command has run.
-click() {
-    xdotool mousemove --window "$WID" "$1" "$2" click 1
+# press BUTTON: clicks a button (FOLD, PASTE, COPY, WWW or EXIT) and waits
+# until its command has run; the program must still be running then.
+press() {
+    press_only "$1"
     wait_idle 120
+}
+
+# press_only BUTTON: clicks a button and returns at once.
+press_only() {
+    local -n place="$1_BUTTON"
+    xdotool mousemove --window "$WID" "${place[@]}" click 1
+}
+
+# press_and_expect_exit BUTTON STATUS: clicks a button that ends the program.
+press_and_expect_exit() {
+    press_only "$1"
+    expect_exit "$2"
+}
+
+# Under Wine, a click where the previous one was may not focus the text
+# area: the clicks alternate between two places.
+TEXT_AREA_CLICKS=0
+click_text_area() {
+    local shift=$((TEXT_AREA_CLICKS++ % 2 * 40))
+    xdotool mousemove --window "$WID" $((TEXT_AREA[0] + shift)) $((TEXT_AREA[1] + shift)) click 1
+    wait_idle 120
+}
+
+# copy_with_button: puts a marker on the clipboard first, so that a copy
+# that writes nothing cannot pass for one that writes the expected text.
+copy_with_button() {
+    printf 'ZNACZNIK' | clipboard_in
+    wait_until "$DEADLINE" clipboard_holds ZNACZNIK || fail "the marker did not reach the clipboard"
+    press COPY
+}
+
+clipboard_holds() {
+    [ "$(clipboard_out)" = "$1" ]
+}
+
+clipboard_offers() {
+    clipboard_out -t TARGETS | grep -qx "$1"
 }
 
 close_window() {
@@ -167,7 +205,7 @@ selection_is() {
 # would be answered before it ends; the keys reach the text area only once the
 # fold has ended and given it the focus back.
 fold_and_expect() {
-    xdotool mousemove --window "$WID" "${FOLD_BUTTON[@]}" click 1
+    press_only FOLD
     local expected
     expected=$(as_build_exports "$1")
     if ! wait_until "${2:-$DEADLINE}" selection_is "${3:-ctrl+a}" "$expected"; then
@@ -216,9 +254,9 @@ running() {
     kill -0 "$KRESOVAR_PID" 2>/dev/null
 }
 
-# expect_exit STATUS: waits for the program to end and checks its exit status.
+# expect_exit STATUS [SECONDS]: waits for the program to end and checks its exit status.
 expect_exit() {
-    wait_until "$DEADLINE" not_running || fail "the program did not end"
+    wait_until "${2:-$DEADLINE}" not_running || fail "the program did not end"
     local status=0
     wait "$KRESOVAR_PID" || status=$?
     KRESOVAR_PID=
@@ -237,6 +275,15 @@ visible_windows() {
 }
 
 start_display
+
+# The desktop's URL handler, as the program finds it: a stand-in that records
+# every address it is asked to open.
+mkdir -p "$WORK/bin"
+cat >"$WORK/bin/xdg-open" <<SCRIPT
+#!/bin/sh
+printf '%s\n' "\$*" >>"$WORK/opened"
+SCRIPT
+chmod +x "$WORK/bin/xdg-open"
 
 pass() {
     no_sanitizer_report

@@ -3,49 +3,36 @@
 # nothing without one; "Koniec" ends the program with 0 whatever it holds.
 source "$(dirname "$0")/lib.sh"
 
-mkdir -p "$WORK/bin" "$WORK/no-browser"
-# Every command of the system but the browsers and the desktop's URL handler.
-for command in /usr/bin/*; do
-    case ${command##*/} in
-    xdg-open | *www-browser | *firefox* | *chrom* | *mozilla* | *opera* | *konqueror* | links* | lynx | w3m | gio | kde-open* | gnome-open) ;;
-    *) ln -s "$command" "$WORK/no-browser/" ;;
-    esac
-done
-cat >"$WORK/bin/xdg-open" <<SCRIPT
-#!/bin/sh
-printf '%s\n' "\$*" >>"$WORK/opened"
-SCRIPT
-chmod +x "$WORK/bin/xdg-open"
-
-start_kresovar PATH="$WORK/bin:$PATH"
-click "${TEXT_AREA[@]}"
+start_kresovar
+click_text_area
 type_text "ab"
-click "${WWW_BUTTON[@]}"
+press WWW
 wait_until "$DEADLINE" test -s "$WORK/opened" || fail "no URL handler was started"
 # The text area kept its text and caret and has the focus: typing goes on where it was.
 type_text "c"
 copy_text_area_with_keys
 printf 'abc' >"$WORK/expected"
 expect_clipboard "$WORK/expected"
-[ "$(cat "$WORK/opened")" = "https://kresovar.github.io/kresovar/" ] \
-    || fail "opened: $(cat "$WORK/opened")"
-
-click "${EXIT_BUTTON[@]}"
-expect_exit 0
+[ "$(cat "$WORK/opened")" = "https://kresovar.github.io/kresovar/" ] || fail "opened: $(cat "$WORK/opened")"
+press_and_expect_exit EXIT 0
 
 # No URL handler at all: no message, and the program goes on.
+mkdir -p "$WORK/no-browser"
+for command in /usr/bin/*; do
+    case ${command##*/} in
+    xdg-open | *www-browser | *firefox* | *chrom* | *mozilla* | *opera* | *konqueror* | links* | lynx | w3m | gio | kde-open* | gnome-open) ;;
+    *) ln -s "$command" "$WORK/no-browser/" ;;
+    esac
+done
 start_kresovar PATH="$WORK/no-browser" BROWSER= DEFAULT_BROWSER=
-click "${TEXT_AREA[@]}"
+click_text_area
 type_text "x"
 windows_before=$(visible_windows)
-click "${WWW_BUTTON[@]}"
+press WWW
 type_text "y"
 copy_text_area_with_keys
 printf 'xy' >"$WORK/expected"
 expect_clipboard "$WORK/expected"
 [ "$(visible_windows)" -eq "$windows_before" ] || fail "a window other than the main one is showing"
-running || fail "the program ended"
-
-click "${EXIT_BUTTON[@]}"
-expect_exit 0
+press_and_expect_exit EXIT 0
 pass

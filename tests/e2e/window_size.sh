@@ -9,8 +9,7 @@ client_size() {
 
 start_kresovar
 [ "$(client_size)" = "680x406" ] || fail "client area $(client_size) at 96 dpi"
-click "${EXIT_BUTTON[@]}"
-expect_exit 0
+press_and_expect_exit EXIT 0
 
 if [ -n "$WINDOWS_BUILD" ]; then
     set_dpi() {

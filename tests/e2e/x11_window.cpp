@@ -1,5 +1,7 @@
 // Talks to a program's window as a window manager or a keyboard would.
 //   x11_window close WINDOW-ID         asks it to close (WM_DELETE_WINDOW)
+//   x11_window activate WINDOW-ID      gives it the focus (WM_TAKE_FOCUS), as
+//                                      when the user comes back to it
 //   x11_window ping WINDOW-ID SECONDS  waits until its program answers a
 //                                      _NET_WM_PING, that is, until it is
 //                                      back in its event loop
@@ -7,6 +9,8 @@
 //                                      Enter, into the focused window
 //   x11_window hold-clipboard SECONDS  takes the clipboard and then answers no
 //                                      request for it, as a hung program would
+//   x11_window take-focus SECONDS      shows a window of another program and
+//                                      gives it the keyboard focus for a while
 //
 // Typing maps each character to a spare key code and waits, with a ping,
 // until the program has taken in the new mapping before pressing the key:
@@ -175,17 +179,36 @@ int HoldClipboard(Display* display, double seconds)
     return 0;
 }
 
+// Another program's window takes the keyboard focus, as after Alt+Tab.
+int TakeFocus(Display* display, double seconds)
+{
+    const Window other = XCreateSimpleWindow(display, DefaultRootWindow(display), 700, 0, 200, 100, 0, 0, 0);
+    XSelectInput(display, other, StructureNotifyMask);
+    XMapWindow(display, other);
+    for (XEvent event; XNextEvent(display, &event), event.type != MapNotify;) {
+    }
+    XSetInputFocus(display, other, RevertToParent, CurrentTime);
+    XSync(display, False);
+    std::printf("focused\n");
+    std::fflush(stdout);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline)
+        poll(nullptr, 0, 50);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
-    const bool known = (command == "close" && argc == 3) || (command == "hold-clipboard" && argc == 3)
+    const bool known = ((command == "close" || command == "activate") && argc == 3) || (command == "hold-clipboard" && argc == 3)
+                       || (command == "take-focus" && argc == 3)
                        || ((command == "ping" || command == "type") && argc == 4);
     if (!known) {
         std::fprintf(stderr,
-                     "usage: %s close WINDOW-ID | ping WINDOW-ID SECONDS | type WINDOW-ID TEXT"
-                     " | hold-clipboard SECONDS\n",
+                     "usage: %s close WINDOW-ID | activate WINDOW-ID | ping WINDOW-ID SECONDS | type WINDOW-ID TEXT"
+                     " | hold-clipboard SECONDS | take-focus SECONDS\n",
                      argv[0]);
         return 2;
     }
@@ -196,11 +219,17 @@ int main(int argc, char** argv)
     }
     if (command == "hold-clipboard")
         return HoldClipboard(display, std::atof(argv[2]));
+    if (command == "take-focus")
+        return TakeFocus(display, std::atof(argv[2]));
     XSetErrorHandler(NoteError);
     const Window window = std::strtoul(argv[2], nullptr, 0);
     bool done = true;
-    if (command == "close")
+    if (command == "close") {
         SendProtocol(display, window, XInternAtom(display, "WM_DELETE_WINDOW", False), CurrentTime);
+    } else if (command == "activate") {
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+        SendProtocol(display, window, XInternAtom(display, "WM_TAKE_FOCUS", False), CurrentTime);
+    }
     else if (command == "ping")
         done = Ping(display, window, std::atof(argv[3]));
     else

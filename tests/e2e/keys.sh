@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The keys of the text area and of a button. After each key a marker letter
+# is typed, so that where it lands shows where the focus went; the text is
+# then read with the text area's own select-all and copy. No key ends the
+# program or clicks a button, but Space on a button and (with a window
+# manager's help, so on the Windows build alone) Alt+F4.
+source "$(dirname "$0")/lib.sh"
+
+start_kresovar
+
+# where KEY: the text (line breaks as the clipboard shows them) after "ąb"
+# is typed into an empty text area, then, in the text area or on "Usuń
+# ogonki" reached with Tab, KEY is pressed, and then the marker "x" typed.
+rows=(
+    "text  Escape        ąbx"
+    "text  Return        ąb|x"
+    "text  shift+Return  ąb|x"
+    "text  ctrl+Return   ąb|x"
+    "text  Tab           ąb"
+    "text  shift+Tab     ąb"
+    "text  ctrl+a        x"
+    "text  ctrl+z        x"
+    "fold  space         abx"
+    "fold  Return        ąb"
+    "fold  Escape        ąb"
+)
+printf '' >"$WORK/nothing"
+for row in "${rows[@]}"; do
+    read -r where key expected <<<"$row"
+    # An empty clipboard pasted: an empty text area with no undo history.
+    clipboard_in <"$WORK/nothing"
+    press PASTE
+    click_text_area
+    type_text "ąb"
+    [ "$where" = text ] || keys Tab
+    keys "$key"
+    # A key that starts the fold is answered from its pumps: the rest of the
+    # fold of two letters is over well within the pause that follows.
+    wait_idle
+    sleep 0.3
+    running || fail "$where $key ended the program"
+    keys x
+    wait_idle
+    click_text_area
+    copy_text_area_with_keys
+    printf '%s' "${expected//|/$'\n'}" >"$WORK/expected"
+    expect_clipboard "$WORK/expected"
+    echo "$where $key: ${expected//|/⏎}"
+done
+
+# Another program's window takes the focus and gives it back: typing goes on
+# where the caret was.
+clipboard_in <"$WORK/nothing"
+press PASTE
+click_text_area
+type_text "ab"
+keys Left
+"$X11_WINDOW" take-focus 1 >"$WORK/other" &
+wait_until "$DEADLINE" grep -q focused "$WORK/other" || fail "no other window took the focus"
+wait "$!"
+"$X11_WINDOW" activate "$WID"
+wait_idle
+keys x
+copy_text_area_with_keys
+printf 'axb' >"$WORK/expected"
+expect_clipboard "$WORK/expected"
+echo "back from another window: typing goes on at the caret"
+
+if [ -n "$WINDOWS_BUILD" ]; then
+    keys alt+F4
+    expect_exit 0
+    echo "alt+F4 closes the window"
+fi
+pass
