@@ -55,6 +55,11 @@ void FoldInPlace(char16_t* units, std::size_t count)
 
 } // namespace
 
+char16_t FoldUnit(char16_t unit)
+{
+    return unit < kPastHighest ? kLookup[unit] : unit;
+}
+
 std::u16string FoldText(std::u16string_view source)
 {
     // Copy a chunk, then fold it while it is still in cache: one pass over

@@ -19,6 +19,9 @@ inline constexpr std::array<FoldRow, 18> FoldTable = {{
     {u'Ś', u'S'}, {u'Ź', u'Z'}, {u'Ó', u'O'}, {u'Ć', u'C'},
 }};
 
+// The plain letter of a unit that is one of the 18 letters; any other unit itself.
+char16_t FoldUnit(char16_t unit);
+
 // Returns the source with each of the 18 letters replaced by its plain letter.
 // Works on UTF-16 code units: the result has the source's length, and unit i of
 // the result is the fold of unit i of the source. Nothing else is touched.

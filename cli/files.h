@@ -1,0 +1,69 @@
+#pragma once
+
+// The files and standard streams that kresovar-fold reads and writes, on
+// POSIX systems and on Windows. Every operation that can fail says why in
+// the system's own words, through `reason`.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The command line's arguments in UTF-8 (on Windows, from the wide one).
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+// Makes what the C library prints to standard output and error binary too:
+// no line feed becomes CR LF on Windows.
+void UseBinaryStandardStreams();
+
+class InputFile {
+public:
+    static InputFile StandardInput();
+    static std::optional<InputFile> Open(const std::string& path, std::string& reason);
+    // Opens a regular file only: anything else (a folder, a device, a named
+    // pipe, which could block its opening) is refused with a reason.
+    static std::optional<InputFile> OpenRegular(const std::string& path, std::string& reason);
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&&) = delete;
+    ~InputFile();
+
+    // The number of bytes read, 0 at the end, or -1 on failure.
+    std::ptrdiff_t Read(unsigned char* buffer, std::size_t size, std::string& reason);
+    bool Rewind(std::string& reason);
+
+private:
+    InputFile(std::intptr_t handle, bool owned) : handle_(handle), owned_(owned) {}
+    friend class Replacement;
+    std::intptr_t handle_;
+    bool owned_;
+};
+
+// Writes to standard output. A reader that has gone away (a closed pipe)
+// ends the program quietly, as it ends cat.
+bool WriteOutput(const unsigned char* data, std::size_t size, std::string& reason);
+
+// The path of the file that `path` names, symbolic links followed.
+std::optional<std::string> ResolvePath(const std::string& path, std::string& reason);
+
+// A new content for a file: written to a temporary file in the same folder,
+// then flushed to disk, given the original's permissions (and owner and
+// group, where the system allows) and renamed over the original in one step.
+// Until then the original is untouched, and a replacement never committed
+// leaves no temporary file behind, even when the program is interrupted.
+class Replacement {
+public:
+    static std::optional<Replacement> Create(const std::string& path, const InputFile& original, std::string& reason);
+    Replacement(Replacement&& other) noexcept;
+    Replacement& operator=(Replacement&&) = delete;
+    ~Replacement();
+
+    bool Write(const unsigned char* data, std::size_t size, std::string& reason);
+    bool Commit(std::string& reason);
+
+private:
+    Replacement(std::string path, std::string temporary, std::intptr_t handle)
+        : path_(std::move(path)), temporary_(std::move(temporary)), handle_(handle) {}
+    std::string path_;
+    std::string temporary_;
+    std::intptr_t handle_;
+};

@@ -1,0 +1,259 @@
+#include "files.h"
+
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+// The Win32 file API throughout: no C runtime text mode, so no byte is
+// translated and Ctrl+Z ends nothing; names go through the wide-character
+// API, so Polish file names work.
+
+namespace {
+
+HANDLE HandleOf(std::intptr_t handle)
+{
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+std::string Utf8(const std::wstring& wide)
+{
+    const int size = static_cast<int>(wide.size());
+    std::string utf8(WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
+    return utf8;
+}
+
+std::wstring Wide(const std::string& utf8)
+{
+    const int size = static_cast<int>(utf8.size());
+    std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+bool Failed(std::string& reason, DWORD code = GetLastError())
+{
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                            | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring wide = length ? std::wstring(text, length) : L"error " + std::to_wstring(code);
+    LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L'.' || wide.back() == L' '))
+        wide.pop_back();
+    reason = Utf8(wide);
+    return false;
+}
+
+// The temporary file being written, removed if Ctrl+C ends the program.
+std::wstring pendingTemporary;
+CRITICAL_SECTION pendingLock;
+
+BOOL WINAPI RemovePending(DWORD)
+{
+    EnterCriticalSection(&pendingLock);
+    if (!pendingTemporary.empty())
+        DeleteFileW(pendingTemporary.c_str());
+    LeaveCriticalSection(&pendingLock);
+    return FALSE;
+}
+
+void SetPending(const std::wstring& temporary)
+{
+    static const bool installed = [] {
+        InitializeCriticalSection(&pendingLock);
+        return SetConsoleCtrlHandler(RemovePending, TRUE);
+    }();
+    (void)installed;
+    EnterCriticalSection(&pendingLock);
+    pendingTemporary = temporary;
+    LeaveCriticalSection(&pendingLock);
+}
+
+bool WriteAll(HANDLE handle, const unsigned char* data, std::size_t size, std::string& reason)
+{
+    while (size > 0) {
+        DWORD written = 0;
+        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+        if (!WriteFile(handle, data, piece, &written, nullptr))
+            return Failed(reason);
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<std::string> CommandLineArguments(int, char**)
+{
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 1; i < count; ++i)
+        arguments.push_back(Utf8(wide[i]));
+    LocalFree(wide);
+    return arguments;
+}
+
+void UseBinaryStandardStreams()
+{
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+
+InputFile InputFile::StandardInput()
+{
+    return InputFile(reinterpret_cast<std::intptr_t>(GetStdHandle(STD_INPUT_HANDLE)), false);
+}
+
+std::optional<InputFile> InputFile::Open(const std::string& path, std::string& reason)
+{
+    const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        Failed(reason);
+        return std::nullopt;
+    }
+    return InputFile(reinterpret_cast<std::intptr_t>(handle), true);
+}
+
+InputFile::InputFile(InputFile&& other) noexcept : handle_(other.handle_), owned_(std::exchange(other.owned_, false))
+{
+}
+
+InputFile::~InputFile()
+{
+    if (owned_)
+        CloseHandle(HandleOf(handle_));
+}
+
+std::optional<InputFile> InputFile::OpenRegular(const std::string& path, std::string& reason)
+{
+    std::optional<InputFile> file = Open(path, reason);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (file && (GetFileType(HandleOf(file->handle_)) != FILE_TYPE_DISK
+                 || !GetFileInformationByHandle(HandleOf(file->handle_), &information)
+                 || (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))) {
+        reason = "not a regular file";
+        return std::nullopt;
+    }
+    return file;
+}
+
+std::ptrdiff_t InputFile::Read(unsigned char* buffer, std::size_t size, std::string& reason)
+{
+    DWORD read = 0;
+    if (ReadFile(HandleOf(handle_), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &read, nullptr))
+        return read;
+    // The writer of a pipe has gone: that is its end.
+    if (GetLastError() == ERROR_BROKEN_PIPE)
+        return 0;
+    return Failed(reason), -1;
+}
+
+bool InputFile::Rewind(std::string& reason)
+{
+    return SetFilePointerEx(HandleOf(handle_), LARGE_INTEGER{}, nullptr, FILE_BEGIN) || Failed(reason);
+}
+
+bool WriteOutput(const unsigned char* data, std::size_t size, std::string& reason)
+{
+    if (WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), data, size, reason))
+        return true;
+    // The reader has gone: end quietly, as a closed pipe ends cat.
+    const DWORD code = GetLastError();
+    if (code == ERROR_NO_DATA || code == ERROR_BROKEN_PIPE)
+        ExitProcess(2);
+    return false;
+}
+
+std::optional<std::string> ResolvePath(const std::string& path, std::string& reason)
+{
+    const HANDLE handle = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        Failed(reason);
+        return std::nullopt;
+    }
+    std::wstring resolved(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(handle, resolved.data(), static_cast<DWORD>(resolved.size()), 0);
+    if (length >= resolved.size()) {
+        resolved.resize(length);
+        length = GetFinalPathNameByHandleW(handle, resolved.data(), static_cast<DWORD>(resolved.size()), 0);
+    }
+    const DWORD code = GetLastError();
+    CloseHandle(handle);
+    if (length == 0 || length >= resolved.size()) {
+        Failed(reason, code);
+        return std::nullopt;
+    }
+    resolved.resize(length);
+    return Utf8(resolved);
+}
+
+std::optional<Replacement> Replacement::Create(const std::string& path, const InputFile&, std::string& reason)
+{
+    const std::size_t separator = path.find_last_of("\\/");
+    const std::string folder = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+    for (unsigned attempt = 0;; ++attempt) {
+        const std::string temporary = folder + ".kresovar-fold-" + std::to_string(GetCurrentProcessId()) + "-"
+                                      + std::to_string(attempt) + ".tmp";
+        const std::wstring wide = Wide(temporary);
+        SetPending(wide);
+        const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE)
+            return Replacement(path, temporary, reinterpret_cast<std::intptr_t>(handle));
+        SetPending({});
+        if (GetLastError() != ERROR_FILE_EXISTS || attempt == 100) {
+            Failed(reason);
+            return std::nullopt;
+        }
+    }
+}
+
+Replacement::Replacement(Replacement&& other) noexcept
+    : path_(std::move(other.path_)), temporary_(std::move(other.temporary_)),
+      handle_(std::exchange(other.handle_, reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE)))
+{
+    other.temporary_.clear();
+}
+
+Replacement::~Replacement()
+{
+    if (HandleOf(handle_) != INVALID_HANDLE_VALUE)
+        CloseHandle(HandleOf(handle_));
+    if (!temporary_.empty()) {
+        DeleteFileW(Wide(temporary_).c_str());
+        SetPending({});
+    }
+}
+
+bool Replacement::Write(const unsigned char* data, std::size_t size, std::string& reason)
+{
+    return WriteAll(HandleOf(handle_), data, size, reason);
+}
+
+bool Replacement::Commit(std::string& reason)
+{
+    const HANDLE handle = HandleOf(std::exchange(handle_, reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE)));
+    const bool flushed = FlushFileBuffers(handle);
+    const DWORD code = GetLastError();
+    CloseHandle(handle);
+    if (!flushed)
+        return Failed(reason, code);
+    // ReplaceFileW gives the new file the original's attributes and security.
+    if (!ReplaceFileW(Wide(path_).c_str(), Wide(temporary_).c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
+                      nullptr))
+        return Failed(reason);
+    temporary_.clear();
+    SetPending({});
+    return true;
+}

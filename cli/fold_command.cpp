@@ -1,0 +1,336 @@
+#include "fold_command.h"
+
+#include "files.h"
+#include "fold_bytes.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: kresovar-fold [OPTION]... [FILE]...\n"
+    "Replace the 18 Polish letters with diacritics (ą ć ę ł ń ó ś ź ż and their\n"
+    "capitals) by plain Latin letters in each FILE, or in standard input, and\n"
+    "write the result to standard output. Every other byte is kept as it is.\n"
+    "With no FILE, or when FILE is -, read standard input.\n"
+    "\n"
+    "  -i, --in-place   rewrite each FILE instead of writing to standard output\n"
+    "  -c, --check      write no text; report the first letter of each FILE as\n"
+    "                   FILE:LINE:COLUMN: LETTER, and exit with 1 if any is found\n"
+    "      --decomposed also fold letters written as a base letter followed by a\n"
+    "                   combining ogonek, acute or dot above (the mark is dropped)\n"
+    "  -h, --help       show this help and exit\n"
+    "      --version    show the version and exit\n"
+    "\n"
+    "Text is UTF-8, or UTF-16 in a FILE that starts with a byte order mark.\n"
+    "Exit status: 0 if all went well, 1 if --check found a letter, 2 on an error.\n";
+
+constexpr std::size_t kPieceSize = 128 * 1024;
+
+struct Options {
+    bool inPlace = false;
+    bool check = false;
+    bool decomposed = false;
+    std::vector<std::string> files;
+};
+
+void Say(const std::string& text)
+{
+    std::fprintf(stderr, "kresovar-fold: %s\n", text.c_str());
+}
+
+// Reads a stream piece by piece into a buffer that keeps, at its front, the
+// bytes the fold held back from the previous piece.
+class PieceReader {
+public:
+    explicit PieceReader(InputFile& input) : input_(input), buffer_(new unsigned char[kPieceSize]) {}
+
+    // Reads the next piece; false on a read failure.
+    bool Next(std::string& reason)
+    {
+        std::ptrdiff_t read = 0;
+        do {
+            read = input_.Read(buffer_.get() + size_, kPieceSize - size_, reason);
+            if (read < 0)
+                return false;
+            size_ += static_cast<std::size_t>(read);
+            // Two bytes at least, to tell a UTF-16 byte order mark.
+        } while (read > 0 && first_ && size_ < 2);
+        end_ = read == 0;
+        return true;
+    }
+    // The encoding, from the first piece's byte order mark.
+    ByteEncoding Encoding() const
+    {
+        if (size_ >= 2 && buffer_[0] == 0xFF && buffer_[1] == 0xFE)
+            return ByteEncoding::Utf16LittleEndian;
+        if (size_ >= 2 && buffer_[0] == 0xFE && buffer_[1] == 0xFF)
+            return ByteEncoding::Utf16BigEndian;
+        return ByteEncoding::Utf8;
+    }
+    // Drops the first `consumed` bytes; the rest go in front of the next piece.
+    void Consume(std::size_t consumed)
+    {
+        std::memmove(buffer_.get(), buffer_.get() + consumed, size_ - consumed);
+        size_ -= consumed;
+        first_ = false;
+    }
+    const unsigned char* data() const { return buffer_.get(); }
+    std::size_t size() const { return size_; }
+    bool end() const { return end_; }
+
+private:
+    InputFile& input_;
+    std::unique_ptr<unsigned char[]> buffer_;
+    std::size_t size_ = 0;
+    bool first_ = true;
+    bool end_ = false;
+};
+
+using Sink = std::function<bool(const unsigned char*, std::size_t, std::string&)>;
+
+enum class Outcome { Done, ReadFailed, WriteFailed };
+
+Outcome FoldStream(InputFile& input, bool decomposed, const Sink& write, std::string& reason)
+{
+    PieceReader reader(input);
+    const auto out = std::make_unique<unsigned char[]>(kPieceSize);
+    std::optional<ByteFold> fold;
+    do {
+        if (!reader.Next(reason))
+            return Outcome::ReadFailed;
+        if (!fold)
+            fold = ByteFold{reader.Encoding(), decomposed};
+        const FoldedPiece piece = FoldBytes(*fold, reader.data(), reader.size(), out.get(), reader.end());
+        if (!write(out.get(), piece.produced, reason))
+            return Outcome::WriteFailed;
+        reader.Consume(piece.consumed);
+    } while (!reader.end());
+    return Outcome::Done;
+}
+
+// The letter as UTF-8, whatever the encoding it was found in.
+std::string LetterText(const unsigned char* bytes, std::size_t length, ByteEncoding encoding)
+{
+    if (encoding == ByteEncoding::Utf8)
+        return std::string(reinterpret_cast<const char*>(bytes), length);
+    std::string text;
+    for (std::size_t i = 0; i + 1 < length; i += 2) {
+        const unsigned unit = encoding == ByteEncoding::Utf16BigEndian ? bytes[i] << 8 | bytes[i + 1]
+                                                                         : bytes[i + 1] << 8 | bytes[i];
+        if (unit < 0x80) {
+            text += static_cast<char>(unit);
+        } else {  // every letter and mark is below U+0800
+            text += static_cast<char>(0xC0 | unit >> 6);
+            text += static_cast<char>(0x80 | (unit & 0x3F));
+        }
+    }
+    return text;
+}
+
+struct Found {
+    std::uint64_t line;
+    std::uint64_t column;
+    std::string letter;
+};
+
+// The first letter of a stream, if it holds one.
+std::optional<Found> FirstLetter(InputFile& input, bool decomposed, std::string& reason, bool& failed)
+{
+    PieceReader reader(input);
+    std::optional<ByteFold> fold;
+    std::optional<TextPosition> position;
+    do {
+        if (!reader.Next(reason)) {
+            failed = true;
+            return std::nullopt;
+        }
+        if (!fold) {
+            fold = ByteFold{reader.Encoding(), decomposed};
+            position.emplace(fold->encoding);
+        }
+        const LetterSearch search = FindLetter(*fold, reader.data(), reader.size(), reader.end());
+        if (search.offset) {
+            position->Advance(reader.data(), *search.offset);
+            return Found{position->line(), position->column(),
+                         LetterText(reader.data() + *search.offset, search.length, fold->encoding)};
+        }
+        position->Advance(reader.data(), search.consumed);
+        reader.Consume(search.consumed);
+    } while (!reader.end());
+    return std::nullopt;
+}
+
+class FoldCommand {
+public:
+    explicit FoldCommand(Options options) : options_(std::move(options)) {}
+
+    int Run()
+    {
+        if (options_.files.empty())
+            options_.files.push_back("-");
+        for (const std::string& name : options_.files) {
+            if (options_.check)
+                Check(name);
+            else if (options_.inPlace)
+                Rewrite(name);
+            else
+                Print(name);
+        }
+        return status_;
+    }
+
+private:
+    // Opens a named file or standard input; says why it cannot.
+    std::optional<InputFile> OpenInput(const std::string& name)
+    {
+        if (name == "-")
+            return InputFile::StandardInput();
+        std::string reason;
+        std::optional<InputFile> input = InputFile::Open(name, reason);
+        if (!input)
+            Fail(name, reason);
+        return input;
+    }
+
+    void Fail(const std::string& name, const std::string& reason)
+    {
+        Say(name + ": " + reason);
+        status_ = 2;
+    }
+
+    void Print(const std::string& name)
+    {
+        std::optional<InputFile> input = OpenInput(name);
+        if (!input)
+            return;
+        std::string reason;
+        switch (FoldStream(*input, options_.decomposed, WriteOutput, reason)) {
+        case Outcome::Done: break;
+        case Outcome::ReadFailed: Fail(name, reason); break;
+        case Outcome::WriteFailed:
+            Say("write error: " + reason);
+            std::exit(2);
+        }
+    }
+
+    void Check(const std::string& name)
+    {
+        std::optional<InputFile> input = OpenInput(name);
+        if (!input)
+            return;
+        std::string reason;
+        bool failed = false;
+        const std::optional<Found> found = FirstLetter(*input, options_.decomposed, reason, failed);
+        if (failed)
+            return Fail(name, reason);
+        if (!found)
+            return;
+        std::printf("%s:%llu:%llu: %s\n", name.c_str(), static_cast<unsigned long long>(found->line),
+                    static_cast<unsigned long long>(found->column), found->letter.c_str());
+        status_ = std::max(status_, 1);
+    }
+
+    void Rewrite(const std::string& name)
+    {
+        std::string reason;
+        const std::optional<std::string> path = ResolvePath(name, reason);
+        if (!path)
+            return Fail(name, reason);
+        std::optional<InputFile> input = InputFile::OpenRegular(*path, reason);
+        if (!input)
+            return Fail(name, reason);
+        // A file that needs no change keeps its content and its time.
+        bool failed = false;
+        if (!FirstLetter(*input, options_.decomposed, reason, failed))
+            return failed ? Fail(name, reason) : void();
+        if (!input->Rewind(reason))
+            return Fail(name, reason);
+        std::optional<Replacement> replacement = Replacement::Create(*path, *input, reason);
+        if (!replacement)
+            return Fail(name, reason);
+        const Sink write = [&](const unsigned char* data, std::size_t size, std::string& why) {
+            return replacement->Write(data, size, why);
+        };
+        if (FoldStream(*input, options_.decomposed, write, reason) != Outcome::Done || !replacement->Commit(reason))
+            Fail(name, reason);
+    }
+
+    Options options_;
+    int status_ = 0;
+};
+
+// Parses the arguments; nothing when the program is to end with `status`.
+std::optional<Options> Parse(const std::vector<std::string>& arguments, int& status)
+{
+    Options options;
+    const auto refuse = [&status](const std::string& why) {
+        Say(why);
+        std::fprintf(stderr, "Try 'kresovar-fold --help' for more information.\n");
+        status = 2;
+        return std::nullopt;
+    };
+    bool operands = false;
+    for (const std::string& argument : arguments) {
+        if (operands || argument == "-" || argument.empty() || argument[0] != '-') {
+            options.files.push_back(argument);
+        } else if (argument == "--") {
+            operands = true;
+        } else if (argument == "--help") {
+            std::fputs(kUsage, stdout);
+            return status = 0, std::nullopt;
+        } else if (argument == "--version") {
+            std::puts("kresovar-fold 1.00");
+            return status = 0, std::nullopt;
+        } else if (argument == "--in-place") {
+            options.inPlace = true;
+        } else if (argument == "--check") {
+            options.check = true;
+        } else if (argument == "--decomposed") {
+            options.decomposed = true;
+        } else if (argument[1] == '-') {
+            return refuse("unrecognized option '" + argument + "'");
+        } else {
+            for (char letter : argument.substr(1)) {
+                if (letter == 'i') {
+                    options.inPlace = true;
+                } else if (letter == 'c') {
+                    options.check = true;
+                } else if (letter == 'h') {
+                    std::fputs(kUsage, stdout);
+                    return status = 0, std::nullopt;
+                } else {
+                    return refuse(std::string("invalid option -- '") + letter + "'");
+                }
+            }
+        }
+    }
+    if (options.inPlace && options.check)
+        return refuse("--in-place and --check cannot be used together");
+    if (options.inPlace && options.files.empty())
+        return refuse("--in-place needs a FILE");
+    if (options.inPlace && std::count(options.files.begin(), options.files.end(), "-"))
+        return refuse("--in-place cannot rewrite standard input");
+    return options;
+}
+
+} // namespace
+
+int RunFoldCommand(const std::vector<std::string>& arguments)
+{
+    int status = 0;
+    std::optional<Options> options = Parse(arguments, status);
+    if (!options)
+        return status;
+    const int result = FoldCommand(std::move(*options)).Run();
+    // Output that could not all be written is an error too.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        Say(std::string("write error: ") + std::strerror(errno));
+        return 2;
+    }
+    return result;
+}

@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# kresovar-fold as people use it: bytes in, bytes out, files rewritten in
+# place, --check in a script, and every way it can fail. Runs the Linux
+# build, or with WINDOWS=1 the Windows one under Wine, which skips the rows
+# about POSIX permissions, links, devices and signals.
+set -euo pipefail
+FOLD=("$(realpath "${1:?usage: cli_test.sh PATH-TO-KRESOVAR-FOLD}")")
+[ -z "${WINDOWS:-}" ] || FOLD=(wine "${FOLD[0]}")
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+cd "$WORK"
+failures=0
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+# expect NAME STATUS EXPECTED-OUTPUT-FORMAT INPUT-FORMAT [ARGUMENTS...]:
+# folds printf's INPUT through standard input and compares byte for byte.
+expect() {
+    local name=$1 status=$2 expected=$3 input=$4 got=0
+    shift 4
+    printf "$input" | "${FOLD[@]}" "$@" >out 2>err || got=$?
+    printf "$expected" >expected
+    [ "$got" = "$status" ] || fail "$name: status $got, expected $status ($(cat err))"
+    cmp -s out expected || fail "$name: got $(od -An -tx1 out | head -c 120), expected $(od -An -tx1 expected | head -c 120)"
+}
+
+echo "== bytes in, bytes out"
+expect letters 0 'Zazolc gesla jazn ZAZOLC GESLA JAZN' 'Zażółć gęślą jaźń ZAŻÓŁĆ GĘŚLĄ JAŹŃ'
+expect untouched 0 'a\r\nb\rc\n\0\xef\xbb\xbf\xc3\xa9\xc5\xbe\xe2\x80\x9e' 'a\r\nb\rc\n\0\xef\xbb\xbf\xc3\xa9\xc5\xbe\xe2\x80\x9e'
+expect invalid_bytes_kept 0 'a\x80\xff\xc4x\xe2\x82a\xc0\xb3\xc4' '\xc4\x85\x80\xff\xc4x\xe2\x82\xc4\x85\xc0\xb3\xc4'
+expect decomposed_kept 0 'a\xcc\xa8z\xcc\x87' 'a\xcc\xa8z\xcc\x87'
+expect decomposed_folded 0 'a e z z O\xcc\x87 b\xcc\xa8 \xcc\x81' \
+    'a\xcc\xa8 e\xcc\xa8 z\xcc\x87 z\xcc\x81 O\xcc\x87 b\xcc\xa8 \xcc\x81' --decomposed
+expect utf16_le 0 '\xff\xfeZ\0a\0\r\0\n\0\x3d\xd8\x00\xde\x41' '\xff\xfeZ\0\x05\x01\r\0\n\0\x3d\xd8\x00\xde\x41'
+expect utf16_be 0 '\xfe\xff\0Z\0o\0L' '\xfe\xff\0Z\0\xf3\x01\x41'
+expect utf16_decomposed 0 '\xff\xfea\0z\0' '\xff\xfea\0\x28\x03z\0\x07\x03' --decomposed
+expect empty 0 '' ''
+
+echo "== every read size: a letter split between reads folds all the same"
+text='ąa\xcc\xa8z\xcc\x87ŻźZ\xcc\x81ćęłńóśĄĆĘŁŃÓŚŹ\r\nx\xc4'
+printf "$text" >whole
+"${FOLD[@]}" --decomposed <whole >expected
+for size in 1 2 3 4 5 7; do
+    /usr/bin/python3 -c '
+import os, sys, time
+data, size = open("whole", "rb").read(), int(sys.argv[1])
+for at in range(0, len(data), size):
+    os.write(1, data[at:at + size]); time.sleep(0.02)' "$size" | "${FOLD[@]}" --decomposed >out
+    cmp -s out expected || fail "read size $size: $(od -An -tx1 out)"
+done
+
+echo "== --check"
+printf 'abc\r\nde\xff\xe2\x82ź\n' >notes.txt
+printf 'plain\n' >plain.txt
+printf '\xfe\xff\0x\0\n\xd8\x3d\xde\0\xd8\x01\0a\x01\x05' >utf16.txt
+printf 'oz\xcc\x87' >decomposed.txt
+check() {
+    local name=$1 status=$2 expected=$3 got=0
+    shift 3
+    "${FOLD[@]}" "$@" >out 2>err || got=$?
+    [ "$got" = "$status" ] || fail "$name: status $got, expected $status ($(cat err))"
+    [ "$(cat out)" = "$expected" ] || fail "$name: printed '$(cat out)', expected '$expected'"
+}
+check first_letter 1 'notes.txt:2:6: ź' -c notes.txt
+check none 0 '' --check plain.txt
+check utf16 1 'utf16.txt:2:4: ą' -c utf16.txt
+check decomposed_only_with_option 0 '' -c decomposed.txt
+check decomposed 1 "decomposed.txt:1:2: $(printf 'z\xcc\x87')" -c --decomposed decomposed.txt
+check standard_input 1 '-:1:1: ł' -c - <<<'ł'
+check unreadable_wins 2 'notes.txt:2:6: ź' -c notes.txt missing.txt
+
+echo "== errors and options"
+check missing_file_then_others 2 'plain' missing.txt plain.txt
+grep -q '^kresovar-fold: missing.txt: ' err || fail "no message for the missing file: $(cat err)"
+check version 0 'kresovar-fold 1.00' --version
+check help 0 "$("${FOLD[@]}" --help)" -h
+check bad_option 2 '' --frobnicate
+grep -q "Try 'kresovar-fold --help'" err || fail "bad option: $(cat err)"
+check in_place_without_file 2 '' -i
+check in_place_standard_input 2 '' -i -
+check in_place_and_check 2 '' -i -c plain.txt
+
+echo "== in place"
+printf 'żółw\r\n' >źdźbło.txt
+printf 'ĄĘ' >b.txt
+cp plain.txt untouched.txt
+check rewrites 0 '' -i źdźbło.txt b.txt untouched.txt
+[ "$(cat źdźbło.txt b.txt)" = "$(printf 'zolw\r\nAE')" ] || fail "in place: $(cat źdźbło.txt b.txt)"
+ls -A | grep -q kresovar-fold && fail "a temporary file was left: $(ls -A)"
+
+if [ -n "${WINDOWS:-}" ]; then
+    [ "$failures" -eq 0 ] && echo "PASS: cli_test.sh (Windows)"
+    exit $((failures > 0))
+fi
+
+touch -d '2020-01-01' untouched.txt
+inode=$(stat -c %i untouched.txt)
+printf 'ś' >target.txt
+chmod 640 target.txt
+ln -s target.txt link.txt
+check through_link 0 '' -i link.txt untouched.txt
+[ -L link.txt ] && [ "$(cat target.txt)" = s ] || fail "the link was not followed, or replaced"
+[ "$(stat -c %a target.txt)" = 640 ] || fail "permissions became $(stat -c %a target.txt)"
+[ "$(stat -c %Y/%i untouched.txt)" = "$(date -d 2020-01-01 +%s)/$inode" ] || fail "a file with no letter was rewritten"
+
+mkdir folder && mkfifo pipe
+check not_regular 2 '' -i folder pipe /dev/null
+[ "$(grep -c 'not a regular file' err)" = 3 ] || fail "not refused: $(cat err)"
+# A folder the program cannot write to: the original stays, nothing is left behind.
+mkdir locked && printf 'ż' >locked/file.txt && chmod 755 locked
+setpriv --reuid=nobody --regid=nogroup --clear-groups "${FOLD[@]}" -i locked/file.txt 2>err && fail "wrote in a locked folder"
+[ "$(cat locked/file.txt)" = ż ] && [ "$(ls -A locked)" = file.txt ] || fail "locked folder: $(ls -A locked)"
+# Interrupted while it writes: either the whole old text or the whole new one, and no temporary file.
+head -c 300000000 < <(yes 'żółta łódź') >big.txt
+"${FOLD[@]}" -i big.txt & sleep 0.3; kill -TERM $! 2>/dev/null || true; wait $! || true
+[ "$(ls -A | grep -c kresovar-fold)" = 0 ] || fail "an interrupted rewrite left $(ls -A | grep kresovar-fold)"
+head -c 100 big.txt | grep -qE '^(żółta łódź|zolta lodz)' || fail "the interrupted file is damaged"
+
+echo "== output that cannot be written"
+status=0
+"${FOLD[@]}" źdźbło.txt >/dev/full 2>err || status=$?
+[ "$status" = 2 ] && grep -q 'write error: No space left on device' err || fail "/dev/full: status $status, $(cat err)"
+{ "${FOLD[@]}" big.txt 2>err || true; } | head -c 1 >/dev/null
+[ ! -s err ] || fail "a closed pipe was not quiet: $(cat err)"
+
+if [ -z "${SANITIZED:-}" ]; then
+    echo "== a 1 GiB stream in bounded memory"
+    /usr/bin/python3 - "${FOLD[@]}" <<'PYTHON' || fail "1 GiB stream"
+import resource, subprocess, sys
+line, folded = "Zażółć gęślą jaźń, pchnąć w tę łódź.\n".encode(), "Zazolc gesla jazn, pchnac w te lodz.\n".encode()
+count = (1 << 30) // len(line) + 1
+fold = subprocess.Popen(sys.argv[1:], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+import threading
+def feed():
+    block = line * 4096
+    for _ in range(count // 4096): fold.stdin.write(block)
+    fold.stdin.write(line * (count % 4096)); fold.stdin.close()
+threading.Thread(target=feed).start()
+expected, got, total = folded * 4096, b"", 0
+while chunk := fold.stdout.read(1 << 20):
+    got += chunk
+    while len(got) >= len(expected):
+        assert got[:len(expected)] == expected, "wrong output"; got = got[len(expected):]; total += len(expected)
+total += len(got)
+assert fold.wait() == 0 and total == count * len(folded), "wrong length"
+peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss // 1024
+print(f"{count * len(line) / 2**30:.2f} GiB folded; peak memory {peak} MB")
+sys.exit(0 if peak < 16 else 1)
+PYTHON
+fi
+
+[ "$failures" -eq 0 ] || exit 1
+echo "PASS: cli_test.sh"

@@ -1,0 +1,67 @@
+#pragma once
+
+// The fold of FoldText for text held as bytes, read piece by piece from a
+// file or a pipe: UTF-8, or UTF-16 in either byte order. Only the 18 letters
+// change; every other byte comes out as it came in, bytes that are not valid
+// text included.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+enum class ByteEncoding { Utf8, Utf16LittleEndian, Utf16BigEndian };
+
+struct ByteFold {
+    ByteEncoding encoding = ByteEncoding::Utf8;
+    // Also folds each of the 18 letters written as its base letter followed
+    // by a combining ogonek (U+0328), acute (U+0301) or dot above (U+0307);
+    // the mark is dropped.
+    bool decomposed = false;
+};
+
+// A piece of a stream ends where a letter may still be completed by the next
+// piece: the last few bytes (never more than kMostHeldBack) may be left
+// unconsumed, to be given again at the front of the next piece. The last
+// piece of a stream (`end`) is consumed whole.
+inline constexpr std::size_t kMostHeldBack = 3;
+
+struct FoldedPiece {
+    std::size_t consumed;
+    std::size_t produced;
+};
+
+// Folds the bytes of `in` into `out`, which has room for as many; the two
+// must not overlap. The result is never longer than what was consumed.
+FoldedPiece FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, unsigned char* out, bool end);
+
+// The first of the 18 letters in a piece, held back as FoldBytes holds back:
+// its offset and length in bytes (a base letter's with its mark), or, when
+// there is none, how much of the piece was consumed.
+struct LetterSearch {
+    std::optional<std::size_t> offset;
+    std::size_t length = 0;
+    std::size_t consumed = 0;
+};
+LetterSearch FindLetter(ByteFold fold, const unsigned char* in, std::size_t size, bool end);
+
+// Counts lines and characters through a stream, for telling where a letter
+// stands. Lines end at LF; a character is one valid UTF-8 sequence or UTF-16
+// unit or surrogate pair, and each byte that is not part of one counts as a
+// character of its own.
+class TextPosition {
+public:
+    explicit TextPosition(ByteEncoding encoding) : encoding_(encoding) {}
+    // Takes in the next bytes of the stream.
+    void Advance(const unsigned char* bytes, std::size_t size);
+    // Line and column, both from 1, of a letter that comes next.
+    std::uint64_t line() const { return line_; }
+    std::uint64_t column() const;
+
+private:
+    void Character(bool lineFeed);
+    ByteEncoding encoding_;
+    std::uint64_t line_ = 1;
+    std::uint64_t column_ = 0;
+    unsigned char pending_[4] = {};
+    std::size_t pendingSize_ = 0;
+};
