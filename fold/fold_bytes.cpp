@@ -4,7 +4,10 @@
 
 #include <array>
 #include <bit>
+#include <algorithm>
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -17,6 +20,17 @@ constexpr auto kPlainOf = [] {
     for (FoldRow row : FoldTable) {
         const unsigned lead = 0xC0 | (row.letter >> 6);
         table.at(lead - kFirstLead).at(row.letter & 0x3F) = static_cast<unsigned char>(row.plain);
+    }
+    return table;
+}();
+
+// The same by whole lead and second byte, with a last row of zeros for any
+// other lead byte, so that a lookup needs no branch.
+constexpr auto kPlainByBytes = [] {
+    std::array<std::array<unsigned char, 256>, 4> table{};
+    for (std::size_t lead = 0; lead < kPlainOf.size(); ++lead) {
+        for (std::size_t second = 0; second < 64; ++second)
+            table[lead][0x80 + second] = kPlainOf[lead][second];
     }
     return table;
 }();
@@ -74,16 +88,105 @@ char16_t MarkOf(unsigned char second)
 }
 
 // The offset in an 8-byte word of its first byte that has its two high bits
-// set (C0 to FF): every lead byte of a letter or a mark is one.
+// set (C0 to FF), 8 if none: every lead byte of a letter or a mark is one.
+// Branch-free: a count of zeros is defined for 0 too.
 int FirstLeadByte(std::uint64_t word)
 {
     const std::uint64_t leads = word & (word << 1) & 0x8080808080808080u;
-    if (!leads)
-        return 8;
     if constexpr (std::endian::native == std::endian::little)
         return std::countr_zero(leads) / 8;
     else
         return std::countl_zero(leads) / 8;
+}
+
+// One bit for each byte of a word with its two high bits set, the first
+// byte's lowest: the byte's top bits, gathered by a multiplication.
+unsigned LeadBits(std::uint64_t word)
+{
+    std::uint64_t tops = (word & (word << 1) & 0x8080808080808080u) >> 7;
+    if constexpr (std::endian::native == std::endian::big)
+        tops = __builtin_bswap64(tops);
+    return static_cast<unsigned>((tops * 0x0102040810204080u) >> 56);
+}
+
+// The offset in the next 16 bytes of the first lead byte, 16 if none, with
+// no branch: the compiler makes any choice between the two words one.
+std::size_t FirstLeadIn16(const unsigned char* p)
+{
+    std::uint64_t low;
+    std::uint64_t high;
+    std::memcpy(&low, p, 8);
+    std::memcpy(&high, p + 8, 8);
+    return static_cast<std::size_t>(std::countr_zero(LeadBits(low) | LeadBits(high) << 8 | 1u << 16));
+}
+
+// Folds the letter that may start at `read`: a lead byte and the byte after
+// it become a plain letter, or the lead byte is copied. Branch-free, and
+// inlined like Step, so that the four lanes below keep their positions in
+// registers.
+[[gnu::always_inline]] inline void FoldLead(const unsigned char* in, unsigned char* out, std::size_t& read,
+                                             std::size_t& written)
+{
+    const unsigned char lead = in[read];
+    const unsigned row = std::min(static_cast<unsigned>(lead - kFirstLead) & 0xFFu, 3u);
+    const unsigned char plain = kPlainByBytes[row][in[read + 1]];
+    const unsigned folds = plain != 0;
+    out[written++] = static_cast<unsigned char>(plain | (lead & (folds - 1)));
+    read += 1 + folds;
+}
+
+// Copies the next 16 bytes whole, moves on to the first lead byte among them
+// and folds the letter that may start there. Reads 18 bytes at most.
+[[gnu::always_inline]] inline void Step(const unsigned char* in, unsigned char* out, std::size_t& read, std::size_t& written)
+{
+    std::memcpy(out + written, in + read, 16);
+    const std::size_t run = FirstLeadIn16(in + read);
+    read += run;
+    written += run;
+    FoldLead(in, out, read, written);
+}
+
+// Folds UTF-8 text with no decomposed letters, all but its last 32 bytes,
+// which are left to the careful scan. A step waits on the loads of the step
+// before it, so four stretches of the text, cut where no letter is split,
+// are folded side by side, each into its own place, and joined after.
+// Returns how far it read and wrote.
+std::pair<std::size_t, std::size_t> FoldUtf8Body(const unsigned char* in, std::size_t size, unsigned char* out)
+{
+    constexpr std::size_t kLanes = 4;
+    if (size < kLanes * 64)
+        return {0, 0};
+    const std::size_t limit = size - 32;
+    std::size_t begin[kLanes + 1];
+    for (std::size_t k = 0; k < kLanes; ++k) {
+        begin[k] = limit / kLanes * k;
+        while (k > 0 && (in[begin[k]] & 0xC0) == 0x80)  // not inside a character
+            ++begin[k];
+    }
+    begin[kLanes] = limit;
+    std::size_t read[kLanes] = {begin[0], begin[1], begin[2], begin[3]};
+    std::size_t written[kLanes] = {begin[0], begin[1], begin[2], begin[3]};
+    // Plain variables rather than the arrays, so that they stay in registers.
+    std::size_t r0 = read[0], r1 = read[1], r2 = read[2], r3 = read[3];
+    std::size_t w0 = written[0], w1 = written[1], w2 = written[2], w3 = written[3];
+    while (r0 + 18 <= begin[1] && r1 + 18 <= begin[2] && r2 + 18 <= begin[3] && r3 + 18 <= begin[4]) {
+        Step(in, out, r0, w0);
+        Step(in, out, r1, w1);
+        Step(in, out, r2, w2);
+        Step(in, out, r3, w3);
+    }
+    read[0] = r0, read[1] = r1, read[2] = r2, read[3] = r3;
+    written[0] = w0, written[1] = w1, written[2] = w2, written[3] = w3;
+    std::size_t joined = 0;
+    for (std::size_t k = 0; k < kLanes; ++k) {
+        while (read[k] + 18 <= begin[k + 1])
+            Step(in, out, read[k], written[k]);
+        while (read[k] < begin[k + 1])
+            FoldLead(in, out, read[k], written[k]);
+        std::memmove(out + joined, out + begin[k], written[k] - begin[k]);
+        joined += written[k] - begin[k];
+    }
+    return {read[kLanes - 1], joined};
 }
 
 struct Scan {
@@ -238,8 +341,12 @@ bool Continues(const unsigned char* bytes, std::size_t size, unsigned char next)
 
 FoldedPiece FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, unsigned char* out, bool end)
 {
-    const Scan scan = ScanBytes<false>(fold, in, size, out, end);
-    return {scan.consumed, scan.produced};
+    std::size_t read = 0;
+    std::size_t written = 0;
+    if (fold.encoding == ByteEncoding::Utf8 && !fold.decomposed)
+        std::tie(read, written) = FoldUtf8Body(in, size, out);
+    const Scan scan = ScanBytes<false>(fold, in + read, size - read, out + written, end);
+    return {read + scan.consumed, written + scan.produced};
 }
 
 LetterSearch FindLetter(ByteFold fold, const unsigned char* in, std::size_t size, bool end)

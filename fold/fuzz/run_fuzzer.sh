@@ -7,5 +7,5 @@ seconds=${2:?}
 seeds=${3:?}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-"$fuzzer" -max_total_time="$seconds" -print_final_stats=1 "$scratch" "$seeds" 2>&1 \
+"$fuzzer" -max_total_time="$seconds" -max_len=8192 -print_final_stats=1 "$scratch" "$seeds" 2>&1 \
     | grep -E '^(stat::|Done|INFO: seed corpus|==|SUMMARY|Fold[A-Za-z]* broke)'
