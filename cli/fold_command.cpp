@@ -105,6 +105,12 @@ Outcome FoldStream(InputFile& input, bool decomposed, const Sink& write, std::st
             return Outcome::ReadFailed;
         if (!fold)
             fold = ByteFold{reader.Encoding(), decomposed};
+        if (FoldsToItself(*fold, reader.data(), reader.size())) {
+            if (!write(reader.data(), reader.size(), reason))
+                return Outcome::WriteFailed;
+            reader.Consume(reader.size());
+            continue;
+        }
         const FoldedPiece piece = FoldBytes(*fold, reader.data(), reader.size(), out.get(), reader.end());
         if (!write(out.get(), piece.produced, reason))
             return Outcome::WriteFailed;

@@ -349,6 +349,22 @@ FoldedPiece FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, 
     return {read + scan.consumed, written + scan.produced};
 }
 
+bool FoldsToItself(ByteFold fold, const unsigned char* in, std::size_t size)
+{
+    if (fold.encoding != ByteEncoding::Utf8 || (fold.decomposed && size > 0 && IsBase(in[size - 1])))
+        return false;
+    // A kilobyte at a time, with no branch inside, so that the compiler can vectorise it.
+    for (std::size_t at = 0; at < size; at += 1024) {
+        const std::size_t stop = std::min(size, at + 1024);
+        unsigned char leads = 0;
+        for (std::size_t i = at; i < stop; ++i)
+            leads |= in[i] & (in[i] << 1);
+        if (leads & 0x80)
+            return false;
+    }
+    return true;
+}
+
 LetterSearch FindLetter(ByteFold fold, const unsigned char* in, std::size_t size, bool end)
 {
     const Scan scan = ScanBytes<true>(fold, in, size, nullptr, end);

@@ -3,8 +3,9 @@
 // pieces a stream is read in; the rest is the text. Against a reference that
 // decodes the text character by character (each invalid byte standing for
 // itself), folds it with FoldText and encodes it again: on valid UTF-8 this is
-// decode, FoldText, encode; invalid bytes come out unchanged; and a fold read
-// in pieces of any size equals the fold in one piece.
+// decode, FoldText, encode; invalid bytes come out unchanged; a fold read in
+// pieces of any size equals the fold in one piece; and a piece said to fold
+// to itself does.
 
 #include "fold_bytes.h"
 #include "fold_text.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -108,7 +110,9 @@ std::string ReferenceFold(const std::vector<Character>& characters, ByteFold fol
     return folded;
 }
 
-// Folds the text read in pieces of `pieceSize` bytes, carrying what is held back.
+// Folds the text read in pieces of `pieceSize` bytes, carrying what is held
+// back, and passing on whole a piece said to fold to itself, as
+// kresovar-fold does.
 std::string FoldInPieces(const std::string& text, ByteFold fold, std::size_t pieceSize)
 {
     std::string folded;
@@ -121,6 +125,12 @@ std::string FoldInPieces(const std::string& text, ByteFold fold, std::size_t pie
         const bool end = at == text.size();
         std::vector<unsigned char> out(pending.size() + 1);
         const auto* in = reinterpret_cast<const unsigned char*>(pending.data());
+        if (FoldsToItself(fold, in, pending.size())) {
+            folded += std::exchange(pending, {});
+            if (end)
+                return folded;
+            continue;
+        }
         const FoldedPiece piece = FoldBytes(fold, in, pending.size(), out.data(), end);
         Require(piece.produced <= piece.consumed, "a piece grew");
         Require(pending.size() - piece.consumed <= kMostHeldBack, "more than a few bytes were held back");
@@ -150,6 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(FoldInPieces(text, fold, pieceSize) == expected, "a fold in pieces differs from the fold in one");
 
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    Require(!FoldsToItself(fold, bytes, text.size()) || expected == text, "a piece said to fold to itself changes");
     const LetterSearch search = FindLetter(fold, bytes, text.size(), true);
     Require(search.offset ? static_cast<long>(*search.offset) == firstLetter : firstLetter < 0,
             "FindLetter found another letter");

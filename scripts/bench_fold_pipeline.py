@@ -1,0 +1,79 @@
+#!/usr/bin/python3
+"""kresovar-fold against `cat FILE | cat` and other filters, whole processes.
+
+Writes 200 MB of Polish prose and of ASCII text to a scratch folder (they stay
+in the page cache), then times each command piped into `cat >/dev/null`,
+the commands taking turns round after round, and prints each one's median
+throughput, its share of the `cat | cat` floor's, and the spread (lowest and
+highest of its runs) beside it.
+
+    scripts/bench_fold_pipeline.py build-release/cli/kresovar-fold [ROUNDS]
+"""
+import os
+import random
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+SIZE = 200 * 1000 * 1000
+LETTERS, PLAIN = "ąćęłńóśźżĄĆĘŁŃÓŚŹŻ", "acelnoszzACELNOSZZ"
+WORDS = ("w i na nie się że do jest to jak ale po od za tak przez był może już tylko dla czy bardzo który "
+         "jednak gdy także miasto rzeka dzień Polska słowo książka człowiek praca dobrze wszystko teraz potem "
+         "zawsze Kraków Łódź ZAŻÓŁĆ ten jego mieć woda szkoła droga ostatni nowy między kiedy").split()
+
+
+def write_texts(folder):
+    random.seed(1)
+    lines, size = [], 0
+    while size < SIZE:
+        line = " ".join(random.choice(WORDS) for _ in range(random.randint(8, 14))) + "\n"
+        lines.append(line)
+        size += len(line.encode())
+    prose = "".join(lines).encode()[:SIZE]
+    paths = {"Polish prose": os.path.join(folder, "prose.txt"), "ASCII only": os.path.join(folder, "ascii.txt")}
+    with open(paths["Polish prose"], "wb") as out:
+        out.write(prose)
+    with open(paths["ASCII only"], "wb") as out:
+        out.write(bytes(b if b < 0x80 else 0x78 for b in prose))
+    return paths
+
+
+def main():
+    fold = os.path.abspath(sys.argv[1])
+    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 7
+    env = dict(os.environ, LC_ALL="C.UTF-8")
+    with tempfile.TemporaryDirectory() as folder:
+        texts = write_texts(folder)
+        commands = {
+            "cat FILE | cat (floor)": "cat {0}",
+            "kresovar-fold FILE | cat": fold + " {0}",
+            "perl -CSD -pe 'tr/…/…/'": f"perl -CSD -pe 'tr/{LETTERS}/{PLAIN}/' {{0}}",
+            "iconv -t ascii//TRANSLIT": "iconv -f UTF-8 -t ASCII//TRANSLIT {0}",
+            "sed 'y/…/…/'": f"sed 'y/{LETTERS}/{PLAIN}/' {{0}}",
+        }
+        slow = {"sed 'y/…/…/'": 3}  # about 16 MB/s: three runs say enough
+        for text, path in texts.items():
+            subprocess.run(["cat", path], stdout=subprocess.DEVNULL, check=True)  # into the page cache
+            chosen = commands if text == "Polish prose" else dict(list(commands.items())[:2])
+            seconds = {name: [] for name in chosen}
+            for round_ in range(rounds):
+                for name, command in chosen.items():
+                    if round_ >= slow.get(name, rounds):
+                        continue
+                    start = time.perf_counter()
+                    subprocess.run(command.format(path) + " | cat >/dev/null", shell=True, check=True, env=env,
+                                   stderr=subprocess.DEVNULL)
+                    seconds[name].append(time.perf_counter() - start)
+            floor = statistics.median(seconds["cat FILE | cat (floor)"])
+            print(f"\n{text}, {SIZE // 10**6} MB, median of {rounds} runs (sed: 3)")
+            print(f"{'command':28} {'MB/s':>7} {'share of floor':>15} {'spread (s)':>15}")
+            for name, runs in seconds.items():
+                median = statistics.median(runs)
+                print(f"{name:28} {SIZE / median / 1e6:7.0f} {floor / median:15.2f} "
+                      f"{min(runs):7.2f}–{max(runs):.2f}")
+
+
+if __name__ == "__main__":
+    main()
