@@ -5,11 +5,14 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkgconf
-    qt6-base-dev libgl-dev libx11-dev libxtst-dev fonts-dejavu-core
+    qt6-base-dev qt6-wayland qt6-translations-l10n libgl-dev libx11-dev libxtst-dev fonts-dejavu-core
     libgtest-dev libbenchmark-dev
-    xvfb xauth xdotool xclip
-    dpkg-dev file desktop-file-utils appstream
-    g++-mingw-w64-x86-64-posix googletest wine wine64
+    xvfb xauth xdotool xclip imagemagick
+    weston wl-clipboard
+    dbus at-spi2-core python3-pyatspi
+    chromium chromium-driver
+    dpkg-dev file desktop-file-utils appstream groff-base lintian
+    g++-mingw-w64-x86-64-posix googletest wine wine64 wixl
     clang libclang-rt-14-dev
 )
 

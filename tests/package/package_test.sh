@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the built tree and builds the .deb, then checks that both hold the
-# program, the desktop entry, the icons and the metadata, and that these pass
-# their validators.
+# two programs, their manual pages, the desktop entry, the icons, the
+# metadata and the package's documents, and that each passes its validator:
+# desktop-file-validate, appstreamcli, groff and lintian.
 set -euo pipefail
 build=$(realpath "${1:?usage: package_test.sh BUILD-DIR}")
 id=io.github.kresovar.Kresovar
@@ -15,6 +16,11 @@ fail() {
 
 files=(
     bin/kresovar
+    bin/kresovar-fold
+    share/man/man1/kresovar.1.gz
+    share/man/man1/kresovar-fold.1.gz
+    share/doc/kresovar/copyright
+    share/doc/kresovar/changelog.gz
     "share/applications/$id.desktop"
     "share/metainfo/$id.metainfo.xml"
     "share/icons/hicolor/32x32/apps/$id.png"
@@ -25,20 +31,26 @@ cmake --install "$build" --prefix "$work/usr" >/dev/null
 for file in "${files[@]}"; do
     [ -s "$work/usr/$file" ] || fail "not installed: $file"
 done
-[ -x "$work/usr/bin/kresovar" ] || fail "the program is not executable"
+[ -x "$work/usr/bin/kresovar" ] && [ -x "$work/usr/bin/kresovar-fold" ] || fail "a program is not executable"
 file -b "$work/usr/share/icons/hicolor/32x32/apps/$id.png" | grep -q '32 x 32' || fail "the icon is not 32 x 32"
 desktop-file-validate "$work/usr/share/applications/$id.desktop"
-appstreamcli validate --no-net --explain "$work/usr/share/metainfo/$id.metainfo.xml"
+appstreamcli validate --pedantic --no-net --explain "$work/usr/share/metainfo/$id.metainfo.xml"
+for page in "$work"/usr/share/man/man1/*.1.gz; do
+    warnings=$(zcat "$page" | groff -man -ww -Tutf8 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
+done
 
 cpack -G DEB -B "$work/deb" --config "$build/CPackConfig.cmake" >/dev/null
 deb=$(ls "$work"/deb/kresovar_*.deb)
-dpkg-deb --info "$deb" >/dev/null || fail "dpkg-deb does not accept $deb"
 listing=$(dpkg-deb --contents "$deb")
 for file in "${files[@]}"; do
     grep -q "\./usr/$file\$" <<<"$listing" || fail "not in the package: $file"
 done
 depends=$(dpkg-deb --field "$deb" Depends)
 grep -q 'libqt6widgets6' <<<"$depends" || fail "the package does not depend on Qt: $depends"
-grep -q 'libc6' <<<"$depends" || fail "the package does not depend on the C library: $depends"
+recommends=$(dpkg-deb --field "$deb" Recommends)
+grep -q 'qt6-wayland' <<<"$recommends" && grep -q 'qt6-translations-l10n' <<<"$recommends" \
+    || fail "the package does not recommend Qt's Wayland plugin and translations: $recommends"
 [ "$(dpkg-deb --field "$deb" Version)" = "1.00" ] || fail "version $(dpkg-deb --field "$deb" Version)"
-echo "PASS: $(basename "$deb"): $depends"
+lintian --fail-on error,warning --allow-root "$deb"
+echo "PASS: $(basename "$deb"), lintian clean: $depends; recommends $recommends"
