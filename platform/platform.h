@@ -50,10 +50,12 @@ using ClickHandler = std::function<void()>;
 
 // Building the window. Controls belong to the window; their tab order is the
 // order in which they are created. `iconName` names an icon the program ships;
-// `description` and `accessibleName` are what screen readers announce (a
-// button is announced by its caption).
+// `desktopId` is its desktop entry's id, by which docks and task switchers
+// know the window; `description` and `accessibleName` are what screen readers
+// announce (a button is announced by its caption).
 WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view description,
-                           int clientWidthTwips, int clientHeightTwips, std::string_view iconName);
+                           int clientWidthTwips, int clientHeightTwips, std::string_view iconName,
+                           std::string_view desktopId);
 TextArea& CreateTextArea(Window& window, TwipsRect place, std::u16string_view accessibleName);
 Button& CreateButton(Window& window, std::u16string_view caption, TwipsRect place,
                      ClickHandler onClick);

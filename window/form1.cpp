@@ -18,6 +18,7 @@ constexpr std::u16string_view kDescription =
     u"Zamienia polskie litery z ogonkami na zwykłe litery łacińskie.";
 constexpr std::u16string_view kTextAreaName = u"Tekst";
 constexpr std::string_view kIconName = "kresovar";
+constexpr std::string_view kDesktopId = "io.github.kresovar.Kresovar";
 constexpr std::string_view HomePageAddress = "https://kresovar.github.io/kresovar/";
 
 // The layout in twips: the text area fills the top, the buttons stand in one row below.
@@ -43,7 +44,7 @@ std::int32_t LengthOf(const std::u16string& text)
 
 // Creation order is tab order: the text area, then the buttons by number.
 Form1::Form1()
-    : window_(CreateMainWindow(kTitle, kDescription, kClientWidth, kClientHeight, kIconName))
+    : window_(CreateMainWindow(kTitle, kDescription, kClientWidth, kClientHeight, kIconName, kDesktopId))
     , Text1(CreateTextArea(*window_, kTextArea, kTextAreaName))
     , Command1(CreateButton(*window_, u"Usuń ogonki", ButtonAt(2160), [this] { FoldCommand(); }))
     , Command2(CreateButton(*window_, u"Wklej ze schowka", ButtonAt(120), [this] { PasteCommand(); }))

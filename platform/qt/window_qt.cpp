@@ -2,12 +2,46 @@
 
 #include "fault_seam.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QPointer>
+#include <QTranslator>
+#include <QWindow>
 
 #include <cstdio>
 
 namespace platform {
+
+namespace {
+
+// Qt's own texts (the text area's context menu, the report's button) in the
+// desktop's language, as the platform gives them; the program's own are
+// Polish whatever the language.
+void UseTheDesktopsLanguage()
+{
+    // Once for each application: the translator goes with the one it belongs to.
+    static QPointer<QTranslator> translator;
+    if (translator)
+        return;
+    translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+}
+
+// A screen reader's view of the main window: a frame named by its title,
+// rather than the filler that a plain widget would be.
+QAccessibleInterface* WindowAccessibility(const QString&, QObject* object)
+{
+    if (auto* window = dynamic_cast<Window*>(object))
+        return new QAccessibleWidget(window, QAccessible::Window);
+    return nullptr;
+}
+
+} // namespace
 
 DispatchState& StateOf(Window& window)
 {
@@ -50,8 +84,26 @@ void Window::closeEvent(QCloseEvent* event)
     RequestClose(*this);
 }
 
+void Window::FollowState(Qt::WindowState windowState)
+{
+    if (windowState == Qt::WindowMaximized || windowState == Qt::WindowFullScreen)
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
+// Fixed again only once the compositor has given the normal size back: a
+// configure that comes between the request to maximise and its grant says
+// "normal" too, and fixing the size then would break the grant.
+void Window::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) && size() == fixedSize
+        && maximumSize() != fixedSize)
+        setFixedSize(fixedSize);
+}
+
 WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view description,
-                           int clientWidthTwips, int clientHeightTwips, std::string_view iconName)
+                           int clientWidthTwips, int clientHeightTwips, std::string_view iconName,
+                           std::string_view desktopId)
 {
     std::unique_ptr<QApplication> application;
     if (!QApplication::instance()) {
@@ -62,6 +114,11 @@ WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view descri
         application = std::make_unique<QApplication>(argc, argv);
     }
     QApplication::setQuitOnLastWindowClosed(false);
+    // On Wayland this is the window's app_id, which docks match to the desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(desktopId.data(), static_cast<qsizetype>(desktopId.size())));
+    UseTheDesktopsLanguage();
+    static const bool accessible = (QAccessible::installFactory(WindowAccessibility), true);
+    (void)accessible;
 
     WindowPtr window(new Window);
     window->ownedApplication = std::move(application);
@@ -71,7 +128,12 @@ WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view descri
     window->setAccessibleName(ToQString(title));
     window->setAccessibleDescription(ToQString(description));
     window->setWindowIcon(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1StringView(iconName))));
-    window->setFixedSize(TwipsToPixels(clientWidthTwips), TwipsToPixels(clientHeightTwips));
+    window->fixedSize = QSize(TwipsToPixels(clientWidthTwips), TwipsToPixels(clientHeightTwips));
+    window->setFixedSize(window->fixedSize);
+    // The state changes as soon as it is asked for, before the compositor answers.
+    window->winId();
+    QObject::connect(window->windowHandle(), &QWindow::windowStateChanged, window.get(),
+                     [raw = window.get()](Qt::WindowState windowState) { raw->FollowState(windowState); });
     SetMainWindow(window.get());
     return window;
 }

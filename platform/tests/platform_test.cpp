@@ -24,7 +24,7 @@ constexpr bool kWin32 = false;
 
 class PlatformTest : public testing::Test {
 protected:
-    WindowPtr window = CreateMainWindow(u"test", u"", 10200, 6090, "kresovar");
+    WindowPtr window = CreateMainWindow(u"test", u"", 10200, 6090, "kresovar", "io.github.kresovar.Test");
     TextArea& area = CreateTextArea(*window, {0, 0, 10215, 5535}, u"Tekst");
 };
 

@@ -197,7 +197,8 @@ void WindowDeleter::operator()(Window* window) const
 }
 
 WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view description,
-                           int clientWidthTwips, int clientHeightTwips, std::string_view iconName)
+                           int clientWidthTwips, int clientHeightTwips, std::string_view iconName,
+                           std::string_view desktopId)
 {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     const std::wstring icon = ToWide(iconName);
@@ -225,8 +226,10 @@ WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view descri
     if (!window->hwnd)
         RaiseLastError();
     // Screen readers announce the native title and captions; the description
-    // is for toolkits that carry such a property.
+    // is for toolkits that carry such a property. Windows knows the program
+    // by its Start-menu shortcut rather than by a desktop entry.
     (void)description;
+    (void)desktopId;
     Layout(*window, GetDpiForWindow(window->hwnd));
     SetMainWindow(window.get());
     return window;

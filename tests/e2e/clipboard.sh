@@ -28,4 +28,23 @@ wait_until "$DEADLINE" clipboard_offers image/png || fail "the picture did not r
 press PASTE
 copy_with_button
 expect_clipboard "$WORK/empty"
+
+if [ -n "${KRESOVAR_WAYLAND:-}" ]; then
+    [ "$(app_id)" = io.github.kresovar.Kresovar ] || fail "app_id '$(app_id)', not the desktop id"
+    # The title bar's maximise button (Qt draws one), pressed and pressed
+    # again: a compositor that grants it must not end the program. It is
+    # 633 pixels right of the icon; maximised, 40 pixels left of the
+    # screen's right edge.
+    for button in '633' '1160 - x'; do
+        running || fail "maximising the window ended the program"
+        wait_until "$DEADLINE" window_shown || fail "the window is not to be seen"
+        x=$((TITLE_BAR[0] - 300))
+        xdotool mousemove 1270 890 sleep 0.2 mousemove --window "$WID" $((x + button)) $((TITLE_BAR[1] + 1)) \
+            sleep 0.2 click 1 sleep 1
+    done
+    grep -q unset_maximized "$WORK/kresovar.log" || fail "the maximise button was not reached"
+    running || fail "restoring the window ended the program"
+    last=$(grep -o 'set_max_size([0-9]*, [0-9]*)' "$WORK/kresovar.log" | tail -n 1)
+    [ "$last" = "set_max_size(680, 406)" ] || fail "the window's size is not fixed again: $last"
+fi
 pass

@@ -1,8 +1,10 @@
 # Shared steps of the end-to-end scenarios. Each scenario runs the real
 # program in a virtual X display of its own, clicks with xdotool, types, and
 # uses the clipboard through xclip, as another program would. The same
-# scenarios drive the Linux build and, under Wine, the Windows build
-# (kresovar.exe). Waits poll with a deadline; none relies on a fixed sleep alone.
+# scenarios drive the Linux build, under Wine the Windows build
+# (kresovar.exe), and, with KRESOVAR_WAYLAND set, the Linux build on a Wayland
+# compositor (wayland.sh). Waits poll with a deadline; none relies on a fixed
+# sleep alone.
 set -euo pipefail
 
 KRESOVAR=${1:?usage: scenario.sh PATH-TO-KRESOVAR-OR-KRESOVAR.EXE}
@@ -41,6 +43,7 @@ cleanup() {
     fi
     # A display server still on its way out could take the socket of the next
     # scenario's server, which may get the same display number.
+    [ -z "${WESTON_PID:-}" ] || kill "$WESTON_PID" 2>/dev/null || true
     if [ -n "$XVFB_PID" ]; then
         kill "$XVFB_PID" 2>/dev/null || true
         wait_until 10 xvfb_ended || true
@@ -275,6 +278,10 @@ visible_windows() {
 }
 
 start_display
+if [ -n "${KRESOVAR_WAYLAND:-}" ]; then
+    source "$E2E_DIR/wayland.sh"
+    start_compositor
+fi
 
 # The desktop's URL handler, as the program finds it: a stand-in that records
 # every address it is asked to open.

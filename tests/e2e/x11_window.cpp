@@ -217,10 +217,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot open the display\n");
         return 1;
     }
-    if (command == "hold-clipboard")
-        return HoldClipboard(display, std::atof(argv[2]));
-    if (command == "take-focus")
-        return TakeFocus(display, std::atof(argv[2]));
+    if (command == "hold-clipboard" || command == "take-focus") {
+        const int status = command == "hold-clipboard" ? HoldClipboard(display, std::atof(argv[2]))
+                                                       : TakeFocus(display, std::atof(argv[2]));
+        XCloseDisplay(display);
+        return status;
+    }
     XSetErrorHandler(NoteError);
     const Window window = std::strtoul(argv[2], nullptr, 0);
     bool done = true;

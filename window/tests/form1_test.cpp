@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QMenu>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
@@ -98,6 +99,20 @@ TEST(Form1Layout, ScreenReadersFindPolishNames)
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->text(QAccessible::Name).startsWith(QStringLiteral("Kresovar")));
     EXPECT_TRUE(window->text(QAccessible::Description).contains(QStringLiteral("ogonkami")));
+}
+
+// Run in the environment's language and again under pl_PL (see CMakeLists.txt).
+TEST(Form1Layout, TheTextAreasContextMenuSpeaksTheDesktopsLanguage)
+{
+    Form1 form;
+    const std::unique_ptr<QMenu> menu(form.Text1.createStandardContextMenu());
+    ASSERT_FALSE(menu->actions().isEmpty());
+    QStringList captions;  // without access keys and shortcuts
+    for (QAction* action : menu->actions())
+        captions << action->text().section(u'\t', 0, 0).remove(u'&');
+    const bool polish = QLocale::system().language() == QLocale::Polish;
+    EXPECT_EQ(captions.first().toStdString(), polish ? "Cofnij" : "Undo");
+    EXPECT_EQ(captions.last().toStdString(), polish ? "Zaznacz wszystko" : "Select All");
 }
 
 TEST(Form1Layout, StartsWithTheFocusOnTheTextAreaAndTabFollowsTheButtonNumbers)
