@@ -2,7 +2,6 @@
 #include "form1.h"
 #include "qt/widgets_qt.h"
 
-#include <QAccessible>
 #include <QClipboard>
 #include <QMenu>
 #include <QStyle>
@@ -83,22 +82,6 @@ TEST(Form1Layout, EveryCaptionFitsInsideItsButton)
         EXPECT_EQ(button->size(), QSize(121, 25));
     }
     form.window().hide();
-}
-
-TEST(Form1Layout, ScreenReadersFindPolishNames)
-{
-    Form1 form;
-    const auto name = [](QWidget* widget) {
-        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
-        return accessible ? accessible->text(QAccessible::Name) : QString();
-    };
-    EXPECT_EQ(name(&form.Text1), QStringLiteral("Tekst"));
-    for (QPushButton* button : Buttons(form))
-        EXPECT_EQ(name(button), button->text());
-    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&form.window());
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->text(QAccessible::Name).startsWith(QStringLiteral("Kresovar")));
-    EXPECT_TRUE(window->text(QAccessible::Description).contains(QStringLiteral("ogonkami")));
 }
 
 // Run in the environment's language and again under pl_PL (see CMakeLists.txt).
