@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds the native Windows program, build-win/window/kresovar.exe, with
-# MinGW-w64: one statically linked file that needs no DLL beyond the system's.
+# Cross-builds the native Windows programs with MinGW-w64, each one statically
+# linked file that needs no DLL beyond the system's (build-win/window/kresovar.exe,
+# build-win/cli/kresovar-fold.exe), and their installer,
+# build-win/kresovar-1.00-x64.msi, with wixl.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -55,5 +55,7 @@ bool HasSelection(platform::TextArea& area);
 bool HasFocus(platform::TextArea& area);
 bool HasFocus(platform::Button& button);
 bool IsEnabled(platform::Button& button);
+// The name a screen reader announces for the text area.
+std::u16string AccessibleName(platform::TextArea& area);
 
 } // namespace driver

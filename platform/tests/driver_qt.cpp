@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QTest>
+#include <QAccessible>
 #include <QDeadlineTimer>
 #include <QTimer>
 
@@ -151,6 +152,13 @@ bool HasFocus(Button& button)
 bool IsEnabled(Button& button)
 {
     return button.isEnabled();
+}
+
+std::u16string AccessibleName(TextArea& area)
+{
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&area);
+    const QString name = accessible ? accessible->text(QAccessible::Name) : QString();
+    return std::u16string(reinterpret_cast<const char16_t*>(name.constData()), static_cast<std::size_t>(name.size()));
 }
 
 } // namespace driver

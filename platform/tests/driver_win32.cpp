@@ -2,6 +2,8 @@
 
 #include "win32/widgets_win32.h"
 
+#include <oleacc.h>
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -209,6 +211,30 @@ bool HasFocus(Button& button)
 bool IsEnabled(Button& button)
 {
     return IsWindowEnabled(button.hwnd);
+}
+
+// As Microsoft Active Accessibility gives it to a screen reader.
+std::u16string AccessibleName(TextArea& area)
+{
+    static const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    (void)com;
+    IAccessible* accessible = nullptr;
+    const HRESULT found = AccessibleObjectFromWindow(area.hwnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                                     reinterpret_cast<void**>(&accessible));
+    if (FAILED(found)) {
+        const std::string code = std::to_string(static_cast<unsigned long>(found));
+        return u"(no accessible object: " + std::u16string(code.begin(), code.end()) + u")";
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    std::u16string result;
+    if (SUCCEEDED(accessible->get_accName(self, &name)) && name)
+        result.assign(reinterpret_cast<const char16_t*>(name), SysStringLen(name));
+    SysFreeString(name);
+    accessible->Release();
+    return result;
 }
 
 } // namespace driver

@@ -74,6 +74,12 @@ TEST_F(PlatformTest, TextComesBackAsTheTextAreaStoresIt)
     }
 }
 
+TEST_F(PlatformTest, AScreenReaderNamesTheTextArea)
+{
+    WriteText(area, u"treść");
+    EXPECT_EQ(driver::AccessibleName(area), u"Tekst");
+}
+
 TEST_F(PlatformTest, WriteLeavesTheCaretAtTheStartWithNothingSelected)
 {
     WriteText(area, u"abc\r\ndef");

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The Windows installer in a fresh Wine prefix: it installs both programs and
+# their licence notices in Program Files\Kresovar, a Start-menu shortcut and
+# an uninstall entry (name, version, publisher, home page, icon), and leaves
+# nothing behind when removed. Runs in a display of its own (with_display.sh).
+set -euo pipefail
+msi=$(realpath "${1:?usage: msi_test.sh KRESOVAR.MSI}")
+work=$(mktemp -d)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all
+# winemenubuilder would copy the shortcut into the Linux desktop's own menus.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+failures=0
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+traces() {
+    find "$WINEPREFIX/drive_c" -ipath '*kresovar*' 2>/dev/null
+    grep -il kresovar "$WINEPREFIX"/*.reg 2>/dev/null || true
+}
+
+timeout 300 wineboot --init >/dev/null 2>&1 || { echo "FAIL: no Wine prefix" >&2; exit 1; }
+timeout 60 wineserver --wait
+echo "installer: $(stat -c %s "$msi") bytes"
+
+timeout 120 wine msiexec /i "$msi" /qn || fail "the installation failed"
+timeout 60 wineserver --wait
+folder="$WINEPREFIX/drive_c/Program Files/Kresovar"
+for file in kresovar.exe kresovar-fold.exe LICENSE.txt THIRD-PARTY-NOTICES.txt; do
+    [ -s "$folder/$file" ] || fail "not installed: Program Files\\Kresovar\\$file"
+done
+grep -q 'MinGW-w64' "$folder/THIRD-PARTY-NOTICES.txt" || fail "the notices do not name the MinGW-w64 runtime"
+shortcut=$(find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Kresovar.lnk' | head -n 1)
+[ -n "$shortcut" ] && grep -aq 'kresovar.exe' "$shortcut" || fail "no Start-menu shortcut to kresovar.exe"
+# The uninstall entry, as the list of programs shows it.
+entry=$(awk '/CurrentVersion\\\\Uninstall\\\\\{/ { show = 1 } show && /^$/ { show = 0 } show' "$WINEPREFIX/system.reg")
+for value in '"DisplayName"="Kresovar"' '"DisplayVersion"="1.00"' '"Publisher"="Kresovar developers"' \
+             '"URLInfoAbout"="https://kresovar.github.io/kresovar/"'; do
+    grep -qF "$value" <<<"$entry" || fail "the uninstall entry lacks $value"
+done
+icon=$(sed -n 's/^"ProductIcon"="C:\\\\\(.*\)"$/\1/p' "$WINEPREFIX/system.reg" | sed 's/\\\\/\//g')
+[ -n "$icon" ] && [ -s "$WINEPREFIX/drive_c/$icon" ] || fail "the uninstall entry has no icon"
+[ "$(printf 'żółw' | wine "C:\\Program Files\\Kresovar\\kresovar-fold.exe")" = zolw ] || fail "the installed kresovar-fold does not run"
+echo "installed: $(find "$folder" -type f | wc -l) files, shortcut, uninstall entry"
+
+timeout 120 wine msiexec /x "$msi" /qn || fail "the removal failed"
+timeout 60 wineserver --wait
+left=$(traces)
+[ -z "$left" ] || fail "left behind after removal: $left"
+
+[ "$failures" -eq 0 ] || exit 1
+echo "PASS: msi_test.sh"
