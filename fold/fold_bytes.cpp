@@ -378,8 +378,13 @@ std::uint64_t TextPosition::column() const
     return column_ + pending + 1;
 }
 
-void TextPosition::Character(bool lineFeed)
+void TextPosition::Character(bool lineFeed, bool byteOrderMark)
 {
+    // A byte order mark that opens the stream is no character of the text.
+    const bool first = !started_;
+    started_ = true;
+    if (first && byteOrderMark)
+        return;
     if (lineFeed) {
         ++line_;
         column_ = 0;
@@ -410,7 +415,7 @@ void TextPosition::Advance(const unsigned char* bytes, std::size_t size)
                 std::memcpy(pending_, unitBytes, 2);
                 pendingSize_ = 2;
             } else {
-                Character(unit == u'\n');
+                Character(unit == u'\n', unit == 0xFEFF);
             }
             continue;
         }
@@ -418,12 +423,13 @@ void TextPosition::Advance(const unsigned char* bytes, std::size_t size)
             // What was pending forms no character: each of its bytes counts as one.
             column_ += pendingSize_;
             pendingSize_ = 0;
+            started_ = true;
         }
         if (pendingSize_ > 0) {
             pending_[pendingSize_++] = byte;
             if (pendingSize_ == SequenceLength(pending_[0])) {
                 pendingSize_ = 0;
-                Character(false);
+                Character(false, std::memcmp(pending_, "\xEF\xBB\xBF", 3) == 0);
             }
             continue;
         }

@@ -52,7 +52,7 @@ LetterSearch FindLetter(ByteFold fold, const unsigned char* in, std::size_t size
 // Counts lines and characters through a stream, for telling where a letter
 // stands. Lines end at LF; a character is one valid UTF-8 sequence or UTF-16
 // unit or surrogate pair, and each byte that is not part of one counts as a
-// character of its own.
+// character of its own. A byte order mark at the start is not counted.
 class TextPosition {
 public:
     explicit TextPosition(ByteEncoding encoding) : encoding_(encoding) {}
@@ -63,10 +63,11 @@ public:
     std::uint64_t column() const;
 
 private:
-    void Character(bool lineFeed);
+    void Character(bool lineFeed, bool byteOrderMark = false);
     ByteEncoding encoding_;
     std::uint64_t line_ = 1;
     std::uint64_t column_ = 0;
+    bool started_ = false;
     unsigned char pending_[4] = {};
     std::size_t pendingSize_ = 0;
 };

@@ -69,7 +69,7 @@ check none 0 '' --check plain.txt
 check utf16 1 'utf16.txt:2:4: ą' -c utf16.txt
 check decomposed_only_with_option 0 '' -c decomposed.txt
 check decomposed 1 "decomposed.txt:1:2: $(printf 'z\xcc\x87')" -c --decomposed decomposed.txt
-check standard_input 1 '-:1:1: ł' -c - <<<'ł'
+check standard_input_after_a_mark 1 '-:1:1: ł' -c - < <(printf '\xef\xbb\xbfł')
 check unreadable_wins 2 'notes.txt:2:6: ź' -c notes.txt missing.txt
 
 echo "== errors and options"
