@@ -22,16 +22,11 @@ std::function<void()> pendingAction;
 ReportWatch* currentWatch = nullptr;
 ULONGLONG watchDeadline = 0;
 
-void Deliver()
-{
-    DeliverPendingMessages();
-}
-
 void Send(std::vector<INPUT> inputs)
 {
     if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size())
         ADD_FAILURE() << "SendInput failed: " << GetLastError();
-    Deliver();
+    DeliverPendingMessages();
 }
 
 INPUT KeyInput(WORD key, bool up)
@@ -96,7 +91,7 @@ void Show(Window& window)
     SetForegroundWindow(window.hwnd);
     if (!window.places.empty())
         SetFocus(window.places.front().first);
-    Deliver();
+    DeliverPendingMessages();
 }
 
 int RunProgram(Window& window, std::function<void()> action)
