@@ -87,18 +87,6 @@ char16_t MarkOf(unsigned char second)
     return static_cast<char16_t>(0x0300 | (second & 0x3F));
 }
 
-// The offset in an 8-byte word of its first byte that has its two high bits
-// set (C0 to FF), 8 if none: every lead byte of a letter or a mark is one.
-// Branch-free: a count of zeros is defined for 0 too.
-int FirstLeadByte(std::uint64_t word)
-{
-    const std::uint64_t leads = word & (word << 1) & 0x8080808080808080u;
-    if constexpr (std::endian::native == std::endian::little)
-        return std::countr_zero(leads) / 8;
-    else
-        return std::countl_zero(leads) / 8;
-}
-
 // One bit for each byte of a word with its two high bits set, the first
 // byte's lowest: the byte's top bits, gathered by a multiplication.
 unsigned LeadBits(std::uint64_t word)
@@ -107,6 +95,13 @@ unsigned LeadBits(std::uint64_t word)
     if constexpr (std::endian::native == std::endian::big)
         tops = __builtin_bswap64(tops);
     return static_cast<unsigned>((tops * 0x0102040810204080u) >> 56);
+}
+
+// The offset in an 8-byte word of its first lead byte (every lead byte of a
+// letter or a mark has its two high bits set), 8 if none.
+int FirstLeadByte(std::uint64_t word)
+{
+    return std::countr_zero(LeadBits(word) | 1u << 8);
 }
 
 // The offset in the next 16 bytes of the first lead byte, 16 if none, with

@@ -38,9 +38,9 @@ if [ -n "${KRESOVAR_WAYLAND:-}" ]; then
     for button in '633' '1160 - x'; do
         running || fail "maximising the window ended the program"
         wait_until "$DEADLINE" window_shown || fail "the window is not to be seen"
-        x=$((TITLE_BAR[0] - 300))
-        xdotool mousemove 1270 890 sleep 0.2 mousemove --window "$WID" $((x + button)) $((TITLE_BAR[1] + 1)) \
-            sleep 0.2 click 1 sleep 1
+        x=${ICON[0]}
+        click_title_bar $((button)) 7
+        sleep 0.7
     done
     grep -q unset_maximized "$WORK/kresovar.log" || fail "the maximise button was not reached"
     running || fail "restoring the window ended the program"

@@ -8,8 +8,8 @@ WESTON_PID=
 # The control with the focus, by its place in the tab order.
 TAB_ORDER=(TEXT FOLD PASTE COPY WWW EXIT)
 FOCUS=0
-# Where a click gives the program's window the keyboard back.
-TITLE_BAR=()
+# Where the window's icon is, at the left of its title bar.
+ICON=()
 # wl-copy and wl-paste take the keyboard for a moment and do not give it
 # back; they mark it in a file, as they often run in a subshell.
 FOCUS_LOST=$WORK/keyboard-lost
@@ -33,7 +33,7 @@ window_shown() {
     box=$(import -window root png:- 2>/dev/null | convert - -fill black +opaque '#FFFF00' -format %@ info: 2>/dev/null)
     # An icon-sized box; with no yellow at all, the box is empty.
     [[ "$box" =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] && ((BASH_REMATCH[1] >= 8 && BASH_REMATCH[2] >= 8)) || return 1
-    TITLE_BAR=($((BASH_REMATCH[3] + 300)) $((BASH_REMATCH[4] + 6)))
+    ICON=("${BASH_REMATCH[3]}" "${BASH_REMATCH[4]}")
 }
 
 # The program's requests are logged (WAYLAND_DEBUG), its app_id among them.
@@ -48,10 +48,16 @@ start_kresovar() {
     take_keyboard
 }
 
-# A click on the title bar, the pointer coming from outside the compositor's
-# window, which sees it enter only then.
+# click_title_bar DX DY: a click that far right of and below the icon, the
+# pointer coming from outside the compositor's window, which sees it enter
+# only then.
+click_title_bar() {
+    xdotool mousemove 1270 890 sleep 0.2 mousemove --window "$WID" $((ICON[0] + $1)) $((ICON[1] + $2)) \
+        sleep 0.2 click 1 sleep 0.3
+}
+
 take_keyboard() {
-    xdotool mousemove 1270 890 sleep 0.2 mousemove --window "$WID" "${TITLE_BAR[@]}" sleep 0.2 click 1 sleep 0.3
+    click_title_bar 300 6
     rm -f "$FOCUS_LOST"
 }
 
@@ -75,28 +81,30 @@ type_text() {
     xdotool type --delay 30 "$1"
 }
 
-# Tabs from the control with the focus to the button, then Space.
+# tab_to INDEX: Tab from the control with the focus to the one at INDEX in the tab order.
+tab_to() {
+    local tabs=()
+    for _ in $(seq 1 $((($1 - FOCUS + 6) % 6))); do
+        tabs+=(Tab)
+    done
+    [ ${#tabs[@]} -eq 0 ] || keys "${tabs[@]}"
+    FOCUS=$1
+}
+
+# Tabs to the button, then Space.
 press_only() {
     local target
     for target in "${!TAB_ORDER[@]}"; do
         [ "${TAB_ORDER[target]}" = "$1" ] && break
     done
-    local tabs=()
-    for _ in $(seq 1 $(((target - FOCUS + 6) % 6))); do
-        tabs+=(Tab)
-    done
-    keys "${tabs[@]}" space
+    tab_to "$target"
+    keys space
     # Paste leaves the focus on its button; every other command gives it to the text area.
-    [ "$1" = PASTE ] && FOCUS=$target || FOCUS=0
+    [ "$1" = PASTE ] || FOCUS=0
 }
 
 click_text_area() {
-    local tabs=()
-    for _ in $(seq 1 $(((6 - FOCUS) % 6))); do
-        tabs+=(Tab)
-    done
-    [ ${#tabs[@]} -eq 0 ] || keys "${tabs[@]}"
-    FOCUS=0
+    tab_to 0
 }
 
 clipboard_out() {
