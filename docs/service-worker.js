@@ -1,0 +1,35 @@
+"use strict";
+
+// The page's own files and nothing else. The page's Content-Security-Policy
+// does not bind this worker, so this list is what keeps it to its own origin.
+const FILES = ["./", "index.html", "kresovar.css", "kresovar.js", "kresovar.svg", "kresovar.webmanifest",
+               "screenshot.png", "screenshot-windows.png"];
+const OWN = FILES.map(file => new URL(file, self.registration.scope).href);
+const CACHE = "kresovar";
+
+self.addEventListener("install", event => {
+    event.waitUntil(caches.open(CACHE).then(cache => cache.addAll(OWN)).then(() => self.skipWaiting()));
+});
+
+self.addEventListener("activate", event => event.waitUntil(self.clients.claim()));
+
+// Answers from the cache at once and refreshes it from the network behind,
+// so the page opens offline and shows a new version on the next visit.
+self.addEventListener("fetch", event => {
+    const url = new URL(event.request.url);
+    const file = url.origin + url.pathname;
+    if (event.request.method !== "GET" || !OWN.includes(file))
+        return;
+    event.respondWith(caches.open(CACHE).then(async cache => {
+        const cached = await cache.match(file);
+        const fresh = fetch(event.request).then(response => {
+            if (response.ok)
+                cache.put(file, response.clone());
+            return response;
+        });
+        if (!cached)
+            return fresh;
+        event.waitUntil(fresh.catch(() => undefined));
+        return cached;
+    }));
+});
