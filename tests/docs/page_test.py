@@ -21,10 +21,10 @@ import threading
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.wait import WebDriverWait
 
-DOCS, SHOTS, FOLD = sys.argv[1:4]
 REFUSED = "Przeglądarka nie daje dostępu do schowka: "
 failures = []
 
@@ -117,6 +117,14 @@ def press(browser, caption):
     browser.switch_to.active_element.send_keys(" ")
 
 
+def until(browser, condition):
+    """Whether the condition holds within 10 s: paste and copy end after their key press."""
+    try:
+        return WebDriverWait(browser, 10).until(lambda _: condition()) or True
+    except TimeoutException:
+        return False
+
+
 def area(browser, script="", *args):
     return browser.execute_script(f"const area = document.getElementById('tekst'); {script}"
                                   "; return [area.value, area.selectionStart, area.selectionEnd,"
@@ -141,25 +149,30 @@ def use(browser, page):
     for pasted, selection, folded, copied in ROWS:
         clipboard(browser, pasted)
         press(browser, "Wklej ze schowka")
-        WebDriverWait(browser, 10).until(lambda _: area(browser)[0] == pasted.replace("\r\n", "\n").replace("\r", "\n"))
+        check(until(browser, lambda: area(browser)[0] == pasted.replace("\r\n", "\n").replace("\r", "\n")),
+              f"{pasted!r} pasted as {area(browser)}")
         area(browser, "area.setSelectionRange(...arguments)", *selection)
         press(browser, "Usuń ogonki")
-        check(area(browser)[:4] == [folded, selection[0], selection[0], True], f"after the fold of {pasted!r}: {area(browser)}")
+        check(area(browser)[:4] == [folded, selection[0], selection[0], True],
+              f"after the fold of {pasted!r}: {area(browser)}")
         press(browser, "Kopiuj do schowka")
-        check(clipboard(browser) == copied, f"{pasted!r} copied as {clipboard(browser)!r}")
+        check(until(browser, lambda: clipboard(browser) == copied), f"{pasted!r} copied as {clipboard(browser)!r}")
     permit(browser, page, "denied")
     press(browser, "Wklej ze schowka")
-    check(area(browser)[3:] == [True, REFUSED + "wklej tekst klawiszami Ctrl+V."], f"paste refused: {area(browser)}")
+    check(until(browser, lambda: area(browser)[3:] == [True, REFUSED + "wklej tekst klawiszami Ctrl+V."]),
+          f"paste refused: {area(browser)}")
     press(browser, "Kopiuj do schowka")
-    check(area(browser)[1:] == [0, len(ROWS[-1][2].encode("utf-16-le")) // 2, True, REFUSED + "tekst jest zaznaczony, skopiuj go klawiszami Ctrl+C."],
-          f"copy refused: {area(browser)}")
+    everything = [0, len(ROWS[-1][2].encode("utf-16-le")) // 2, True]
+    check(until(browser, lambda: area(browser)[1:] == everything + [REFUSED + "tekst jest zaznaczony, skopiuj go"
+                                                                    " klawiszami Ctrl+C."]), f"copy refused: {area(browser)}")
     permit(browser, page, "granted")
     clipboard(browser, "ź\r\nż")
     permit(browser, page, "denied")
     for keys in (Keys.CONTROL + "a", Keys.CONTROL + "v", Keys.CONTROL + "a", Keys.CONTROL + "c"):
         browser.switch_to.active_element.send_keys(keys)
     permit(browser, page, "granted")
-    check(area(browser)[0] == "ź\nż" and clipboard(browser) == "ź\r\nż", f"Ctrl+V, Ctrl+C: {area(browser)}")
+    check(until(browser, lambda: area(browser)[0] == "ź\nż" and clipboard(browser) == "ź\r\nż"),
+          f"Ctrl+V, Ctrl+C: {area(browser)}")
     errors = [entry["message"] for entry in browser.get_log("browser") if entry["level"] == "SEVERE"]
     check(not errors, f"console errors: {errors}")
 
@@ -180,8 +193,9 @@ def agree(browser):
 
 
 def offline(browser, site, elsewhere):
-    cached = browser.execute_async_script("navigator.serviceWorker.ready.then(() => caches.open('kresovar'))"
-                                          ".then(c => c.keys()).then(keys => arguments[0](keys.map(k => k.url)))")
+    cached = browser.execute_async_script("setTimeout(arguments[0], 10000, null); navigator.serviceWorker.ready"
+                                          ".then(() => caches.open('kresovar')).then(c => c.keys())"
+                                          ".then(keys => arguments[0](keys.map(k => k.url)))") or ["no worker"]
     loaded = browser.execute_script("return performance.getEntriesByType('resource').map(e => e.name)")
     foreign = [url for url in cached if not url.startswith(site.url) or not os.path.isfile(
         os.path.join(DOCS, url[len(site.url):] or "index.html"))]
@@ -218,4 +232,5 @@ def main():
 
 
 if __name__ == "__main__":
+    DOCS, SHOTS, FOLD = sys.argv[1:4]
     main()
