@@ -10,7 +10,7 @@ packages=(
     xvfb xauth xdotool xclip imagemagick
     weston wl-clipboard
     dbus at-spi2-core python3-pyatspi
-    chromium chromium-driver
+    chromium chromium-driver python3-selenium
     dpkg-dev file desktop-file-utils appstream groff-base lintian
     g++-mingw-w64-x86-64-posix googletest wine wine64 wixl
     clang libclang-rt-14-dev
