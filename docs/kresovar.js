@@ -89,6 +89,7 @@ async function copyToClipboard() {
 
 // Ctrl+C and Ctrl+X give the selection back with the pasted line breaks too.
 function copySelection(event) {
+    message.textContent = "";
     const selected = area.value.slice(area.selectionStart, area.selectionEnd);
     if (!pastedCrLf || !selected)
         return;
@@ -98,7 +99,11 @@ function copySelection(event) {
         document.execCommand("delete");
 }
 
-area.addEventListener("paste", event => rememberLineBreaks(event.clipboardData.getData("text/plain")));
+// The keys the message pointed to have worked: it has said its piece.
+area.addEventListener("paste", event => {
+    message.textContent = "";
+    rememberLineBreaks(event.clipboardData.getData("text/plain"));
+});
 area.addEventListener("copy", copySelection);
 area.addEventListener("cut", copySelection);
 document.getElementById("wklej").addEventListener("click", pasteFromClipboard);
