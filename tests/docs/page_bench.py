@@ -13,7 +13,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(__file__))
-from page_test import Server, chromium  # noqa: E402
+from page_test import chromium, serve  # noqa: E402
 
 DOCS = sys.argv[1]
 
@@ -46,7 +46,7 @@ const frame = () => new Promise(drawn => requestAnimationFrame(() => setTimeout(
 
 
 def main():
-    site = Server(DOCS)
+    site = serve(DOCS)
     browser = chromium()
     try:
         browser.set_script_timeout(600)
@@ -58,7 +58,7 @@ def main():
             print(f"| {what} | {size:,} | {times[3]:.0f} | {times[0]:.0f}–{times[-1]:.0f} |")
     finally:
         browser.quit()
-        site.stop()
+        site.shutdown()
     files = ["index.html", "kresovar.css", "kresovar.js", "kresovar.svg", "kresovar.webmanifest", "service-worker.js"]
     page = sum(os.path.getsize(os.path.join(DOCS, name)) for name in files)
     shots = sum(os.path.getsize(os.path.join(DOCS, name)) for name in ("screenshot.png", "screenshot-windows.png"))

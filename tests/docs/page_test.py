@@ -1,8 +1,6 @@
 #!/usr/bin/python3
-"""The home page in headless Chromium, driven with Selenium, from a local web
-server: its look at 1280 and 375 px (screenshots left in SCREENSHOT-FOLDER), then
-its own fold by keyboard alone, with the clipboard granted and refused, against
-kresovar-fold, offline, and kept from every other origin.
+"""The home page in headless Chromium through Selenium: its look at 1280 and 375 px
+(screenshots left in SCREENSHOT-FOLDER), then its own fold by keyboard alone.
 
     page_test.py DOCS-FOLDER SCREENSHOT-FOLDER KRESOVAR-FOLD
 """
@@ -35,17 +33,12 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         self.server.asked.append(self.path)
 
 
-class Server(http.server.ThreadingHTTPServer):
-    """A folder served on a port of its own, with the paths it was asked for."""
-
-    def __init__(self, folder):
-        super().__init__(("127.0.0.1", 0), functools.partial(Handler, directory=folder))
-        self.asked, self.url = [], f"http://127.0.0.1:{self.server_port}/"
-        threading.Thread(target=self.serve_forever, daemon=True).start()
-
-    def stop(self):
-        self.shutdown()
-        self.server_close()
+def serve(folder):
+    """A folder served on a port of its own; the server keeps the paths it was asked for."""
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Handler, directory=folder))
+    server.asked, server.url = [], f"http://127.0.0.1:{server.server_port}/"
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
 
 
 def chromium():
@@ -76,8 +69,7 @@ def look(browser, page):
         check(not broken, f"{name}: images that do not load, anchors with no target: {broken}")
         local = browser.execute_script("return [...document.querySelectorAll('a[href], link[href], img[src]')]"
                                        ".map(e => (e.href || e.src).split('#')[0])")
-        local = [url for url in local if url.startswith(page)]
-        check(all(own(url, page) for url in local), f"{name}: local links to no file: {local}")
+        check(all(own(url, page) for url in local if url.startswith(page)), f"{name}: links to no file: {local}")
         browser.save_screenshot(os.path.join(SHOTS, f"home-page-{name}.png"))
     check(not browser.execute_cdp_cmd("Page.getInstallabilityErrors", {})["installabilityErrors"], "not installable")
 
@@ -93,13 +85,10 @@ def clipboard(browser, text=None):
                                         " : navigator.clipboard.writeText(text)).then(done, e => done(`${e}`))", text)
 
 
-CAPTIONS = ["Wklej ze schowka", "Usuń ogonki", "Kopiuj do schowka"]
-
-
 def press(browser, caption):
     """Tabs from the text area to the button, and presses it with Space."""
     browser.execute_script("document.getElementById('tekst').focus()")
-    for _ in range(CAPTIONS.index(caption) + 1):
+    for _ in range(("Wklej ze schowka", "Usuń ogonki", "Kopiuj do schowka").index(caption) + 1):
         browser.switch_to.active_element.send_keys(Keys.TAB)
     check(browser.switch_to.active_element.text == caption, f"Tab does not reach {caption}")
     browser.switch_to.active_element.send_keys(" ")
@@ -115,8 +104,7 @@ def until(browser, condition):
 def area(browser, script="", *args):
     return browser.execute_script(f"const area = document.getElementById('tekst'); {script}"
                                   "; return [area.value, area.selectionStart, area.selectionEnd,"
-                                  " document.activeElement === area, document.getElementById('komunikat').textContent]",
-                                  *args)
+                                  " document.activeElement === area, komunikat.textContent]", *args)
 
 
 # Clipboard, selection, the text after the fold (its caret at the selection's start), clipboard after the copy.
@@ -162,9 +150,8 @@ def use(browser, page):
 
 def agree(browser):
     """Every UTF-16 code unit folded by the page as kresovar-fold folds it."""
-    units = struct.pack("<65536H", *range(65536))
-    folded = struct.unpack("<65536H", subprocess.run([FOLD], input=b"\xff\xfe" + units, capture_output=True,
-                                                     check=True).stdout[2:])
+    folded = struct.unpack("<65536H", subprocess.run([FOLD], input=struct.pack("<65537H", 0xFEFF, *range(65536)),
+                                                     capture_output=True, check=True).stdout[2:])
     browser.execute_script("document.getElementById('tekst').value = String.fromCharCode(...Array(65536).keys())")
     press(browser, "Usuń ogonki")
     page = browser.execute_script("const v = document.getElementById('tekst').value;"
@@ -184,7 +171,8 @@ def offline(browser, site, elsewhere):
     browser.execute_async_script("fetch(arguments[0], {method: 'POST', body: 'tekst'}).catch(() => {});"
                                  " new Image().src = arguments[0]; setTimeout(arguments[1], 500)", elsewhere.url)
     check(not elsewhere.asked, f"another origin was asked for {elsewhere.asked}")
-    site.stop()
+    site.shutdown()
+    site.server_close()
     browser.refresh()
     check(area(browser, "area.value = 'Zażółć'")[0] == "Zażółć", "no page once the server has stopped")
     press(browser, "Usuń ogonki")
@@ -192,7 +180,7 @@ def offline(browser, site, elsewhere):
 
 
 def main():
-    site, elsewhere = Server(DOCS), Server(tempfile.mkdtemp())
+    site, elsewhere = serve(DOCS), serve(tempfile.mkdtemp())
     browser = chromium()
     try:
         look(browser, site.url)
