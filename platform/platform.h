@@ -68,16 +68,22 @@ int RunProgram(const std::function<int()>& entry);
 // Shows the window with the focus on its first control and runs the event
 // loop until the window is closed or the program ends; returns the exit status.
 int StartProgram(Window& window);
-// Processes the pending window events, then returns.
+// Processes the pending window events, then returns. The text area takes no
+// input meanwhile: only a running command pumps events.
 void PumpEvents();
 // The native handle of the window (an HWND on Windows, an X11 window id on X11).
 std::uintptr_t WindowHandle(Window& window);
 [[noreturn]] void EndProgram();
 
-// The text area. Offsets and lengths count UTF-16 code units, and every line
-// break of the text area counts as the two units CR LF.
+// The text area. Every offset and length counts the UTF-16 code units of the
+// text as ReadText returns it: a line break counts as the units it is made
+// of, two for CR LF and one for a lone CR, LF or U+2029. CaretPos, PlaceCaret
+// and WriteText all follow this.
 std::u16string ReadText(TextArea& area);
-// Replaces the whole text; afterwards the caret is at 0 and nothing is selected.
+// Replaces the whole text; afterwards the caret is at 0 and nothing is
+// selected. One undo step takes it back: a write that follows one with the
+// empty text joins that one's step, so a command that empties the text area
+// and then fills it is undone at once.
 void WriteText(TextArea& area, std::u16string_view text);
 // The selection start (the caret when nothing is selected).
 std::int32_t CaretPos(TextArea& area);

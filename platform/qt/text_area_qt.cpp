@@ -3,53 +3,118 @@
 #include "fault_seam.h"
 
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QTextBlock>
 #include <QTextDocument>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <limits>
 
 // The document keeps one block per line, and a block break takes one position
-// in the document; the program counts it as the two units CR LF. So the text
-// offset of a document position is that position plus the number of the block
-// that holds it.
+// in the document whatever the form of the line break it stands for. So the
+// text offset of a document position is that position plus the number of
+// CR LF breaks before the block that holds it.
 
 namespace platform {
 
 namespace {
 
+// The forms of a line break, by the value of the block format property.
+enum Form : int { kLf, kCrLf, kCr, kParagraph, kForms };
+constexpr std::array<std::u16string_view, kForms> kUnits = {u"\n", u"\r\n", u"\r", u"\u2029"};
+constexpr int kFormProperty = QTextFormat::UserProperty + 1;
 constexpr char16_t kBlockBreak = u'\u2029';
+// The document takes these two as frame marks and would make each a block
+// break; it can hold neither.
+constexpr char16_t kFrameStart = u'\uFDD0';
+constexpr char16_t kFrameEnd = u'\uFDD1';
+constexpr char16_t kReplacement = u'\uFFFD';
+
+QString View(std::u16string_view text)
+{
+    return QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
 
 std::int32_t ClampToOffset(qsizetype value)
 {
     return static_cast<std::int32_t>(std::min<qsizetype>(value, std::numeric_limits<std::int32_t>::max()));
 }
 
-qsizetype TextOffsetOfBlock(const QTextBlock& block)
+// The form of the break before a block, looked up once per block format.
+class FormOf {
+public:
+    int operator()(const QTextBlock& block)
+    {
+        const int index = block.blockFormatIndex();
+        for (const auto& [known, form] : seen_) {
+            if (known == index)
+                return form;
+        }
+        const int form = std::clamp(block.blockFormat().intProperty(kFormProperty), 0, kForms - 1);
+        seen_.emplace_back(index, form);
+        return form;
+    }
+
+private:
+    std::vector<std::pair<int, int>> seen_;
+};
+
+const TextArea::Breaks& Breaks(const TextArea& area)
 {
-    return static_cast<qsizetype>(block.position()) + block.blockNumber();
+    auto& breaks = const_cast<TextArea&>(area).breaks;
+    if (breaks.known)
+        return breaks;
+    const QTextDocument& document = *area.document();
+    FormOf formOf;
+    std::vector<std::int32_t> crLfBefore(static_cast<std::size_t>(document.blockCount()), 0);
+    int first = -1;
+    bool mixed = false;
+    std::int32_t count = 0;
+    std::size_t number = 1;
+    for (QTextBlock block = document.begin().next(); block.isValid(); block = block.next(), ++number) {
+        const int form = formOf(block);
+        first = first < 0 ? form : first;
+        mixed = mixed || form != first;
+        count += form == kCrLf;
+        crLfBefore[number] = count;
+    }
+    breaks.blocks = document.blockCount();
+    breaks.form = mixed ? -1 : std::max(first, 0);
+    breaks.crLfBefore = mixed ? std::move(crLfBefore) : std::vector<std::int32_t>{};
+    breaks.known = true;
+    return breaks;
+}
+
+qsizetype CrLfBefore(const TextArea& area, int blockNumber)
+{
+    const TextArea::Breaks& breaks = Breaks(area);
+    if (breaks.form < 0)
+        return breaks.crLfBefore[static_cast<std::size_t>(blockNumber)];
+    return breaks.form == kCrLf ? blockNumber : 0;
+}
+
+qsizetype TextOffsetOfBlock(const TextArea& area, const QTextBlock& block)
+{
+    return static_cast<qsizetype>(block.position()) + CrLfBefore(area, block.blockNumber());
 }
 
 // The block that holds a text offset, the last whose text offset is not past
-// it. The number n of that block lies between the block at document position
-// offset - low and the one at offset - high, for any low <= n <= high; each
-// round of two logarithmic lookups narrows the range by about the length of a
-// line, and a binary search over block numbers finishes it.
-QTextBlock BlockAtTextOffset(const QTextDocument& document, qsizetype offset)
+// it. Its number lies between that of the block at document position offset
+// and that of the block at offset less the CR LF breaks before the first.
+QTextBlock BlockAtTextOffset(const TextArea& area, qsizetype offset)
 {
+    const QTextDocument& document = *area.document();
     const qsizetype lastPosition = document.characterCount() - 1;
     const auto numberAt = [&](qsizetype position) {
         return document.findBlock(static_cast<int>(std::clamp<qsizetype>(position, 0, lastPosition))).blockNumber();
     };
     int high = numberAt(offset);
-    int low = numberAt(offset - high);
-    for (int round = 0; high - low > 4 && round < 8; ++round) {
-        high = numberAt(offset - low);
-        low = numberAt(offset - high);
-    }
+    int low = numberAt(offset - CrLfBefore(area, high));
     while (low < high) {
         const int middle = low + (high - low + 1) / 2;
-        if (TextOffsetOfBlock(document.findBlockByNumber(middle)) <= offset)
+        if (TextOffsetOfBlock(area, document.findBlockByNumber(middle)) <= offset)
             low = middle;
         else
             high = middle - 1;
@@ -57,23 +122,140 @@ QTextBlock BlockAtTextOffset(const QTextDocument& document, qsizetype offset)
     return document.findBlockByNumber(low);
 }
 
+QTextBlockFormat FormatFor(int form)
+{
+    QTextBlockFormat format;
+    format.setProperty(kFormProperty, form);
+    return format;
+}
+
+// Inserts a text at the cursor, each line break as a block whose format
+// records its form. Qt makes the blocks of one insertion alike, so each run
+// of breaks of one form goes in with one call after the first of them.
+// Returns the forms it met, one bit each.
+int InsertText(QTextCursor& cursor, std::u16string_view text)
+{
+    int forms = 0;
+    std::size_t pending = 0;
+    int runForm = -1;
+    const auto flush = [&](std::size_t end) {
+        if (end > pending)
+            cursor.insertText(View(text.substr(pending, end - pending)));
+    };
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char16_t unit = text[at];
+        if (unit > u'\r' && unit < kBlockBreak)
+            continue;
+        int form = kForms;
+        if (unit == u'\n')
+            form = kLf;
+        else if (unit == u'\r')
+            form = at + 1 < text.size() && text[at + 1] == u'\n' ? kCrLf : kCr;
+        else if (unit == kBlockBreak)
+            form = kParagraph;
+        if (unit == kFrameStart || unit == kFrameEnd) {
+            flush(at);
+            cursor.insertText(QString(QChar(kReplacement)));
+            pending = at + 1;
+        } else if (form != kForms && form != runForm) {
+            flush(at);
+            cursor.insertBlock(FormatFor(form));
+            runForm = form;
+            forms |= 1 << form;
+            at += form == kCrLf;
+            pending = at + 1;
+        } else {
+            at += form == kCrLf;
+        }
+    }
+    flush(text.size());
+    return forms;
+}
+
+// The text of the document between two positions, each block break in the
+// form of the line break it stands for.
+std::u16string TextBetween(const TextArea& area, int from, int to)
+{
+    QTextCursor range(area.document());
+    range.setPosition(from);
+    range.setPosition(to, QTextCursor::KeepAnchor);
+    const QString raw = from == 0 && to >= area.document()->characterCount() - 1 ? area.document()->toRawText()
+                                                                                  : range.selectedText();
+    const std::u16string_view units(reinterpret_cast<const char16_t*>(raw.constData()), static_cast<std::size_t>(raw.size()));
+    const TextArea::Breaks& breaks = Breaks(area);
+    QTextBlock block = area.document()->findBlock(from);
+    FormOf formOf;
+    std::u16string text;
+    text.reserve(units.size() + static_cast<std::size_t>(CrLfBefore(area, area.document()->findBlock(to).blockNumber())
+                                                         - CrLfBefore(area, block.blockNumber())));
+    for (std::size_t at = 0;;) {
+        const std::size_t lineEnd = units.find(kBlockBreak, at);
+        text.append(units.substr(at, lineEnd - at));
+        if (lineEnd == std::u16string_view::npos)
+            break;
+        block = block.next();
+        text.append(kUnits[static_cast<std::size_t>(breaks.form >= 0 ? breaks.form : formOf(block))]);
+        at = lineEnd + 1;
+    }
+    return text;
+}
+
 } // namespace
+
+TextArea::TextArea(QWidget* parent)
+    : QPlainTextEdit(parent)
+{
+    // An edit inside one line leaves the record as it is.
+    connect(document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
+        ++edits;
+        const QTextDocument& text = *document();
+        if (text.blockCount() != breaks.blocks || text.findBlock(position) != text.findBlock(position + added))
+            breaks.known = false;
+    });
+}
 
 void TextArea::keyPressEvent(QKeyEvent* event)
 {
-    // Qt makes Shift+Enter a line separator (U+2028), which other programs
-    // show differently, and ignores Ctrl+Enter; a user who presses either
-    // wants the same new line as Enter, which the Windows build types too.
+    // A typed line break takes the form of the text's first one, LF in a
+    // text with none. Qt would make Shift+Enter a line separator (U+2028)
+    // and ignore Ctrl+Enter; a user who presses either wants a new line too.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    const Qt::KeyboardModifiers changed = Qt::ShiftModifier | Qt::ControlModifier;
-    if (enter && (event->modifiers() & changed)) {
-        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~changed, QStringLiteral("\r"),
-                        event->isAutoRepeat(), static_cast<ushort>(event->count()));
-        QPlainTextEdit::keyPressEvent(&plain);
-        event->setAccepted(plain.isAccepted());
+    const Qt::KeyboardModifiers plain = Qt::ShiftModifier | Qt::ControlModifier | Qt::KeypadModifier;
+    if (enter && !(event->modifiers() & ~plain) && !isReadOnly()) {
+        const QTextBlock second = document()->begin().next();
+        QTextCursor cursor = textCursor();
+        cursor.insertBlock(FormatFor(second.isValid() ? FormOf()(second) : kLf));
+        setTextCursor(cursor);
+        ensureCursorVisible();
+        event->accept();
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
+}
+
+// Paste, drop and the X11 middle click: the plain text, its line breaks as they come.
+void TextArea::insertFromMimeData(const QMimeData* source)
+{
+    if (!source || !source->hasText())
+        return;
+    const QString text = source->text();
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    InsertText(cursor, std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()),
+                                           static_cast<std::size_t>(text.size())));
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+// Copy, cut and drag: the plain text alone, every unit as the text holds it.
+QMimeData* TextArea::createMimeDataFromSelection() const
+{
+    const QTextCursor cursor = textCursor();
+    auto* data = new QMimeData;
+    data->setText(ToQString(TextBetween(*this, cursor.selectionStart(), cursor.selectionEnd())));
+    return data;
 }
 
 std::u16string ReadText(TextArea& area)
@@ -81,44 +263,46 @@ std::u16string ReadText(TextArea& area)
     CheckFault("ReadText");
     // toPlainText() would turn U+00A0 into a space and U+2028 into a line
     // feed; the raw text keeps every unit and marks block breaks with U+2029.
-    const QString raw = area.document()->toRawText();
-    const std::u16string_view units(reinterpret_cast<const char16_t*>(raw.constData()), static_cast<std::size_t>(raw.size()));
-    std::u16string text;
-    text.reserve(units.size() + static_cast<std::size_t>(area.document()->blockCount() - 1));
-    for (std::size_t at = 0;;) {
-        const std::size_t lineEnd = units.find(kBlockBreak, at);
-        text.append(units.substr(at, lineEnd - at));
-        if (lineEnd == std::u16string_view::npos)
-            break;
-        text.append(u"\r\n");
-        at = lineEnd + 1;
-    }
-    return text;
+    return TextBetween(area, 0, area.document()->characterCount() - 1);
 }
 
+// One undo step: a write that follows an emptying one (the fold's and the
+// paste's own pairs) joins that one's step.
 void WriteText(TextArea& area, std::u16string_view text)
 {
     CheckFault("WriteText");
-    // The document copies the characters into its own buffer and keeps no
-    // reference to the string, so the text need not be copied first.
-    const auto units = reinterpret_cast<const QChar*>(text.data());
-    area.setPlainText(QString::fromRawData(units, static_cast<qsizetype>(text.size())));
+    QTextDocument& document = *area.document();
+    QTextCursor cursor(&document);
+    if (area.joinAfterEdit == area.edits)
+        cursor.joinPreviousEditBlock();
+    else
+        cursor.beginEditBlock();
+    const bool wasEmpty = document.isEmpty();
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    const int forms = InsertText(cursor, text);
+    cursor.endEditBlock();
+    // A text whose breaks take one form needs no look at its blocks.
+    if (std::has_single_bit(static_cast<unsigned>(forms)) || forms == 0)
+        area.breaks = {true, document.blockCount(), forms ? std::countr_zero(static_cast<unsigned>(forms)) : kLf, {}};
+    area.joinAfterEdit = text.empty() && !wasEmpty ? area.edits : -1;
+    cursor.setPosition(0);
+    area.setTextCursor(cursor);
 }
 
 std::int32_t CaretPos(TextArea& area)
 {
     CheckFault("CaretPos");
     const int position = area.textCursor().selectionStart();
-    return ClampToOffset(static_cast<qsizetype>(position) + area.document()->findBlock(position).blockNumber());
+    return ClampToOffset(static_cast<qsizetype>(position) + CrLfBefore(area, area.document()->findBlock(position).blockNumber()));
 }
 
 void PlaceCaret(TextArea& area, std::int32_t offset)
 {
     CheckFault("PlaceCaret");
-    const QTextDocument& document = *area.document();
-    const QTextBlock block = BlockAtTextOffset(document, std::max<std::int32_t>(offset, 0));
+    const QTextBlock block = BlockAtTextOffset(area, std::max<std::int32_t>(offset, 0));
     const qsizetype lineLength = block.length() - 1;
-    const qsizetype column = std::clamp<qsizetype>(offset - TextOffsetOfBlock(block), 0, lineLength);
+    const qsizetype column = std::clamp<qsizetype>(offset - TextOffsetOfBlock(area, block), 0, lineLength);
     QTextCursor cursor = area.textCursor();
     cursor.setPosition(block.position() + static_cast<int>(column));
     area.setTextCursor(cursor);

@@ -11,7 +11,9 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace platform {
 
@@ -34,11 +36,32 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 };
 
+// The document keeps one block per line and no record of how a line ended;
+// each block's format carries the form of the line break before it, which
+// edits and undo keep with the block. `breaks` sums those forms up for the
+// offset mapping, and is made again after an edit that adds, removes or
+// moves a line break.
 struct TextArea final : QPlainTextEdit {
-    using QPlainTextEdit::QPlainTextEdit;
+    explicit TextArea(QWidget* parent);
+
+    struct Breaks {
+        bool known = false;
+        int blocks = 0;
+        // The one form of every break, or -1 when they differ.
+        int form = 0;
+        // When they differ: the number of CR LF breaks before each block.
+        std::vector<std::int32_t> crLfBefore;
+    };
+    Breaks breaks;
+    // Counts the document's edits; a WriteText that follows an emptying one
+    // with no edit between joins its undo step.
+    std::int64_t edits = 0;
+    std::int64_t joinAfterEdit = -1;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
 };
 
 struct Button final : QPushButton {

@@ -176,10 +176,25 @@ int StartProgram(Window& window)
     return QApplication::exec();
 }
 
+// Only a running command pumps events, and its text area takes no input
+// meanwhile: what was typed into the emptied area would be overwritten.
 void PumpEvents()
 {
     CheckFault("PumpEvents");
+    QList<QPointer<TextArea>> held;
+    if (Window* window = MainWindow()) {
+        for (TextArea* area : window->findChildren<TextArea*>()) {
+            if (!area->isReadOnly()) {
+                area->setReadOnly(true);
+                held.append(area);
+            }
+        }
+    }
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    for (const QPointer<TextArea>& area : held) {
+        if (area)
+            area->setReadOnly(false);
+    }
     LeaveHandlerIfClosed();
 }
 

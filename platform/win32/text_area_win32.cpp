@@ -4,6 +4,7 @@
 #include "fault_seam.h"
 
 #include <algorithm>
+#include <cwchar>
 
 // The EDIT control keeps the text as the program sees it, each line break as
 // CR LF, so offsets need no mapping.
@@ -48,14 +49,22 @@ std::u16string ReadText(TextArea& area)
     return text;
 }
 
+// Replaced as the user's own edits are, so that the control's one level of
+// undo takes it back: it keeps what the last replacement removed, and an
+// insertion where the text was just removed extends that same step, so the
+// fold's and the paste's pair of writes is undone at once.
 void WriteText(TextArea& area, std::u16string_view text)
 {
     CheckFault("WriteText");
     // The control takes a NUL-terminated text: a NUL character ends it there.
     const std::wstring terminated = ToWide(text);
-    if (!SetWindowTextW(area.hwnd, terminated.c_str()))
-        RaiseLastError();
+    Send(area, EM_SETSEL, 0, -1);
+    Send(area, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(terminated.c_str()));
+    // The control says only to its parent when it finds no room for the text.
+    if (static_cast<std::size_t>(Send(area, WM_GETTEXTLENGTH)) != std::wcslen(terminated.c_str()))
+        throw PlatformError(ERROR_NOT_ENOUGH_MEMORY, DescribeError(ERROR_NOT_ENOUGH_MEMORY));
     Select(area, 0);
+    Send(area, EM_SCROLLCARET);
 }
 
 std::int32_t CaretPos(TextArea& area)

@@ -16,6 +16,8 @@ namespace platform {
 struct TextArea {
     HWND hwnd = nullptr;
     WNDPROC original = nullptr;
+    // The last change was an undo, which Ctrl+Y may take back.
+    bool undone = false;
 };
 
 struct Button {

@@ -16,9 +16,26 @@ int TwipsToPixels(int twips, UINT dpi)
     return MulDiv(twips, static_cast<int>(dpi), 1440);
 }
 
+// Keys and clicks for a text area, which takes no input while a command
+// runs: what was typed into the emptied area would be overwritten.
+bool HeldFromTextArea(const Window& window, const MSG& message)
+{
+    const bool input = (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST)
+        || (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST);
+    if (!window.state.inHandler || !input)
+        return false;
+    for (const auto& area : window.textAreas) {
+        if (area->hwnd == message.hwnd)
+            return true;
+    }
+    return false;
+}
+
 void Deliver(MSG& message)
 {
     Window* window = MainWindow();
+    if (window && HeldFromTextArea(*window, message))
+        return;
     if (!window || !IsDialogMessageW(window->hwnd, &message)) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
@@ -132,17 +149,42 @@ HWND CreateControl(Window& window, const wchar_t* kind, std::u16string_view text
 
 LRESULT CALLBACK TextAreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const auto* area = reinterpret_cast<const TextArea*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* area = reinterpret_cast<TextArea*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     // A multi-line EDIT control treats Escape as a request to close the
     // window around it, which would throw the text away; it does nothing here.
     if ((message == WM_KEYDOWN && wParam == VK_ESCAPE) || (message == WM_CHAR && wParam == 0x1B))
         return 0;
+    // The control's one level of undo: a second undo (Ctrl+Z, Ctrl+Shift+Z,
+    // the context menu) redoes, and Ctrl+Y redoes what was just undone.
+    constexpr WPARAM kCtrlY = 0x19;
+    if (message == WM_CHAR && wParam == kCtrlY) {
+        if (area->undone)
+            SendMessageW(hwnd, WM_UNDO, 0, 0);
+        area->undone = false;
+        return 0;
+    }
+    const bool undo = message == WM_UNDO || message == EM_UNDO;
+    const bool edit = (message == WM_CHAR && wParam != 0x1A) || message == WM_PASTE || message == WM_CUT
+        || message == WM_CLEAR || message == EM_REPLACESEL || (message == WM_KEYDOWN && wParam == VK_DELETE);
     LRESULT result = CallWindowProcW(area->original, hwnd, message, wParam, lParam);
+    if (undo) {
+        // The control selects what the undo brought back, for the next key
+        // to replace; the caret goes after it instead.
+        DWORD end = 0;
+        CallWindowProcW(area->original, hwnd, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&end));
+        CallWindowProcW(area->original, hwnd, EM_SETSEL, end, end);
+        area->undone = !area->undone;
+    } else if (edit) {
+        area->undone = false;
+    }
     // It also takes every key for itself; Tab should move the focus along
-    // the tab order instead, as in the rest of the window.
-    if (message == WM_GETDLGCODE && lParam) {
+    // the tab order instead, as in the rest of the window. And the dialog
+    // manager would select the whole text whenever Tab brings the focus
+    // back, for the next key to replace it; the caret stays where it was.
+    if (message == WM_GETDLGCODE) {
+        result &= ~DLGC_HASSETSEL;
         const auto* key = reinterpret_cast<const MSG*>(lParam);
-        if (key->message == WM_KEYDOWN && key->wParam == VK_TAB)
+        if (key && key->message == WM_KEYDOWN && key->wParam == VK_TAB)
             result &= ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);
     }
     return result;

@@ -13,14 +13,20 @@ copy_with_button
 : >"$WORK/empty"
 expect_clipboard "$WORK/empty"
 
-# A multi-line Polish text, with lone line feeds among the CR LF breaks.
-printf 'Zażółć gęślą jaźń\r\nZAŻÓŁĆ GĘŚLĄ JAŹŃ\nkoniec\r\n' | clipboard_in
-press PASTE
-printf 'Zazolc gesla jazn\nZAZOLC GESLA JAZN\nkoniec\n' >"$WORK/expected"
-fold_and_expect "$WORK/expected"
-copy_with_button
-printf 'Zazolc gesla jazn\r\nZAZOLC GESLA JAZN\r\nkoniec\r\n' >"$WORK/expected"
-expect_clipboard "$WORK/expected"
+# Multi-line Polish texts come back with their own line breaks, through the
+# text area's own copy and through the copy button: lone line feeds among
+# CR LF breaks, and a script's line feeds with a run of empty lines.
+while read -r given folded; do
+    printf "$given" | clipboard_in
+    press PASTE
+    printf "$folded" >"$WORK/expected"
+    fold_and_expect "$WORK/expected"
+    copy_with_button
+    expect_clipboard "$WORK/expected"
+done <<'ROWS'
+Zażółć\040gęślą\040jaźń\r\nZAŻÓŁĆ\040GĘŚLĄ\nkoniec\r\n  Zazolc\040gesla\040jazn\r\nZAZOLC\040GESLA\nkoniec\r\n
+echo\040łódź\n\n\nexit\0400\n  echo\040lodz\n\n\nexit\0400\n
+ROWS
 
 # Only a picture on the clipboard: paste leaves the text area empty.
 clipboard_in -t image/png <"$E2E_DIR/../../window/icon/kresovar.png"

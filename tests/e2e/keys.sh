@@ -8,10 +8,14 @@ source "$(dirname "$0")/lib.sh"
 
 start_kresovar
 
-# where KEY: the text (line breaks as the clipboard shows them) after "ąb"
+# where KEYS: the text (line breaks as the clipboard shows them) after "ąb"
 # is typed into an empty text area, then, in the text area or on "Usuń
-# ogonki" reached with Tab, KEY is pressed, and then the marker "x" typed.
+# ogonki" reached with Tab, KEYS are pressed one after the other, and then
+# the marker "x" typed.
+# Ctrl+Z first, while the text area has had no other text: the Windows
+# control's one undo step also takes in the typing that follows a paste.
 rows=(
+    "text  ctrl+z        x"
     "text  Escape        ąbx"
     "text  Return        ąb|x"
     "text  shift+Return  ąb|x"
@@ -19,10 +23,13 @@ rows=(
     "text  Tab           ąb"
     "text  shift+Tab     ąb"
     "text  ctrl+a        x"
-    "text  ctrl+z        x"
     "fold  space         abx"
     "fold  Return        ąb"
     "fold  Escape        ąb"
+    "text  Left,Tab,shift+Tab  ąxb"
+    "fold  space,ctrl+z,ctrl+End  ąbx"
+    "fold  space,ctrl+z,ctrl+shift+z  abx"
+    "text  Tab,Tab,space,shift+Tab,shift+Tab,ctrl+z,ctrl+End  ąbx"
 )
 printf '' >"$WORK/nothing"
 for row in "${rows[@]}"; do
@@ -33,11 +40,13 @@ for row in "${rows[@]}"; do
     click_text_area
     type_text "ąb"
     [ "$where" = text ] || keys Tab
-    keys "$key"
-    # A key that starts the fold is answered from its pumps: the rest of the
-    # fold of two letters is over well within the pause that follows.
-    wait_idle
-    sleep 0.3
+    for one in ${key//,/ }; do
+        keys "$one"
+        # A key that starts the fold is answered from its pumps: the rest of
+        # the fold of two letters is over well within the pause that follows.
+        wait_idle
+        sleep 0.3
+    done
     running || fail "$where $key ended the program"
     keys x
     wait_idle

@@ -44,7 +44,7 @@ TEST(PasteCommand, ReplacesTheWholeTextAndPutsTheCaretAfterIt)
     const std::vector<PasteCase> cases = {
         {"polish_lines", [] { return TextData(QStringLiteral("Zażółć\r\ngęślą\r\njaźń")); },
          u"Zażółć\r\ngęślą\r\njaźń"},
-        {"lone_line_feeds_become_breaks", [] { return TextData(QStringLiteral("a\nb\n")); }, u"a\r\nb\r\n"},
+        {"lone_line_feeds_kept", [] { return TextData(QStringLiteral("a\nb\n")); }, u"a\nb\n"},
         {"nul_kept", [] { return TextData(QString(QStringLiteral("a\0b").data(), 3)); },
          std::u16string(u"a\0b", 3)},
         {"empty_text", [] { return TextData(QString()); }, u""},
@@ -75,6 +75,10 @@ TEST(PasteCommand, ReplacesTheWholeTextAndPutsTheCaretAfterIt)
         EXPECT_EQ(CaretPos(form.Text1), static_cast<std::int32_t>(c.pasted.size())) << c.name;
         EXPECT_FALSE(driver::HasSelection(form.Text1)) << c.name;
         EXPECT_TRUE(driver::HasFocus(form.Command2)) << c.name << ": paste moved the focus";
+        form.Text1.undo();
+        EXPECT_EQ(ReadText(form.Text1), u"stary tekst\r\nwiersz") << c.name << ": one undo step";
+        form.Text1.redo();
+        EXPECT_EQ(ReadText(form.Text1), c.pasted) << c.name;
     }
 }
 
@@ -82,7 +86,7 @@ TEST(PasteCommand, ReplacesTheWholeTextAndPutsTheCaretAfterIt)
 // fails, which the command steps test checks.)
 TEST(CopyCommand, PutsTheWholeTextOnTheClipboardAndFocusesTheTextArea)
 {
-    for (const std::u16string& text : {std::u16string(u"żółw\r\n\u00A0x\u2028y"), std::u16string()}) {
+    for (const std::u16string& text : {std::u16string(u"żółw\r\n\u00A0x\u2028y\nz\r\r"), std::u16string()}) {
         Form1 form;
         WriteText(form.Text1, text);
         driver::Select(form.Text1, 1, 2);
@@ -96,6 +100,11 @@ TEST(CopyCommand, PutsTheWholeTextOnTheClipboardAndFocusesTheTextArea)
         EXPECT_EQ(CaretPos(form.Text1), text.empty() ? 0 : 1);
         EXPECT_EQ(driver::HasSelection(form.Text1), !text.empty());
         EXPECT_TRUE(driver::HasFocus(form.Text1));
+        // The text area's own copy of the whole text gives the same, and plain text alone.
+        form.Text1.selectAll();
+        form.Text1.copy();
+        EXPECT_EQ(U16(QGuiApplication::clipboard()->text()), text);
+        EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{QStringLiteral("text/plain")});
     }
 }
 

@@ -136,6 +136,8 @@ TEST(FoldCommand, FoldsTheWholeTextAndPutsTheCaretBack)
         {"selection_forwards", u"ąą\r\nęę\r\nóó", 4, 9, u"aa\r\nee\r\noo", 4},
         {"selection_backwards", u"ąą\r\nęę\r\nóó", 9, 4, u"aa\r\nee\r\noo", 4},
         {"all_selected", u"śćź\r\n", 0, 5, u"scz\r\n", 0},
+        {"after_each_kind_of_break", u"ą\nę\r\nó\rś\u2029ź", 9, 9, u"a\ne\r\no\rs\u2029z", 9},
+        {"after_cr_lf_among_others", u"ą\nę\r\nó\rś\u2029ź", 5, 5, u"a\ne\r\no\rs\u2029z", 5},
     };
     for (const FoldCase& c : cases) {
         Form1 form;
@@ -151,10 +153,15 @@ TEST(FoldCommand, FoldsTheWholeTextAndPutsTheCaretBack)
         EXPECT_TRUE(driver::HasFocus(form.Text1)) << c.name;
         for (QPushButton* button : form.window().findChildren<QPushButton*>())
             EXPECT_TRUE(button->isEnabled()) << c.name;
+        // One undo step brings the text back; redo folds it again.
+        form.Text1.undo();
+        EXPECT_EQ(ReadText(form.Text1), c.text) << c.name;
+        form.Text1.redo();
+        EXPECT_EQ(ReadText(form.Text1), c.folded) << c.name;
     }
 }
 
-// Watches the window from inside the fold's event pumps.
+// Watches the window from inside the fold's event pumps, and types into it.
 TEST(FoldCommand, ButtonsAreDisabledWhileItPumpsAndClicksThenStartNothing)
 {
     Form1 form;
@@ -166,6 +173,7 @@ TEST(FoldCommand, ButtonsAreDisabledWhileItPumpsAndClicksThenStartNothing)
         if (form.Command1.isEnabled())
             return;
         textsSeen.push_back(ReadText(form.Text1));
+        QTest::keyClicks(&form.Text1, QStringLiteral("q"));  // the text area takes no input meanwhile
         for (QPushButton* button : form.window().findChildren<QPushButton*>()) {
             allDisabled = allDisabled && !button->isEnabled();
             QTest::mouseClick(button, Qt::LeftButton);  // Koniec, paste, copy among them
