@@ -149,14 +149,16 @@ std::size_t FirstLeadIn16(const unsigned char* p)
 std::pair<std::size_t, std::size_t> FoldUtf8Body(const unsigned char* in, std::size_t size, unsigned char* out)
 {
     constexpr std::size_t kLanes = 4;
-    if (size < kLanes * 64)
+    static_assert(kSideBySideFrom == kLanes * 64);
+    if (size < kSideBySideFrom)
         return {0, 0};
     const std::size_t limit = size - 32;
     std::size_t begin[kLanes + 1];
     for (std::size_t k = 0; k < kLanes; ++k) {
+        // Not between a letter's two bytes: a byte after a continuation byte
+        // never is, so one step is enough, whatever the bytes.
         begin[k] = limit / kLanes * k;
-        while (k > 0 && (in[begin[k]] & 0xC0) == 0x80)  // not inside a character
-            ++begin[k];
+        begin[k] += k > 0 && (in[begin[k]] & 0xC0) == 0x80;
     }
     begin[kLanes] = limit;
     std::size_t read[kLanes] = {begin[0], begin[1], begin[2], begin[3]};
