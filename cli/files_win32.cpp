@@ -102,7 +102,7 @@ std::vector<std::string> CommandLineArguments(int, char**)
     return arguments;
 }
 
-void UseBinaryStandardStreams()
+void PrepareProcess()
 {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
@@ -156,6 +156,20 @@ std::ptrdiff_t InputFile::Read(unsigned char* buffer, std::size_t size, std::str
     if (GetLastError() == ERROR_BROKEN_PIPE)
         return 0;
     return Failed(reason), -1;
+}
+
+bool InputFile::IsStandardOutput() const
+{
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    BY_HANDLE_FILE_INFORMATION in{};
+    BY_HANDLE_FILE_INFORMATION out{};
+    LARGE_INTEGER at{};
+    LARGE_INTEGER size{};
+    return GetFileType(output) == FILE_TYPE_DISK && GetFileInformationByHandle(output, &out)
+           && GetFileInformationByHandle(HandleOf(handle_), &in)
+           && in.dwVolumeSerialNumber == out.dwVolumeSerialNumber && in.nFileIndexHigh == out.nFileIndexHigh
+           && in.nFileIndexLow == out.nFileIndexLow && SetFilePointerEx(HandleOf(handle_), {}, &at, FILE_CURRENT)
+           && GetFileSizeEx(HandleOf(handle_), &size) && at.QuadPart < size.QuadPart;
 }
 
 bool InputFile::Rewind(std::string& reason)
@@ -221,7 +235,7 @@ std::optional<Replacement> Replacement::Create(const std::string& path, const In
 
 Replacement::Replacement(Replacement&& other) noexcept
     : path_(std::move(other.path_)), temporary_(std::move(other.temporary_)),
-      handle_(std::exchange(other.handle_, reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE)))
+      handle_(std::exchange(other.handle_, reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE))), folder_(other.folder_)
 {
     other.temporary_.clear();
 }

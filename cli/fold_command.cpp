@@ -29,8 +29,6 @@ constexpr char kUsage[] =
     "Text is UTF-8, or UTF-16 in a FILE that starts with a byte order mark.\n"
     "Exit status: 0 if all went well, 1 if --check found a letter, 2 on an error.\n";
 
-constexpr std::size_t kPieceSize = 128 * 1024;
-
 struct Options {
     bool inPlace = false;
     bool check = false;
@@ -40,6 +38,7 @@ struct Options {
 
 void Say(const std::string& text)
 {
+    std::fflush(stdout);  // what was printed before comes before the message
     std::fprintf(stderr, "kresovar-fold: %s\n", text.c_str());
 }
 
@@ -47,14 +46,14 @@ void Say(const std::string& text)
 // bytes the fold held back from the previous piece.
 class PieceReader {
 public:
-    explicit PieceReader(InputFile& input) : input_(input), buffer_(new unsigned char[kPieceSize]) {}
+    explicit PieceReader(InputFile& input) : input_(input), buffer_(new unsigned char[kReadSize]) {}
 
     // Reads the next piece; false on a read failure.
     bool Next(std::string& reason)
     {
         std::ptrdiff_t read = 0;
         do {
-            read = input_.Read(buffer_.get() + size_, kPieceSize - size_, reason);
+            read = input_.Read(buffer_.get() + size_, kReadSize - size_, reason);
             if (read < 0)
                 return false;
             size_ += static_cast<std::size_t>(read);
@@ -98,7 +97,7 @@ enum class Outcome { Done, ReadFailed, WriteFailed };
 Outcome FoldStream(InputFile& input, bool decomposed, const Sink& write, std::string& reason)
 {
     PieceReader reader(input);
-    const auto out = std::make_unique<unsigned char[]>(kPieceSize);
+    const auto out = std::make_unique<unsigned char[]>(kReadSize);
     std::optional<ByteFold> fold;
     do {
         if (!reader.Next(reason))
@@ -214,6 +213,8 @@ private:
         std::optional<InputFile> input = OpenInput(name);
         if (!input)
             return;
+        if (input->IsStandardOutput())
+            return Fail(name, "input file is output file");
         std::string reason;
         switch (FoldStream(*input, options_.decomposed, WriteOutput, reason)) {
         case Outcome::Done: break;
@@ -330,10 +331,8 @@ int RunFoldCommand(const std::vector<std::string>& arguments)
 {
     int status = 0;
     std::optional<Options> options = Parse(arguments, status);
-    if (!options)
-        return status;
-    const int result = FoldCommand(std::move(*options)).Run();
-    // Output that could not all be written is an error too.
+    const int result = options ? FoldCommand(std::move(*options)).Run() : status;
+    // Output that could not all be written is an error too, the help's included.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         Say(std::string("write error: ") + std::strerror(errno));
         return 2;
