@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 // The Win32 file API throughout: no C runtime text mode, so no byte is
@@ -161,15 +162,18 @@ std::ptrdiff_t InputFile::Read(unsigned char* buffer, std::size_t size, std::str
 bool InputFile::IsStandardOutput() const
 {
     const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    BY_HANDLE_FILE_INFORMATION in{};
-    BY_HANDLE_FILE_INFORMATION out{};
+    FILE_ID_INFO in{};
+    FILE_ID_INFO out{};
     LARGE_INTEGER at{};
     LARGE_INTEGER size{};
-    return GetFileType(output) == FILE_TYPE_DISK && GetFileInformationByHandle(output, &out)
-           && GetFileInformationByHandle(HandleOf(handle_), &in)
-           && in.dwVolumeSerialNumber == out.dwVolumeSerialNumber && in.nFileIndexHigh == out.nFileIndexHigh
-           && in.nFileIndexLow == out.nFileIndexLow && SetFilePointerEx(HandleOf(handle_), {}, &at, FILE_CURRENT)
-           && GetFileSizeEx(HandleOf(handle_), &size) && at.QuadPart < size.QuadPart;
+    if (GetFileType(output) != FILE_TYPE_DISK || !GetFileInformationByHandleEx(output, FileIdInfo, &out, sizeof out)
+        || !GetFileInformationByHandleEx(HandleOf(handle_), FileIdInfo, &in, sizeof in)
+        || std::memcmp(&in.FileId, &out.FileId, sizeof in.FileId) != 0)
+        return false;
+    // Wine gives a redirected standard handle no volume: 0 matches any.
+    return (in.VolumeSerialNumber == out.VolumeSerialNumber || out.VolumeSerialNumber == 0)
+           && SetFilePointerEx(HandleOf(handle_), {}, &at, FILE_CURRENT) && GetFileSizeEx(HandleOf(handle_), &size)
+           && at.QuadPart < size.QuadPart;
 }
 
 bool InputFile::Rewind(std::string& reason)
