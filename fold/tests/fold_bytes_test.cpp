@@ -50,8 +50,9 @@ TEST_P(FoldBytesCases, FoldsAsTheReferenceInPiecesOfEachSize)
     long first = -1;
     const std::string expected = ReferenceFold(c.fold.encoding == ByteEncoding::Utf8 ? DecodeUtf8(text)
         : DecodeUtf16(text, c.fold.encoding == ByteEncoding::Utf16BigEndian), c.fold, first);
-    if (!c.expected.empty())
+    if (!c.expected.empty()) {
         EXPECT_EQ(expected, c.expected);
+    }
     for (std::size_t pieceSize : {std::size_t{1}, std::size_t{3}, kSideBySideFrom + 7, kReadSize, text.size()})
         EXPECT_EQ(FoldInPieces(text, c.fold, pieceSize), expected) << "in pieces of " << pieceSize;
 }
