@@ -7,6 +7,7 @@
 // must equal the plain reference's, in one piece and in pieces, and a piece
 // said to fold to itself must.
 
+#include "find_letter.h"
 #include "fold_bytes_reference.h"
 
 #include <cstdint>
@@ -32,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto bytes = ExactCopy(text);
     Require(!FoldsToItself(fold, bytes.get(), text.size()) || expected == text, "a piece said to fold to itself changes");
-    const LetterSearch search = FindLetter(fold, bytes.get(), text.size(), true);
-    Require(search.offset ? static_cast<long>(*search.offset) == firstLetter : firstLetter < 0,
+    const PieceScan search = FindLetter(fold, bytes.get(), text.size(), true);
+    Require(search.letter ? static_cast<long>(*search.letter) == firstLetter : firstLetter < 0,
             "FindLetter found another letter");
     return 0;
 }

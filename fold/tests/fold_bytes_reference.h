@@ -132,7 +132,7 @@ inline std::string FoldInPieces(const std::string& text, ByteFold fold, std::siz
         const bool end = at == text.size();
         const auto in = ExactCopy(pending);
         const auto out = std::make_unique<unsigned char[]>(pending.size());
-        const FoldedPiece piece = FoldBytes(fold, in.get(), pending.size(), out.get(), end);
+        const PieceScan piece = FoldBytes(fold, in.get(), pending.size(), out.get(), end);
         if (FoldsToItself(fold, in.get(), pending.size())) {
             Require(piece.consumed == pending.size() && std::memcmp(in.get(), out.get(), piece.produced) == 0
                         && piece.produced == piece.consumed, "a piece said to fold to itself changes");
