@@ -12,9 +12,10 @@
 
 // The command line's arguments in UTF-8 (on Windows, from the wide one).
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
-// Makes what the C library prints to standard output and error binary too:
-// no line feed becomes CR LF on Windows.
-void UseBinaryStandardStreams();
+// Makes what the C library prints to standard output and error binary too
+// (no line feed becomes CR LF on Windows), and a file-size limit an error of
+// `write` (EFBIG) rather than a signal that ends the program.
+void PrepareProcess();
 
 class InputFile {
 public:
@@ -30,6 +31,9 @@ public:
     // The number of bytes read, 0 at the end, or -1 on failure.
     std::ptrdiff_t Read(unsigned char* buffer, std::size_t size, std::string& reason);
     bool Rewind(std::string& reason);
+    // Whether this is the regular file standard output writes to, with bytes
+    // still to read: folding it would feed the output back into the input.
+    bool IsStandardOutput() const;
 
 private:
     InputFile(std::intptr_t handle, bool owned) : handle_(handle), owned_(owned) {}
@@ -42,14 +46,17 @@ private:
 // ends the program quietly, as it ends cat.
 bool WriteOutput(const unsigned char* data, std::size_t size, std::string& reason);
 
-// The path of the file that `path` names, symbolic links followed.
+// The path of the file that `path` names, symbolic links followed; on POSIX
+// systems it may be longer than PATH_MAX.
 std::optional<std::string> ResolvePath(const std::string& path, std::string& reason);
 
 // A new content for a file: written to a temporary file in the same folder,
-// then flushed to disk, given the original's permissions (and owner and
-// group, where the system allows) and renamed over the original in one step.
-// Until then the original is untouched, and a replacement never committed
-// leaves no temporary file behind, even when the program is interrupted.
+// then flushed to disk, given the original's owner and group (where the
+// system allows), its permissions and its access control list, and renamed
+// over the original in one step. A file whose access control list cannot be
+// carried over is refused. Until the rename the original is untouched, and a
+// replacement never committed leaves no temporary file behind, unless the
+// program is killed (SIGKILL) or crashes.
 class Replacement {
 public:
     static std::optional<Replacement> Create(const std::string& path, const InputFile& original, std::string& reason);
@@ -61,9 +68,10 @@ public:
     bool Commit(std::string& reason);
 
 private:
-    Replacement(std::string path, std::string temporary, std::intptr_t handle)
-        : path_(std::move(path)), temporary_(std::move(temporary)), handle_(handle) {}
-    std::string path_;
+    Replacement(std::string path, std::string temporary, std::intptr_t handle, std::intptr_t folder = -1)
+        : path_(std::move(path)), temporary_(std::move(temporary)), handle_(handle), folder_(folder) {}
+    std::string path_;       // on POSIX systems, the names are within folder_
     std::string temporary_;
     std::intptr_t handle_;
+    std::intptr_t folder_;
 };

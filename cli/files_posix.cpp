@@ -1,6 +1,8 @@
 #include "files.h"
 
+#include <acl/libacl.h>
 #include <fcntl.h>
+#include <sys/acl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <utility>
 
 namespace {
@@ -18,33 +21,94 @@ int Descriptor(std::intptr_t handle)
     return static_cast<int>(handle);
 }
 
-bool Failed(std::string& reason)
+bool Failed(std::string& reason, int error = errno)
 {
-    reason = std::strerror(errno);
+    reason = std::strerror(error);
     return false;
 }
 
-// The temporary file being written, removed if a signal ends the program.
-char pendingTemporary[PATH_MAX + 32];
+// The temporary file being written, by its folder and its name there,
+// removed if a signal ends the program.
+volatile sig_atomic_t pendingFolder = -1;
+char pendingName[NAME_MAX + 1];
 
 void RemovePendingAndDie(int signal)
 {
-    if (pendingTemporary[0])
-        unlink(pendingTemporary);
+    if (pendingName[0])
+        unlinkat(pendingFolder, pendingName, 0);
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
 
-void SetPending(const std::string& temporary)
+void SetPending(int folder, const std::string& name)
 {
+    // Once, and only for the signals that were not ignored when the program began.
+    static const bool caught = [] {
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+            struct sigaction before {};
+            if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+                std::signal(signal, RemovePendingAndDie);
+        }
+        return true;
+    }();
+    (void)caught;
     sigset_t all;
     sigset_t before;
     sigfillset(&all);
     sigprocmask(SIG_BLOCK, &all, &before);
-    std::snprintf(pendingTemporary, sizeof pendingTemporary, "%s", temporary.c_str());
+    pendingFolder = folder;
+    std::snprintf(pendingName, sizeof pendingName, "%s", name.c_str());
     sigprocmask(SIG_SETMASK, &before, nullptr);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-        std::signal(signal, temporary.empty() ? SIG_DFL : RemovePendingAndDie);
+}
+
+// A name in a folder that is held open: a path is walked one name at a time,
+// so that it may be longer than PATH_MAX.
+struct Place {
+    int folder = -1;
+    std::string name;
+    Place() = default;
+    Place(Place&& other) noexcept : folder(std::exchange(other.folder, -1)), name(std::move(other.name)) {}
+    ~Place()
+    {
+        if (folder >= 0)
+            close(folder);
+    }
+};
+
+std::optional<Place> Locate(const std::string& path, std::string& reason)
+{
+    Place place;
+    place.folder = open(path.starts_with('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::size_t at = 0;
+    for (std::size_t slash; place.folder >= 0 && (slash = path.find('/', at)) != std::string::npos; at = slash + 1) {
+        if (slash == at)
+            continue;
+        const int next = openat(place.folder, path.substr(at, slash - at).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        close(std::exchange(place.folder, next));
+    }
+    if (place.folder < 0) {
+        Failed(reason);
+        return std::nullopt;
+    }
+    place.name = at == path.size() ? "." : path.substr(at);
+    return place;
+}
+
+// Gives `to` the access control list of `from`, which may be none beyond the
+// permissions: then any list `to` took from its folder's default goes.
+bool CarryAccessControlList(int from, int to, std::string& reason)
+{
+    const acl_t list = acl_get_fd(from);
+    if (!list)
+        return errno == ENOTSUP || Failed(reason);  // a file system with no such lists
+    const bool extended = acl_equiv_mode(list, nullptr) != 0;
+    const bool carried = acl_set_fd(to, list) == 0;
+    const int error = errno;
+    acl_free(list);
+    if (carried || (!extended && error == ENOTSUP))
+        return true;
+    reason = std::string("cannot keep its access control list: ") + std::strerror(error);
+    return false;
 }
 
 } // namespace
@@ -54,8 +118,9 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv)
     return std::vector<std::string>(argv + 1, argv + argc);
 }
 
-void UseBinaryStandardStreams()
+void PrepareProcess()
 {
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 InputFile InputFile::StandardInput()
@@ -85,7 +150,10 @@ InputFile::~InputFile()
 
 std::optional<InputFile> InputFile::OpenRegular(const std::string& path, std::string& reason)
 {
-    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const std::optional<Place> place = Locate(path, reason);
+    if (!place)
+        return std::nullopt;
+    const int descriptor = openat(place->folder, place->name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (descriptor < 0) {
         Failed(reason);
         return std::nullopt;
@@ -112,6 +180,14 @@ std::ptrdiff_t InputFile::Read(unsigned char* buffer, std::size_t size, std::str
         if (errno != EINTR)
             return Failed(reason), -1;
     }
+}
+
+bool InputFile::IsStandardOutput() const
+{
+    struct stat in {};
+    struct stat out {};
+    return fstat(STDOUT_FILENO, &out) == 0 && S_ISREG(out.st_mode) && fstat(Descriptor(handle_), &in) == 0
+           && in.st_dev == out.st_dev && in.st_ino == out.st_ino && lseek(Descriptor(handle_), 0, SEEK_CUR) < in.st_size;
 }
 
 bool InputFile::Rewind(std::string& reason)
@@ -146,40 +222,65 @@ bool WriteOutput(const unsigned char* data, std::size_t size, std::string& reaso
 
 std::optional<std::string> ResolvePath(const std::string& path, std::string& reason)
 {
-    char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved)) {
-        Failed(reason);
-        return std::nullopt;
+    std::string resolved = path;
+    for (int link = 0; link < 40; ++link) {
+        const std::optional<Place> place = Locate(resolved, reason);
+        if (!place)
+            return std::nullopt;
+        char target[PATH_MAX];
+        const ssize_t length = readlinkat(place->folder, place->name.c_str(), target, sizeof target);
+        if (length < 0 && errno == EINVAL)
+            return resolved;  // not a link
+        if (length < 0 || length == sizeof target) {
+            Failed(reason, length < 0 ? errno : ENAMETOOLONG);
+            return std::nullopt;
+        }
+        const std::string to(target, static_cast<std::size_t>(length));
+        resolved = to.starts_with('/') ? to : resolved.substr(0, resolved.size() - place->name.size()) + to;
     }
-    return std::string(resolved);
+    Failed(reason, ELOOP);
+    return std::nullopt;
 }
 
 std::optional<Replacement> Replacement::Create(const std::string& path, const InputFile& original, std::string& reason)
 {
-    const std::size_t slash = path.rfind('/');
-    std::string temporary = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1))
-                            + ".kresovar-fold.XXXXXX";
-    const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
+    std::optional<Place> place = Locate(path, reason);
+    if (!place)
+        return std::nullopt;
+    std::random_device random;
+    std::string temporary;
+    int descriptor = -1;
+    for (int attempt = 0; descriptor < 0 && attempt < 100; ++attempt) {
+        temporary = ".kresovar-fold." + std::to_string(random() % 1000000000u);
+        SetPending(place->folder, temporary);
+        descriptor = openat(place->folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (descriptor < 0 && errno != EEXIST)
+            break;
+    }
     if (descriptor < 0) {
+        SetPending(-1, {});
         Failed(reason);
         return std::nullopt;
     }
-    SetPending(temporary);
-    Replacement replacement(path, temporary, descriptor);
+    Replacement replacement(place->name, temporary, descriptor, std::exchange(place->folder, -1));
+    // Owner and group first, as far as the system allows (only root gives a
+    // file away, and a user's own groups), since a change of owner clears the
+    // setuid and setgid bits that the mode then sets.
     struct stat status {};
-    if (fstat(Descriptor(original.handle_), &status) != 0 || fchmod(descriptor, status.st_mode & 07777) != 0) {
-        Failed(reason);
-        return std::nullopt;
-    }
-    // Only the owner's own user or root may give a file away; a group the
-    // user belongs to is kept even then.
+    if (fstat(Descriptor(original.handle_), &status) != 0)
+        return Failed(reason), std::nullopt;
     if (fchown(descriptor, status.st_uid, status.st_gid) != 0)
         (void)!fchown(descriptor, static_cast<uid_t>(-1), status.st_gid);
+    if (fchmod(descriptor, status.st_mode & 07777) != 0)
+        return Failed(reason), std::nullopt;
+    if (!CarryAccessControlList(Descriptor(original.handle_), descriptor, reason))
+        return std::nullopt;
     return replacement;
 }
 
 Replacement::Replacement(Replacement&& other) noexcept
-    : path_(std::move(other.path_)), temporary_(std::move(other.temporary_)), handle_(std::exchange(other.handle_, -1))
+    : path_(std::move(other.path_)), temporary_(std::move(other.temporary_)), handle_(std::exchange(other.handle_, -1)),
+      folder_(std::exchange(other.folder_, -1))
 {
     other.temporary_.clear();
 }
@@ -189,9 +290,11 @@ Replacement::~Replacement()
     if (handle_ >= 0)
         close(Descriptor(handle_));
     if (!temporary_.empty()) {
-        unlink(temporary_.c_str());
-        SetPending({});
+        unlinkat(Descriptor(folder_), temporary_.c_str(), 0);
+        SetPending(-1, {});
     }
+    if (folder_ >= 0)
+        close(Descriptor(folder_));
 }
 
 bool Replacement::Write(const unsigned char* data, std::size_t size, std::string& reason)
@@ -206,15 +309,12 @@ bool Replacement::Commit(std::string& reason)
         close(descriptor);
         return Failed(reason);
     }
-    if (close(descriptor) != 0 || rename(temporary_.c_str(), path_.c_str()) != 0)
+    const int folder = Descriptor(folder_);
+    if (close(descriptor) != 0 || renameat(folder, temporary_.c_str(), folder, path_.c_str()) != 0)
         return Failed(reason);
     temporary_.clear();
-    SetPending({});
+    SetPending(-1, {});
     // The rename itself reaches the disk with the folder.
-    const std::string folder = path_.substr(0, path_.rfind('/') + 1);
-    if (const int directory = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC); directory >= 0) {
-        fsync(directory);
-        close(directory);
-    }
+    fsync(folder);
     return true;
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 // The Win32 file API throughout: no C runtime text mode, so no byte is
@@ -102,7 +103,7 @@ std::vector<std::string> CommandLineArguments(int, char**)
     return arguments;
 }
 
-void UseBinaryStandardStreams()
+void PrepareProcess()
 {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
@@ -156,6 +157,23 @@ std::ptrdiff_t InputFile::Read(unsigned char* buffer, std::size_t size, std::str
     if (GetLastError() == ERROR_BROKEN_PIPE)
         return 0;
     return Failed(reason), -1;
+}
+
+bool InputFile::IsStandardOutput() const
+{
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    FILE_ID_INFO in{};
+    FILE_ID_INFO out{};
+    LARGE_INTEGER at{};
+    LARGE_INTEGER size{};
+    if (GetFileType(output) != FILE_TYPE_DISK || !GetFileInformationByHandleEx(output, FileIdInfo, &out, sizeof out)
+        || !GetFileInformationByHandleEx(HandleOf(handle_), FileIdInfo, &in, sizeof in)
+        || std::memcmp(&in.FileId, &out.FileId, sizeof in.FileId) != 0)
+        return false;
+    // Wine gives a redirected standard handle no volume: 0 matches any.
+    return (in.VolumeSerialNumber == out.VolumeSerialNumber || out.VolumeSerialNumber == 0)
+           && SetFilePointerEx(HandleOf(handle_), {}, &at, FILE_CURRENT) && GetFileSizeEx(HandleOf(handle_), &size)
+           && at.QuadPart < size.QuadPart;
 }
 
 bool InputFile::Rewind(std::string& reason)
@@ -221,7 +239,7 @@ std::optional<Replacement> Replacement::Create(const std::string& path, const In
 
 Replacement::Replacement(Replacement&& other) noexcept
     : path_(std::move(other.path_)), temporary_(std::move(other.temporary_)),
-      handle_(std::exchange(other.handle_, reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE)))
+      handle_(std::exchange(other.handle_, reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE))), folder_(other.folder_)
 {
     other.temporary_.clear();
 }

@@ -1,13 +1,21 @@
 #include "fold_command.h"
 
 #include "files.h"
+#include "find_letter.h"
 #include "fold_bytes.h"
+#include "text_position.h"
+
+#include <getopt.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
+
+// Each step that can fail returns false and says why in `reason`, as the
+// operations of files.h do.
 
 namespace {
 
@@ -29,32 +37,42 @@ constexpr char kUsage[] =
     "Text is UTF-8, or UTF-16 in a FILE that starts with a byte order mark.\n"
     "Exit status: 0 if all went well, 1 if --check found a letter, 2 on an error.\n";
 
-constexpr std::size_t kPieceSize = 128 * 1024;
+enum class Mode { Print, Check, InPlace };
 
 struct Options {
-    bool inPlace = false;
-    bool check = false;
+    Mode mode = Mode::Print;
     bool decomposed = false;
     std::vector<std::string> files;
 };
 
 void Say(const std::string& text)
 {
+    std::fflush(stdout);  // what was printed before comes before the message
     std::fprintf(stderr, "kresovar-fold: %s\n", text.c_str());
+}
+
+// The help, for status 0, or the hint after a wrong command line; returns the status.
+int Usage(int status)
+{
+    if (status == 0)
+        std::fputs(kUsage, stdout);
+    else
+        std::fputs("Try 'kresovar-fold --help' for more information.\n", stderr);
+    return status;
 }
 
 // Reads a stream piece by piece into a buffer that keeps, at its front, the
 // bytes the fold held back from the previous piece.
 class PieceReader {
 public:
-    explicit PieceReader(InputFile& input) : input_(input), buffer_(new unsigned char[kPieceSize]) {}
+    explicit PieceReader(InputFile& input) : input_(input), buffer_(new unsigned char[kReadSize]) {}
 
     // Reads the next piece; false on a read failure.
     bool Next(std::string& reason)
     {
         std::ptrdiff_t read = 0;
         do {
-            read = input_.Read(buffer_.get() + size_, kPieceSize - size_, reason);
+            read = input_.Read(buffer_.get() + size_, kReadSize - size_, reason);
             if (read < 0)
                 return false;
             size_ += static_cast<std::size_t>(read);
@@ -93,30 +111,28 @@ private:
 
 using Sink = std::function<bool(const unsigned char*, std::size_t, std::string&)>;
 
-enum class Outcome { Done, ReadFailed, WriteFailed };
-
-Outcome FoldStream(InputFile& input, bool decomposed, const Sink& write, std::string& reason)
+bool FoldStream(InputFile& input, bool decomposed, const Sink& write, std::string& reason)
 {
     PieceReader reader(input);
-    const auto out = std::make_unique<unsigned char[]>(kPieceSize);
+    const auto out = std::make_unique<unsigned char[]>(kReadSize);
     std::optional<ByteFold> fold;
     do {
         if (!reader.Next(reason))
-            return Outcome::ReadFailed;
+            return false;
         if (!fold)
             fold = ByteFold{reader.Encoding(), decomposed};
         if (FoldsToItself(*fold, reader.data(), reader.size())) {
             if (!write(reader.data(), reader.size(), reason))
-                return Outcome::WriteFailed;
+                return false;
             reader.Consume(reader.size());
             continue;
         }
-        const FoldedPiece piece = FoldBytes(*fold, reader.data(), reader.size(), out.get(), reader.end());
+        const PieceScan piece = FoldBytes(*fold, reader.data(), reader.size(), out.get(), reader.end());
         if (!write(out.get(), piece.produced, reason))
-            return Outcome::WriteFailed;
+            return false;
         reader.Consume(piece.consumed);
     } while (!reader.end());
-    return Outcome::Done;
+    return true;
 }
 
 // The letter as UTF-8, whatever the encoding it was found in.
@@ -144,31 +160,31 @@ struct Found {
     std::string letter;
 };
 
-// The first letter of a stream, if it holds one.
-std::optional<Found> FirstLetter(InputFile& input, bool decomposed, std::string& reason, bool& failed)
+// The first letter of a stream, if it holds one, in `found`.
+bool FirstLetter(InputFile& input, bool decomposed, std::optional<Found>& found, std::string& reason)
 {
     PieceReader reader(input);
     std::optional<ByteFold> fold;
     std::optional<TextPosition> position;
+    found.reset();
     do {
-        if (!reader.Next(reason)) {
-            failed = true;
-            return std::nullopt;
-        }
+        if (!reader.Next(reason))
+            return false;
         if (!fold) {
             fold = ByteFold{reader.Encoding(), decomposed};
             position.emplace(fold->encoding);
         }
-        const LetterSearch search = FindLetter(*fold, reader.data(), reader.size(), reader.end());
-        if (search.offset) {
-            position->Advance(reader.data(), *search.offset);
-            return Found{position->line(), position->column(),
-                         LetterText(reader.data() + *search.offset, search.length, fold->encoding)};
+        const PieceScan search = FindLetter(*fold, reader.data(), reader.size(), reader.end());
+        if (search.letter) {
+            position->Advance(reader.data(), *search.letter);
+            found = Found{position->line(), position->column(),
+                          LetterText(reader.data() + *search.letter, search.letterLength, fold->encoding)};
+            return true;
         }
         position->Advance(reader.data(), search.consumed);
         reader.Consume(search.consumed);
     } while (!reader.end());
-    return std::nullopt;
+    return true;
 }
 
 class FoldCommand {
@@ -180,18 +196,19 @@ public:
         if (options_.files.empty())
             options_.files.push_back("-");
         for (const std::string& name : options_.files) {
-            if (options_.check)
-                Check(name);
-            else if (options_.inPlace)
-                Rewrite(name);
-            else
-                Print(name);
+            if (outputLost_)
+                break;
+            switch (options_.mode) {
+            case Mode::Print: Print(name); break;
+            case Mode::Check: Check(name); break;
+            case Mode::InPlace: Rewrite(name); break;
+            }
         }
         return status_;
     }
 
 private:
-    // Opens a named file or standard input; says why it cannot.
+    // Opens a named file or standard input, or says why it cannot.
     std::optional<InputFile> OpenInput(const std::string& name)
     {
         if (name == "-")
@@ -214,14 +231,17 @@ private:
         std::optional<InputFile> input = OpenInput(name);
         if (!input)
             return;
+        if (input->IsStandardOutput())
+            return Fail(name, "input file is output file");
         std::string reason;
-        switch (FoldStream(*input, options_.decomposed, WriteOutput, reason)) {
-        case Outcome::Done: break;
-        case Outcome::ReadFailed: Fail(name, reason); break;
-        case Outcome::WriteFailed:
-            Say("write error: " + reason);
-            std::exit(2);
-        }
+        const Sink write = [this](const unsigned char* data, std::size_t size, std::string& why) {
+            return WriteOutput(data, size, why) || (outputLost_ = true, false);
+        };
+        if (FoldStream(*input, options_.decomposed, write, reason))
+            return;
+        if (outputLost_)  // nothing more can be written: the other files wait in vain
+            return Fail("write error", reason);
+        Fail(name, reason);
     }
 
     void Check(const std::string& name)
@@ -230,9 +250,8 @@ private:
         if (!input)
             return;
         std::string reason;
-        bool failed = false;
-        const std::optional<Found> found = FirstLetter(*input, options_.decomposed, reason, failed);
-        if (failed)
+        std::optional<Found> found;
+        if (!FirstLetter(*input, options_.decomposed, found, reason))
             return Fail(name, reason);
         if (!found)
             return;
@@ -251,9 +270,11 @@ private:
         if (!input)
             return Fail(name, reason);
         // A file that needs no change keeps its content and its time.
-        bool failed = false;
-        if (!FirstLetter(*input, options_.decomposed, reason, failed))
-            return failed ? Fail(name, reason) : void();
+        std::optional<Found> found;
+        if (!FirstLetter(*input, options_.decomposed, found, reason))
+            return Fail(name, reason);
+        if (!found)
+            return;
         if (!input->Rewind(reason))
             return Fail(name, reason);
         std::optional<Replacement> replacement = Replacement::Create(*path, *input, reason);
@@ -262,78 +283,76 @@ private:
         const Sink write = [&](const unsigned char* data, std::size_t size, std::string& why) {
             return replacement->Write(data, size, why);
         };
-        if (FoldStream(*input, options_.decomposed, write, reason) != Outcome::Done || !replacement->Commit(reason))
+        if (!FoldStream(*input, options_.decomposed, write, reason) || !replacement->Commit(reason))
             Fail(name, reason);
     }
 
     Options options_;
     int status_ = 0;
+    bool outputLost_ = false;
 };
 
-// Parses the arguments; nothing when the program is to end with `status`.
-std::optional<Options> Parse(const std::vector<std::string>& arguments, int& status)
+// Says what is wrong with the command line; returns the status to end with.
+int Refuse(const std::string& why)
 {
-    Options options;
-    const auto refuse = [&status](const std::string& why) {
-        Say(why);
-        std::fprintf(stderr, "Try 'kresovar-fold --help' for more information.\n");
-        status = 2;
-        return std::nullopt;
+    Say(why);
+    return Usage(2);
+}
+
+// Parses the arguments into `options`; a status when the program is to end now.
+std::optional<int> Parse(const std::vector<std::string>& arguments, Options& options)
+{
+    enum { kDecomposed = 256, kVersion };
+    static const option kLong[] = {
+        {"in-place", no_argument, nullptr, 'i'},     {"check", no_argument, nullptr, 'c'},
+        {"decomposed", no_argument, nullptr, kDecomposed}, {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, kVersion}, {nullptr, 0, nullptr, 0},
     };
-    bool operands = false;
-    for (const std::string& argument : arguments) {
-        if (operands || argument == "-" || argument.empty() || argument[0] != '-') {
-            options.files.push_back(argument);
-        } else if (argument == "--") {
-            operands = true;
-        } else if (argument == "--help") {
-            std::fputs(kUsage, stdout);
-            return status = 0, std::nullopt;
-        } else if (argument == "--version") {
-            std::puts("kresovar-fold 1.00");
-            return status = 0, std::nullopt;
-        } else if (argument == "--in-place") {
-            options.inPlace = true;
-        } else if (argument == "--check") {
-            options.check = true;
-        } else if (argument == "--decomposed") {
-            options.decomposed = true;
-        } else if (argument[1] == '-') {
-            return refuse("unrecognized option '" + argument + "'");
-        } else {
-            for (char letter : argument.substr(1)) {
-                if (letter == 'i') {
-                    options.inPlace = true;
-                } else if (letter == 'c') {
-                    options.check = true;
-                } else if (letter == 'h') {
-                    std::fputs(kUsage, stdout);
-                    return status = 0, std::nullopt;
-                } else {
-                    return refuse(std::string("invalid option -- '") + letter + "'");
-                }
-            }
+    std::vector<std::string> words{"kresovar-fold"};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(words.size());
+    opterr = 0;  // the messages are the program's own
+    optind = 1;
+    bool bothModes = false;
+    const auto set = [&](Mode mode) {
+        bothModes = bothModes || (options.mode != Mode::Print && options.mode != mode);
+        options.mode = mode;
+    };
+    for (int option; (option = getopt_long(argc, argv.data(), "ich", kLong, nullptr)) != -1;) {
+        switch (option) {
+        case 'i': set(Mode::InPlace); break;
+        case 'c': set(Mode::Check); break;
+        case kDecomposed: options.decomposed = true; break;
+        case 'h': return Usage(0);
+        case kVersion: return std::puts("kresovar-fold 1.00"), 0;
+        default:  // a long option is named by its word, a letter alone by itself
+            if (optopt == 0 || optopt >= 256 || std::strchr("ich", optopt))
+                return Refuse(std::string("unrecognized option '") + argv[optind - 1] + "'");
+            return Refuse(std::string("invalid option -- '") + static_cast<char>(optopt) + "'");
         }
     }
-    if (options.inPlace && options.check)
-        return refuse("--in-place and --check cannot be used together");
-    if (options.inPlace && options.files.empty())
-        return refuse("--in-place needs a FILE");
-    if (options.inPlace && std::count(options.files.begin(), options.files.end(), "-"))
-        return refuse("--in-place cannot rewrite standard input");
-    return options;
+    options.files.assign(argv.begin() + optind, argv.end() - 1);
+    if (bothModes)
+        return Refuse("--in-place and --check cannot be used together");
+    if (options.mode == Mode::InPlace && options.files.empty())
+        return Refuse("--in-place needs a FILE");
+    if (options.mode == Mode::InPlace && std::count(options.files.begin(), options.files.end(), "-"))
+        return Refuse("--in-place cannot rewrite standard input");
+    return std::nullopt;
 }
 
 } // namespace
 
 int RunFoldCommand(const std::vector<std::string>& arguments)
 {
-    int status = 0;
-    std::optional<Options> options = Parse(arguments, status);
-    if (!options)
-        return status;
-    const int result = FoldCommand(std::move(*options)).Run();
-    // Output that could not all be written is an error too.
+    Options options;
+    const std::optional<int> ended = Parse(arguments, options);
+    const int result = ended ? *ended : FoldCommand(std::move(options)).Run();
+    // Output that could not all be written is an error too, the help's included.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         Say(std::string("write error: ") + std::strerror(errno));
         return 2;

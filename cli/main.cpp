@@ -3,6 +3,6 @@
 
 int main(int argc, char** argv)
 {
-    UseBinaryStandardStreams();
+    PrepareProcess();
     return RunFoldCommand(CommandLineArguments(argc, argv));
 }

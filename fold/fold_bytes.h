@@ -6,7 +6,6 @@
 // text included.
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 
 enum class ByteEncoding { Utf8, Utf16LittleEndian, Utf16BigEndian };
@@ -25,49 +24,25 @@ struct ByteFold {
 // piece of a stream (`end`) is consumed whole.
 inline constexpr std::size_t kMostHeldBack = 3;
 
-struct FoldedPiece {
-    std::size_t consumed;
-    std::size_t produced;
+// The size of the pieces kresovar-fold reads a stream in.
+inline constexpr std::size_t kReadSize = 128 * 1024;
+// From this size on, FoldBytes folds UTF-8 in four stretches side by side.
+inline constexpr std::size_t kSideBySideFrom = 256;
+
+// What a scan of a piece did: how many bytes it consumed and produced, and,
+// for FindLetter, where the first letter stands.
+struct PieceScan {
+    std::size_t consumed = 0;
+    std::size_t produced = 0;
+    std::optional<std::size_t> letter = std::nullopt;
+    std::size_t letterLength = 0;
 };
 
 // Folds the bytes of `in` into `out`, which has room for as many; the two
 // must not overlap. The result is never longer than what was consumed.
-FoldedPiece FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, unsigned char* out, bool end);
+PieceScan FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, unsigned char* out, bool end);
 
 // Whether FoldBytes would give back the piece whole and unchanged: UTF-8
 // with no byte that can begin a letter or a mark. A quick look, for passing
 // such a piece on without copying it.
 bool FoldsToItself(ByteFold fold, const unsigned char* in, std::size_t size);
-
-// The first of the 18 letters in a piece, held back as FoldBytes holds back:
-// its offset and length in bytes (a base letter's with its mark), or, when
-// there is none, how much of the piece was consumed.
-struct LetterSearch {
-    std::optional<std::size_t> offset;
-    std::size_t length = 0;
-    std::size_t consumed = 0;
-};
-LetterSearch FindLetter(ByteFold fold, const unsigned char* in, std::size_t size, bool end);
-
-// Counts lines and characters through a stream, for telling where a letter
-// stands. Lines end at LF; a character is one valid UTF-8 sequence or UTF-16
-// unit or surrogate pair, and each byte that is not part of one counts as a
-// character of its own. A byte order mark at the start is not counted.
-class TextPosition {
-public:
-    explicit TextPosition(ByteEncoding encoding) : encoding_(encoding) {}
-    // Takes in the next bytes of the stream.
-    void Advance(const unsigned char* bytes, std::size_t size);
-    // Line and column, both from 1, of a letter that comes next.
-    std::uint64_t line() const { return line_; }
-    std::uint64_t column() const;
-
-private:
-    void Character(bool lineFeed, bool byteOrderMark = false);
-    ByteEncoding encoding_;
-    std::uint64_t line_ = 1;
-    std::uint64_t column_ = 0;
-    bool started_ = false;
-    unsigned char pending_[4] = {};
-    std::size_t pendingSize_ = 0;
-};

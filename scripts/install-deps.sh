@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkgconf
     qt6-base-dev qt6-wayland qt6-translations-l10n libgl-dev libx11-dev libxtst-dev fonts-dejavu-core
-    libgtest-dev libbenchmark-dev
+    libacl1-dev acl libgtest-dev libbenchmark-dev
     xvfb xauth xdotool xclip imagemagick
     weston wl-clipboard
     dbus at-spi2-core python3-pyatspi

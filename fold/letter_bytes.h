@@ -1,0 +1,203 @@
+#pragma once
+
+// The 18 letters as bytes, and the scan that folds or finds them, shared by
+// FoldBytes and FindLetter. Internal to fold/.
+
+#include "fold_bytes.h"
+#include "fold_text.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+
+namespace letter_bytes {
+
+// In UTF-8 every one of the 18 letters is two bytes, a lead byte C3 to C5 and
+// a second byte: kPlain[LetterRow(lead)][second] is its plain letter, 0 for a
+// pair that is none of them. The last row, of zeros, stands for any other
+// lead byte, so that a lookup needs no branch.
+inline constexpr unsigned char kFirstLead = 0xC3;
+inline constexpr unsigned kOtherLead = 3;
+inline constexpr auto kPlain = [] {
+    std::array<std::array<unsigned char, 256>, kOtherLead + 1> table{};
+    for (FoldRow row : FoldTable)
+        table.at((0xC0 | row.letter >> 6) - kFirstLead).at(0x80 | (row.letter & 0x3F)) = static_cast<unsigned char>(row.plain);
+    return table;
+}();
+
+inline unsigned LetterRow(unsigned char lead)
+{
+    return std::min(static_cast<unsigned>(lead - kFirstLead) & 0xFFu, kOtherLead);
+}
+
+// The 18 letters written decomposed: a base letter and a combining mark.
+struct Decomposition {
+    char16_t letter;
+    char base;
+    char16_t mark;
+};
+inline constexpr char16_t kOgonek = 0x0328;
+inline constexpr char16_t kAcute = 0x0301;
+inline constexpr char16_t kDotAbove = 0x0307;
+inline constexpr Decomposition kDecompositions[] = {
+    {u'ą', 'a', kOgonek}, {u'ę', 'e', kOgonek}, {u'Ą', 'A', kOgonek}, {u'Ę', 'E', kOgonek},
+    {u'ć', 'c', kAcute},  {u'ń', 'n', kAcute},  {u'ó', 'o', kAcute},  {u'ś', 's', kAcute},
+    {u'ź', 'z', kAcute},  {u'Ć', 'C', kAcute},  {u'Ń', 'N', kAcute},  {u'Ó', 'O', kAcute},
+    {u'Ś', 'S', kAcute},  {u'Ź', 'Z', kAcute},  {u'ż', 'z', kDotAbove}, {u'Ż', 'Z', kDotAbove},
+};
+// Each folds to its base letter, so dropping the mark is the whole fold.
+static_assert(std::all_of(std::begin(kDecompositions), std::end(kDecompositions), [](Decomposition d) {
+    return std::any_of(FoldTable.begin(), FoldTable.end(),
+                       [d](FoldRow row) { return row.letter == d.letter && row.plain == d.base; });
+}));
+
+inline bool Combines(char16_t base, char16_t mark)
+{
+    return std::any_of(std::begin(kDecompositions), std::end(kDecompositions),
+                       [&](Decomposition d) { return d.base == base && d.mark == mark; });
+}
+
+inline bool IsBase(char16_t unit)
+{
+    return std::any_of(std::begin(kDecompositions), std::end(kDecompositions),
+                       [&](Decomposition d) { return d.base == unit; });
+}
+
+// The combining mark whose UTF-8 form is CC followed by `second`.
+inline constexpr unsigned char kMarkLead = 0xCC;
+inline char16_t MarkOf(unsigned char second)
+{
+    return static_cast<char16_t>(0x0300 | (second & 0x3F));
+}
+
+// One bit for each byte of a word with its two high bits set, the first
+// byte's lowest: the byte's top bits, gathered by a multiplication.
+inline unsigned LeadBits(std::uint64_t word)
+{
+    std::uint64_t tops = (word & (word << 1) & 0x8080808080808080u) >> 7;
+    if constexpr (std::endian::native == std::endian::big)
+        tops = __builtin_bswap64(tops);
+    return static_cast<unsigned>((tops * 0x0102040810204080u) >> 56);
+}
+
+inline char16_t UnitAt(const unsigned char* p, ByteEncoding encoding)
+{
+    return encoding == ByteEncoding::Utf16BigEndian ? static_cast<char16_t>(p[0] << 8 | p[1])
+                                                     : static_cast<char16_t>(p[1] << 8 | p[0]);
+}
+
+// Folds UTF-8 or, with kFind, only finds the first letter (and writes nothing).
+template <bool kFind>
+PieceScan ScanUtf8(const unsigned char* in, std::size_t size, unsigned char* out, bool decomposed, bool end)
+{
+    const unsigned char* p = in;
+    const unsigned char* const stop = in + size;
+    std::size_t written = 0;
+    const auto copy = [&](std::size_t count) {
+        if constexpr (!kFind)
+            std::memcpy(out + written, p, count);
+        p += count;
+        written += count;
+    };
+    for (;;) {
+        // Eight bytes at a time up to the next byte that may begin a letter or
+        // a mark (every such lead byte has its two high bits set).
+        while (stop - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            const int run = std::countr_zero(LeadBits(word) | 1u << 8);
+            if constexpr (!kFind)
+                std::memcpy(out + written, p, 8);
+            p += run;
+            written += static_cast<std::size_t>(run);
+            if (run < 8)
+                break;
+        }
+        if (p == stop)
+            break;
+        const unsigned row = LetterRow(*p);
+        if (row == kOtherLead && !(decomposed && *p == kMarkLead)) {
+            copy(1);
+            continue;
+        }
+        if (stop - p == 1) {
+            if (!end)
+                break;  // completed, or not, by the next piece
+            copy(1);
+            continue;
+        }
+        const unsigned char second = p[1];
+        const auto at = static_cast<std::size_t>(p - in);
+        if (row != kOtherLead) {
+            if (const unsigned char plain = kPlain[row][second]) {
+                if constexpr (kFind)
+                    return {at, 0, at, 2};
+                out[written++] = plain;
+                p += 2;
+                continue;
+            }
+        } else if (p > in && second >= 0x80 && second < 0xC0 && Combines(p[-1], MarkOf(second))) {
+            // The base letter before it was copied as it is; the mark goes.
+            if constexpr (kFind)
+                return {at - 1, 0, at - 1, 3};
+            p += 2;
+            continue;
+        }
+        copy(1);
+    }
+    // A base letter at the end, alone or with the lead byte of a mark, waits
+    // for the next piece too.
+    if (decomposed && !end && p > in && IsBase(p[-1]) && (p == stop || *p == kMarkLead)) {
+        --p;
+        --written;
+    }
+    return {static_cast<std::size_t>(p - in), written};
+}
+
+template <bool kFind>
+PieceScan ScanUtf16(const unsigned char* in, std::size_t size, unsigned char* out, ByteFold fold, bool end)
+{
+    std::size_t at = 0;
+    std::size_t written = 0;
+    for (; size - at >= 2; at += 2) {
+        const char16_t unit = UnitAt(in + at, fold.encoding);
+        if (fold.decomposed && at >= 2 && Combines(UnitAt(in + at - 2, fold.encoding), unit)) {
+            if constexpr (kFind)
+                return {at - 2, 0, at - 2, 4};
+            continue;
+        }
+        const char16_t folded = FoldUnit(unit);
+        if constexpr (kFind) {
+            if (folded != unit)
+                return {at, 0, at, 2};
+        } else {
+            const bool big = fold.encoding == ByteEncoding::Utf16BigEndian;
+            out[written++] = static_cast<unsigned char>(big ? folded >> 8 : folded & 0xFF);
+            out[written++] = static_cast<unsigned char>(big ? folded & 0xFF : folded >> 8);
+        }
+    }
+    if (!end) {
+        // An odd byte, and a base letter that a mark may follow, wait for the next piece.
+        if (fold.decomposed && at >= 2 && IsBase(UnitAt(in + at - 2, fold.encoding))) {
+            at -= 2;
+            written -= kFind ? 0 : 2;
+        }
+        return {at, written};
+    }
+    if (at < size) {
+        if constexpr (!kFind)
+            out[written++] = in[at];
+        ++at;
+    }
+    return {at, written};
+}
+
+template <bool kFind>
+PieceScan Scan(ByteFold fold, const unsigned char* in, std::size_t size, unsigned char* out, bool end)
+{
+    return fold.encoding == ByteEncoding::Utf8 ? ScanUtf8<kFind>(in, size, out, fold.decomposed, end)
+                                               : ScanUtf16<kFind>(in, size, out, fold, end);
+}
+
+} // namespace letter_bytes

@@ -1,0 +1,91 @@
+#include "fold_bytes_reference.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr ByteFold kUtf8{};
+constexpr ByteFold kDecomposed{ByteEncoding::Utf8, true};
+
+// A text of `size` bytes of Polish prose with `run` repeated over [from, to).
+struct Layout {
+    const char* name;
+    ByteFold fold;
+    std::size_t size;
+    std::size_t from;
+    std::size_t to;
+    std::string run;
+    std::string expected = {};  // also checks the reference itself
+};
+
+// A whole text of the bytes of a literal, NULs included, and its fold.
+template <std::size_t N, std::size_t M>
+Layout Exactly(const char* name, ByteFold fold, const char (&text)[N], const char (&expected)[M])
+{
+    return {name, fold, N - 1, 0, N - 1, std::string(text, N - 1), std::string(expected, M - 1)};
+}
+
+void PrintTo(const Layout& c, std::ostream* os) { *os << c.name; }
+
+std::string Text(const Layout& c)
+{
+    std::string text;
+    while (text.size() < c.size)
+        text += "Zażółć gęślą jaźń. ";
+    text.resize(c.size);
+    for (std::size_t at = c.from; at < c.to; ++at)
+        text[at] = c.run[(at - c.from) % c.run.size()];
+    return text;
+}
+
+// Where FoldBytes cuts a piece of `size` bytes into its four stretches.
+constexpr std::size_t Cut(std::size_t size, std::size_t k) { return (size - 32) / 4 * k; }
+
+class FoldBytesCases : public testing::TestWithParam<Layout> {};
+
+TEST_P(FoldBytesCases, FoldsAsTheReferenceInPiecesOfEachSize)
+{
+    const Layout& c = GetParam();
+    const std::string text = Text(c);
+    long first = -1;
+    const std::string expected = ReferenceFold(c.fold.encoding == ByteEncoding::Utf8 ? DecodeUtf8(text)
+        : DecodeUtf16(text, c.fold.encoding == ByteEncoding::Utf16BigEndian), c.fold, first);
+    if (!c.expected.empty()) {
+        EXPECT_EQ(expected, c.expected);
+    }
+    for (std::size_t pieceSize : {std::size_t{1}, std::size_t{3}, kSideBySideFrom + 7, kReadSize, text.size()})
+        EXPECT_EQ(FoldInPieces(text, c.fold, pieceSize), expected) << "in pieces of " << pieceSize;
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, FoldBytesCases, testing::Values(
+    Layout{"continuation_from_a_cut_to_the_end", kUtf8, 1000, Cut(1000, 1), 1000, "\x80"},
+    Layout{"continuation_ending_at_a_cut", kUtf8, 1000, Cut(1000, 2) - 64, Cut(1000, 2), "\xbf"},
+    Layout{"continuation_ending_past_a_cut", kUtf8, 1000, Cut(1000, 3) - 64, Cut(1000, 3) + 1, "\x80"},
+    Layout{"leads_from_a_cut_to_the_end", kUtf8, 1000, Cut(1000, 3), 1000, "\xc4"},
+    Layout{"leads_ending_at_a_cut", kUtf8, 1000, Cut(1000, 1) - 64, Cut(1000, 1), "\xc5"},
+    Layout{"letter_split_by_a_cut", kUtf8, 1000, Cut(1000, 2) - 1, Cut(1000, 2) + 1, "\xc4\x85"},
+    Layout{"letters_over_every_cut", kUtf8, 1000, 1, 1000, "\xc3\xb3"},
+    Layout{"continuation_only_at_the_threshold", kUtf8, kSideBySideFrom, 0, kSideBySideFrom, "\x80"},
+    Layout{"continuation_to_the_end_of_a_read", kUtf8, kReadSize, kReadSize - 300, kReadSize, "\x80"},
+    Layout{"continuation_across_the_read_size", kUtf8, kReadSize + 300, kReadSize - 300, kReadSize + 300, "\x80"},
+    Layout{"leads_across_the_read_size", kUtf8, kReadSize + 300, kReadSize - 300, kReadSize + 300, "\xc4"},
+    Layout{"marks_across_the_read_size", kDecomposed, kReadSize + 300, kReadSize - 300, kReadSize + 300, "z\xcc\x87"}),
+    [](const auto& info) { return info.param.name; });
+
+// Short texts, folded exactly so.
+INSTANTIATE_TEST_SUITE_P(Texts, FoldBytesCases, testing::Values(
+    Exactly("untouched", kUtf8, "a\r\nb\rc\n\0\xef\xbb\xbf\xc3\xa9\xc5\xbe\xe2\x80\x9e",
+            "a\r\nb\rc\n\0\xef\xbb\xbf\xc3\xa9\xc5\xbe\xe2\x80\x9e"),
+    Exactly("invalid_bytes_kept", kUtf8, "\xc4\x85\x80\xff\xc4x\xe2\x82\xc4\x85\xc0\xb3\xc4",
+            "a\x80\xff\xc4x\xe2\x82" "a\xc0\xb3\xc4"),
+    Exactly("decomposed_kept", kUtf8, "a\xcc\xa8z\xcc\x87", "a\xcc\xa8z\xcc\x87"),
+    Exactly("decomposed_folded", kDecomposed, "a\xcc\xa8 e\xcc\xa8 z\xcc\x87 z\xcc\x81 O\xcc\x87 b\xcc\xa8 \xcc\x81",
+            "a e z z O\xcc\x87 b\xcc\xa8 \xcc\x81"),
+    Exactly("utf16_le", {ByteEncoding::Utf16LittleEndian}, "\xff\xfeZ\0\x05\x01\r\0\n\0\x3d\xd8\x00\xde\x41",
+            "\xff\xfeZ\0a\0\r\0\n\0\x3d\xd8\x00\xde\x41"),
+    Exactly("utf16_be", {ByteEncoding::Utf16BigEndian}, "\xfe\xff\0Z\0\xf3\x01\x41", "\xfe\xff\0Z\0o\0L"),
+    Exactly("utf16_decomposed", {ByteEncoding::Utf16LittleEndian, true}, "\xff\xfe" "a\0\x28\x03z\0\x07\x03",
+            "\xff\xfe" "a\0z\0")),
+    [](const auto& info) { return info.param.name; });
+
+} // namespace
