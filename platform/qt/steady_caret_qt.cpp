@@ -22,8 +22,9 @@ constexpr int kLongestBlinkingLine = 10'000;
 void SteadyCaretOnLongLines(TextArea& area)
 {
     QStyleHints& hints = *QGuiApplication::styleHints();
-    const int blink = hints.cursorFlashTime();
-    const auto follow = [&area, &hints, blink] {
+    // The desktop's blink, taken before any text area changed it.
+    static const int blink = hints.cursorFlashTime();
+    const auto follow = [&area, &hints] {
         const int wanted = area.textCursor().block().length() > kLongestBlinkingLine ? 0 : blink;
         if (hints.cursorFlashTime() != wanted)
             hints.setCursorFlashTime(wanted);

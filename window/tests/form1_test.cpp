@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QStyle>
+#include <QStyleHints>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
@@ -123,6 +124,7 @@ struct FoldCase {
     std::int32_t selectionTo;
     std::u16string folded;
     std::int32_t caret;
+    bool caretBlinks = true; // a blink on a very long line would keep the CPU busy
 };
 
 TEST(FoldCommand, FoldsTheWholeTextAndPutsTheCaretBack)
@@ -136,6 +138,9 @@ TEST(FoldCommand, FoldsTheWholeTextAndPutsTheCaretBack)
         {"selection_forwards", u"ąą\r\nęę\r\nóó", 4, 9, u"aa\r\nee\r\noo", 4},
         {"selection_backwards", u"ąą\r\nęę\r\nóó", 9, 4, u"aa\r\nee\r\noo", 4},
         {"all_selected", u"śćź\r\n", 0, 5, u"scz\r\n", 0},
+        {"long_line", u"x\r\n" + std::u16string(10'001, u'ą'), 3, 3, u"x\r\n" + std::u16string(10'001, u'a'), 3, false},
+        {"long_line_elsewhere", std::u16string(10'001, u'ą') + u"\r\nx", 10'004, 10'004,
+         std::u16string(10'001, u'a') + u"\r\nx", 10'004},
     };
     for (const FoldCase& c : cases) {
         Form1 form;
@@ -149,6 +154,7 @@ TEST(FoldCommand, FoldsTheWholeTextAndPutsTheCaretBack)
         EXPECT_EQ(CaretPos(form.Text1), c.caret) << c.name;
         EXPECT_FALSE(driver::HasSelection(form.Text1)) << c.name;
         EXPECT_TRUE(driver::HasFocus(form.Text1)) << c.name;
+        EXPECT_EQ(QGuiApplication::styleHints()->cursorFlashTime() > 0, c.caretBlinks) << c.name;
         for (QPushButton* button : form.window().findChildren<QPushButton*>())
             EXPECT_TRUE(button->isEnabled()) << c.name;
     }
