@@ -36,7 +36,7 @@ done
 [ -z "${SHOT:-}" ] || import -window root -crop 700x450+0+0 "$SHOT"
 [ -n "$window" ] || { echo "the window did not appear" >&2; exit 1; }
 # Under Wine the process that runs the program is the newest of that name.
-[[ $program != *.exe ]] || pid=$(pgrep -n -f "$(basename "$program")")
+[[ $program != *.exe ]] || pid=$(pgrep -n -x "$(basename "$program" | cut -c1-15)")
 xdotool windowmove "$window" 0 0
 sleep 1
 xdotool mousemove --window "$window" 68 388 click 1   # paste
