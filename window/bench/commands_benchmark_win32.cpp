@@ -58,12 +58,14 @@ std::wstring ClipboardFloorRead()
     return text;
 }
 
+// Emptied by no window, the clipboard would refuse the text.
 void ClipboardFloorWrite(const std::wstring& text)
 {
+    static const HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
     std::memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
     GlobalUnlock(memory);
-    OpenClipboard(nullptr);
+    OpenClipboard(owner);
     EmptyClipboard();
     SetClipboardData(CF_UNICODETEXT, memory);
     CloseClipboard();
@@ -152,13 +154,22 @@ void AtRest(Form1& form, const bench::Size& size)
 
 } // namespace
 
-// With names of sizes as arguments, only those sizes.
+// With names of sizes or commands as arguments, only those.
 int main(int argc, char** argv)
 {
     const std::vector<std::string> chosen(argv + 1, argv + argc);
+    const auto wanted = [&](const char* name, auto all) {
+        return std::none_of(std::begin(all), std::end(all),
+                            [&](const std::string& one) { return std::count(chosen.begin(), chosen.end(), one); })
+            || std::count(chosen.begin(), chosen.end(), name);
+    };
+    std::vector<std::string> sizeNames;
+    for (const bench::Size& size : kSizes)
+        sizeNames.push_back(size.name);
+    const std::vector<std::string> commandNames = {"paste", "fold", "copy"};
     std::vector<bench::Size> sizes;
     for (const bench::Size& size : kSizes) {
-        if (chosen.empty() || std::find(chosen.begin(), chosen.end(), size.name) != chosen.end())
+        if (wanted(size.name, sizeNames))
             sizes.push_back(size);
     }
     // Under Wine the control is Wine's, not Windows'.
@@ -168,9 +179,13 @@ int main(int argc, char** argv)
                 wine ? "Wine" : "Windows'", wine ? wine() : "");
     bench::PrintHeader();
     Form1 form;
-    for (const auto command : {Paste, Fold, Copy}) {
-        for (const bench::Size& size : sizes)
-            command(form, size);
+    const std::pair<const char*, void (*)(Form1&, const bench::Size&)> commands[] = {
+        {"paste", Paste}, {"fold", Fold}, {"copy", Copy}};
+    for (const auto& [name, command] : commands) {
+        for (const bench::Size& size : sizes) {
+            if (wanted(name, commandNames))
+                command(form, size);
+        }
     }
     for (const bench::Size& size : sizes) {
         if (size.lineLength == 0)
