@@ -1,12 +1,22 @@
 #!/usr/bin/env bash
-# Builds in release mode and prints the benchmark tables: FoldText against
-# the copy floor, the window's commands through real widgets against theirs,
-# and kresovar-fold in a pipe against cat | cat and other filters.
+# Builds in release mode and prints the benchmark tables: FoldText and
+# FoldBytes against their copy floors; the window's commands through real
+# widgets against theirs, and the CPU the window takes at rest; kresovar-fold
+# in a pipe against cat | cat and other filters; and the Windows build's
+# commands under Wine against the EDIT control's own cost.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 BUILD_DIR=build-release BUILD_TYPE=Release scripts/build.sh -DBUILD_TESTING=OFF
-build-release/fold/fold_benchmark --benchmark_color=false
-QT_LOGGING_RULES='qt.text.font.db=false' build-release/window/commands_benchmark --benchmark_color=false 2>&1 \
+build-release/fold/fold_benchmark
+QT_LOGGING_RULES='qt.text.font.db=false' build-release/window/commands_benchmark 2>&1 \
     | grep -v 'OpenType support missing'
+for characters in 1000000 10000000; do
+    scripts/bench_at_rest.sh build-release/window/kresovar "$characters" 6
+done
 /usr/bin/python3 scripts/bench_fold_pipeline.py build-release/cli/kresovar-fold
+
+scripts/build-windows.sh
+prefix=$PWD/build-win/bench-wine-prefix
+[ -d "$prefix/drive_c/windows" ] || tests/e2e/with_display.sh bash tests/e2e/wine_prefix.sh "$prefix"
+WINEPREFIX=$prefix WINEDEBUG=-all tests/e2e/with_display.sh wine build-win/window/commands_benchmark_win32.exe

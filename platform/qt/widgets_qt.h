@@ -68,6 +68,10 @@ struct Button final : QPushButton {
     using QPushButton::QPushButton;
 };
 
+// Keeps the caret from blinking while it stands on a line so long that each
+// blink would cost a noticeable share of the CPU.
+void SteadyCaretOnLongLines(TextArea& area);
+
 // Device-independent pixels: Qt already scales them by the screen's device
 // pixel ratio, so a twip is always 1/15 of one.
 int TwipsToPixels(int twips);

@@ -148,6 +148,7 @@ TextArea& CreateTextArea(Window& window, TwipsRect place, std::u16string_view ac
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     area->setTabChangesFocus(true);
+    SteadyCaretOnLongLines(*area);
     return *area;
 }
 

@@ -4,22 +4,24 @@
 // processing. Command and floor take turns, round after round; each figure is
 // the median of the rounds, printed with their spread. Also the peak memory
 // of the fold above the widget holding the text, and the cost of the caret
-// operations on a text of 600,000 lines.
+// operations on a text of 600,000 lines, and the CPU the window takes at rest
+// holding one long line.
 
+#include "command_rounds.h"
 #include "form1.h"
 #include "qt/widgets_qt.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
+#include <QEventLoop>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <tuple>
 #include <vector>
 #include <fstream>
 #include <iterator>
@@ -27,31 +29,12 @@
 #include <random>
 #include <string>
 
+#include <sys/times.h>
+#include <unistd.h>
+
 using namespace platform;
 
 namespace {
-
-// Lines of about 80 units, Polish letters among them, ended by the given
-// line breaks in turn.
-std::u16string Lines(std::size_t units, std::size_t lineLength, std::vector<std::u16string_view> breaks = {u"\r\n"})
-{
-    const std::u16string words = u"Zażółć gęślą jaźń, pchnąć w tę łódź jeża lub ośm skrzyń fig; ";
-    std::u16string text;
-    text.reserve(units);
-    std::size_t lines = 0;
-    for (std::size_t column = 0; text.size() < units; ++column) {
-        const std::u16string_view lineBreak = breaks[lines % breaks.size()];
-        if (lineLength && column == lineLength - lineBreak.size()) {
-            text += lineBreak;
-            ++lines;
-            column = static_cast<std::size_t>(-1);
-        } else {
-            text += words[(text.size() * 7 + column) % words.size()];
-        }
-    }
-    text.resize(units);
-    return text;
-}
 
 long StatusKilobytes(const char* field)
 {
@@ -70,31 +53,11 @@ void ResetPeakMemory()
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-constexpr int kRounds = 7;
-
-struct Sample {
-    double milliseconds = 0;
-    double floorMilliseconds = 0;
-    double ratio = 0;
-    double lowestRatio = 0;
-    double highestRatio = 0;
-    double extraMegabytes = 0;
-};
+using bench::Lines;
+using bench::Sample;
+using bench::Size;
 
 std::map<std::string, Sample> samples;
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-struct Size {
-    const char* name;
-    std::size_t units;
-    std::size_t lineLength;
-    std::u16string_view lineBreak;
-};
 
 const Size kSizes[] = {
     {"1M", 1'000'000, 80, u"\r\n"},    {"10M", 10'000'000, 80, u"\r\n"},    {"50M", 50'000'000, 80, u"\r\n"},
@@ -123,43 +86,17 @@ void Compare(benchmark::State& state, const char* name, Command command, Floor f
     const std::u16string text = Lines(size.units, size.lineLength, {size.lineBreak});
     Form1& form = Form();
     SetClipboardText(text);
-    std::vector<double> commandMs;
-    std::vector<double> floorMs;
-    std::vector<double> ratios;
-    double peakExtra = 0;
     const auto timed = [&](auto&& run) {
         WriteText(form.Text1, text);
         PlaceCaret(form.Text1, static_cast<std::int32_t>(text.size() / 2));
         QCoreApplication::processEvents();
         const long holding = StatusKilobytes("VmRSS:");
         ResetPeakMemory();
-        const auto start = std::chrono::steady_clock::now();
-        run(form);
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        const double ms = bench::MillisecondsOf([&] { run(form); });
         return std::pair{ms, (StatusKilobytes("VmHWM:") - holding) / 1024.0};
     };
-    for (auto _ : state) {
-        for (int round = 0; round < kRounds; ++round) {
-            // Alternating which goes first, so that neither always finds the other's leftovers.
-            double ms = 0;
-            double extra = 0;
-            double floorTime = 0;
-            if (round % 2 == 0) {
-                std::tie(ms, extra) = timed(command);
-                floorTime = timed(floor).first;
-            } else {
-                floorTime = timed(floor).first;
-                std::tie(ms, extra) = timed(command);
-            }
-            commandMs.push_back(ms);
-            floorMs.push_back(floorTime);
-            ratios.push_back(ms / floorTime);
-            peakExtra = std::max(peakExtra, extra);
-        }
-    }
-    samples[std::string(name) + "/" + size.name] = {Median(commandMs), Median(floorMs), Median(ratios),
-                                                    *std::min_element(ratios.begin(), ratios.end()),
-                                                    *std::max_element(ratios.begin(), ratios.end()), peakExtra};
+    for (auto _ : state)
+        samples[std::string(name) + "/" + size.name] = bench::Rounds(timed, command, floor);
     state.SetLabel(size.name);
 }
 
@@ -235,6 +172,54 @@ void BM_PlaceCaretNearby(benchmark::State& state)
         PlaceCaret(form.Text1, static_cast<std::int32_t>(middle + random() % 400));
 }
 
+std::map<std::string, bench::AtRest> rests;
+
+const Size kRestSizes[] = {{"1M", 1'000'000, 80}, {"1M_one_line", 1'000'000, 0}, {"10M_one_line", 10'000'000, 0}};
+
+double CpuMilliseconds()
+{
+    tms now{};
+    times(&now);
+    return static_cast<double>(now.tms_utime + now.tms_stime) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// The CPU the event loop takes in `ms`.
+double CpuOfEventLoop(int ms)
+{
+    const double start = CpuMilliseconds();
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return CpuMilliseconds() - start;
+}
+
+// The window shown with the text, as a paste leaves it: caret at the end.
+void BM_AtRest(benchmark::State& state)
+{
+    const Size& size = kRestSizes[state.range(0)];
+    Form1& form = Form();
+    QWidget& window = static_cast<QWidget&>(form.window());
+    window.show();
+    // The caret blinks only in the active window; offscreen, a window shown
+    // again is not made active by itself.
+    QApplication::setActiveWindow(&window);
+    const std::u16string text = Lines(size.units, size.lineLength);
+    for (auto _ : state) {
+        WriteText(form.Text1, text);
+        PlaceCaret(form.Text1, static_cast<std::int32_t>(text.size()));
+        TakeFocus(form.Text1);
+        QCoreApplication::processEvents();
+        if (!form.Text1.hasFocus())
+            state.SkipWithError("the text area did not take the focus");
+        bench::AtRest& rest = rests[size.name];
+        rest.settleCpuMs = CpuOfEventLoop(bench::kSettleMs);
+        rest.cpuMs = CpuOfEventLoop(bench::kRestMs);
+    }
+    WriteText(form.Text1, u"");
+    window.hide();
+    state.SetLabel(size.name);
+}
+
 void Sizes(benchmark::internal::Benchmark* benchmark)
 {
     benchmark->DenseRange(0, kSizeCount - 1)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -243,30 +228,24 @@ void Sizes(benchmark::internal::Benchmark* benchmark)
 BENCHMARK(BM_Paste)->Apply(Sizes);
 BENCHMARK(BM_Fold)->Apply(Sizes);
 BENCHMARK(BM_Copy)->Apply(Sizes);
-BENCHMARK(BM_CaretPos)->DenseRange(0, 1)->Iterations(2000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_PlaceCaret)->DenseRange(0, 1)->Iterations(2000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_PlaceCaretNearby)->DenseRange(0, 1)->Iterations(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CaretPos)->Iterations(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlaceCaret)->Iterations(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlaceCaretNearby)->Iterations(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AtRest)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Prints the usual table, then each command against its floor.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // A reporter of one's own is not told of --benchmark_color; plain text suits a log.
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        std::printf("\nMedians of %d rounds, command and floor taking turns; spread: lowest and highest ratio.\n",
-                    kRounds);
-        std::printf("%-6s %-12s %9s %9s %7s %13s %22s\n", "", "text", "ms", "floor ms", "ratio", "spread",
-                    "peak extra MB");
-        for (const char* command : {"paste", "fold", "copy"}) {
-            for (const Size& size : kSizes) {
-                const Sample& run = samples[std::string(command) + "/" + size.name];
-                std::printf("%-6s %-12s %9.0f %9.0f %7.2f %6.2f–%-6.2f %9.0f (%4.2fx text)\n", command, size.name,
-                            run.milliseconds, run.floorMilliseconds, run.ratio, run.lowestRatio, run.highestRatio,
-                            run.extraMegabytes, run.extraMegabytes / (size.units * 2 / 1048576.0));
-            }
-        }
+        bench::PrintTable(samples, kSizes);
         std::printf("\nFold growth: 50M takes %.2fx the time of 10M (linear: 5x)\n",
                     samples["fold/50M"].milliseconds / samples["fold/10M"].milliseconds);
+        bench::PrintAtRest(rests, kRestSizes);
     }
 };
 

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QStyle>
+#include <QStyleHints>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
@@ -123,6 +124,7 @@ struct FoldCase {
     std::int32_t selectionTo;
     std::u16string folded;
     std::int32_t caret;
+    bool caretBlinks = true; // a blink on a very long line would keep the CPU busy
 };
 
 TEST(FoldCommand, FoldsTheWholeTextAndPutsTheCaretBack)
@@ -138,6 +140,9 @@ TEST(FoldCommand, FoldsTheWholeTextAndPutsTheCaretBack)
         {"all_selected", u"śćź\r\n", 0, 5, u"scz\r\n", 0},
         {"after_each_kind_of_break", u"ą\nę\r\nó\rś\u2029ź", 9, 9, u"a\ne\r\no\rs\u2029z", 9},
         {"after_cr_lf_among_others", u"ą\nę\r\nó\rś\u2029ź", 5, 5, u"a\ne\r\no\rs\u2029z", 5},
+        {"long_line", u"x\r\n" + std::u16string(10'001, u'ą'), 3, 3, u"x\r\n" + std::u16string(10'001, u'a'), 3, false},
+        {"long_line_elsewhere", std::u16string(10'001, u'ą') + u"\r\nx", 10'004, 10'004,
+         std::u16string(10'001, u'a') + u"\r\nx", 10'004},
     };
     for (const FoldCase& c : cases) {
         Form1 form;
@@ -151,6 +156,7 @@ TEST(FoldCommand, FoldsTheWholeTextAndPutsTheCaretBack)
         EXPECT_EQ(CaretPos(form.Text1), c.caret) << c.name;
         EXPECT_FALSE(driver::HasSelection(form.Text1)) << c.name;
         EXPECT_TRUE(driver::HasFocus(form.Text1)) << c.name;
+        EXPECT_EQ(QGuiApplication::styleHints()->cursorFlashTime() > 0, c.caretBlinks) << c.name;
         for (QPushButton* button : form.window().findChildren<QPushButton*>())
             EXPECT_TRUE(button->isEnabled()) << c.name;
         // One undo step brings the text back; redo folds it again.
