@@ -3,6 +3,7 @@
 // Raising the platform's failure from a Win32 error.
 
 #include "platform.h"
+#include "platform_seam.h"
 
 #include <windows.h>
 
@@ -12,9 +13,6 @@ namespace platform {
 
 // The system's description of a Win32 error code, in UTF-8.
 std::string DescribeError(DWORD code);
-
-// Raises the failure for GetLastError().
-[[noreturn]] void RaiseLastError();
 
 std::wstring ToWide(std::u16string_view text);
 std::wstring ToWide(std::string_view utf8);
