@@ -5,12 +5,9 @@ source "$(dirname "$0")/lib.sh"
 FAULTY=${FAULTY_KRESOVAR:?the test build with a failing operation}
 RUN=(${WINDOWS_BUILD:+wine} "$FAULTY" WriteText)
 
-report_window() {
-    xdotool search --onlyvisible --name 'Kresovar – błąd' 2>/dev/null | head -n 1
-}
-
 report_shown() {
-    [ -n "$(report_window)" ]
+    REPORT=$(xdotool search --onlyvisible --name 'Kresovar – błąd' 2>/dev/null | head -n 1)
+    [ -n "$REPORT" ]
 }
 
 start_kresovar
@@ -21,6 +18,6 @@ wait_until "$DEADLINE" report_shown || fail "no error report appeared"
 # The report waits for the user: a second later the program still runs.
 sleep 1
 running || fail "the program ended before the report was dismissed"
-xdotool windowfocus --sync "$(report_window)" key Return
+xdotool windowfocus --sync "$REPORT" key Return
 expect_exit 1
 pass

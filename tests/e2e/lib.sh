@@ -272,37 +272,27 @@ no_sanitizer_report() {
         || fail "a sanitizer reported a fault"
 }
 
-# polish_text MEGABYTES: about that many megabytes of one Polish line in CR LF lines.
+# polish_text MEGABYTES: about that many megabytes of one Polish line, in CR LF lines.
 polish_text() {
-    perl -CO -Mutf8 -e '
-        my $line = "Zażółć gęślą jaźń, pchnąć w tę łódź jeża lub ośm skrzyń fig.\r\n";
+    perl -CO -Mutf8 -e 'my $line = "Zażółć gęślą jaźń, pchnąć w tę łódź jeża lub ośm skrzyń fig.\r\n";
         print $line x int($ARGV[0] * 1_000_000 / length($line));' "$1"
 }
 
-# with_growing_text STEP: runs STEP MEGABYTES, which needs a fold to outlast
-# what it does and calls too_soon when the fold did not. On a busy machine
-# clicks and looks come slowly, so it tries again with twice the text.
+# with_growing_text STEP: runs STEP MEGABYTES, a step that needs a fold to
+# outlast it and sets TOO_SOON when the fold did not; on a busy machine,
+# where clicks come slowly, it tries again with twice and four times the text.
 with_growing_text() {
     local megabytes
     for megabytes in 20 40 80; do
         TOO_SOON=
         "$1" "$megabytes"
         [ -n "$TOO_SOON" ] || return 0
-        echo "the fold of $megabytes MB ended too soon: $TOO_SOON; again with a larger text"
-        stop_kresovar
+        echo "the fold of $megabytes MB ended too soon ($TOO_SOON): again with a larger text"
+        kill "$KRESOVAR_PID" 2>/dev/null || true
+        wait "$KRESOVAR_PID" 2>/dev/null || true
+        [ -z "$WINDOWS_BUILD" ] || wineserver -w 2>/dev/null || true
     done
     fail "the fold ended too soon even for $megabytes MB: $TOO_SOON"
-}
-
-too_soon() {
-    TOO_SOON=$1
-}
-
-stop_kresovar() {
-    kill "$KRESOVAR_PID" 2>/dev/null || true
-    wait "$KRESOVAR_PID" 2>/dev/null || true
-    KRESOVAR_PID=
-    [ -z "$WINDOWS_BUILD" ] || wineserver -w 2>/dev/null || true
 }
 
 # The windows visible on the display now (a message box would add one).

@@ -20,8 +20,7 @@ push button 'Kopiuj do schowka' enabled
 push button 'WWW' enabled
 push button 'Koniec' enabled
 VIEW
-# The view is looked at until it is as expected: the program joins the bus,
-# and its focus reaches the reader, a little after its window shows.
+# The program joins the bus, and its focus reaches it, after its window shows.
 view_as_expected() {
     "${READER[@]}" view >"$WORK/view" 2>"$WORK/view.log" && cmp -s "$WORK/expected" "$WORK/view"
 }
