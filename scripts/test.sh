@@ -22,7 +22,7 @@ kinds = {"unit", "cli", "scenario", "windows", "package", "docs", "fuzz"}
 for test in json.load(sys.stdin)["tests"]:
     labels = [p["value"] for p in test.get("properties", []) if p["name"] == "LABELS"] or [[]]
     if len(labels[0]) != 1 or labels[0][0] not in kinds:
-        sys.exit(f"{test[\"name\"]}: labels {labels[0]}, not one of {sorted(kinds)}")
+        sys.exit("%s: labels %s, not one of %s" % (test["name"], labels[0], sorted(kinds)))
 '
 
 echo "== The suite under AddressSanitizer and UndefinedBehaviorSanitizer"
