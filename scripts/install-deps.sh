@@ -18,7 +18,7 @@ test_packages=(
     dbus at-spi2-core python3-pyatspi
     chromium chromium-driver
     dpkg-dev file desktop-file-utils appstream groff-base lintian
-    g++-mingw-w64-x86-64-posix googletest wine wine64 wixl
+    g++-mingw-w64-x86-64-posix googletest wine wine64 wixl msitools
     clang libclang-rt-14-dev
 )
 
