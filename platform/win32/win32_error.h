@@ -1,6 +1,7 @@
 #pragma once
 
-// Raising the platform's failure from a Win32 error.
+// The Win32 backend's own error text and wide strings; the failure it
+// raises from a Win32 error is declared in platform_seam.h.
 
 #include "platform.h"
 #include "platform_seam.h"
