@@ -199,6 +199,9 @@ copy_text_area_with_keys() {
 # selection_is KEY FILE: selects with KEY in the text area, copies, and compares.
 selection_is() {
     keys "$1" ctrl+c
+    # One copy at a time: a large text's copies, queued while a fold runs,
+    # would each take seconds once it has ended.
+    wait_idle 120
     clipboard_is "$2"
 }
 
