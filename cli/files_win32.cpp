@@ -1,5 +1,7 @@
 #include "files.h"
 
+#include "text_win32.h"
+
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -22,33 +24,15 @@ HANDLE HandleOf(std::intptr_t handle)
     return reinterpret_cast<HANDLE>(handle);
 }
 
-std::string Utf8(const std::wstring& wide)
-{
-    const int size = static_cast<int>(wide.size());
-    std::string utf8(WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
-    return utf8;
-}
+using win32_text::Utf8;
+using win32_text::Wide;
 
-std::wstring Wide(const std::string& utf8)
-{
-    const int size = static_cast<int>(utf8.size());
-    std::wstring wide(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
-    return wide;
-}
-
+// The system's text as coreutils print theirs, with no full stop.
 bool Failed(std::string& reason, DWORD code = GetLastError())
 {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                            | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring wide = length ? std::wstring(text, length) : L"error " + std::to_wstring(code);
-    LocalFree(text);
-    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L'.' || wide.back() == L' '))
-        wide.pop_back();
-    reason = Utf8(wide);
+    reason = win32_text::SystemMessage(code).value_or("error " + std::to_string(code));
+    while (!reason.empty() && (reason.back() == '.' || reason.back() == ' '))
+        reason.pop_back();
     return false;
 }
 

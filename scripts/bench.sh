@@ -6,7 +6,7 @@
 # commands under Wine against the EDIT control's own cost.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh test
 BUILD_DIR=build-release BUILD_TYPE=Release scripts/build.sh -DBUILD_TESTING=OFF
 build-release/fold/fold_benchmark
 QT_LOGGING_RULES='qt.text.font.db=false' build-release/window/commands_benchmark 2>&1 \

@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Kresovar
-# need, when any of them is missing.
+# Installs the Debian packages that Kresovar needs, when any of them is missing:
+#   install-deps.sh run    building and running both programs (scripts/run.sh)
+#   install-deps.sh test   all of that, and everything the tests, the Windows
+#                          build and the benchmarks use (scripts/test.sh)
 set -euo pipefail
 
-packages=(
+run_packages=(
     cmake g++ make pkgconf
-    qt6-base-dev qt6-wayland qt6-translations-l10n libgl-dev libx11-dev libxtst-dev fonts-dejavu-core
-    libacl1-dev acl libgtest-dev libbenchmark-dev
+    qt6-base-dev qt6-wayland qt6-translations-l10n libgl-dev fonts-dejavu-core
+    libacl1-dev
+)
+test_packages=(
+    "${run_packages[@]}"
+    libgtest-dev libbenchmark-dev libx11-dev libxtst-dev acl
     xvfb xauth xdotool xclip imagemagick
     weston wl-clipboard
     dbus at-spi2-core python3-pyatspi
     chromium chromium-driver python3-selenium
     dpkg-dev file desktop-file-utils appstream groff-base lintian
-    g++-mingw-w64-x86-64-posix googletest wine wine64 wixl
+    g++-mingw-w64-x86-64-posix googletest wine wine64 wixl msitools
     clang libclang-rt-14-dev
 )
+
+case ${1:-} in
+    run) packages=("${run_packages[@]}") ;;
+    test) packages=("${test_packages[@]}") ;;
+    *) echo "usage: install-deps.sh run|test" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

@@ -6,14 +6,24 @@
 # Widget tests run offscreen; each end-to-end scenario starts its own X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh test
 jobs=$(nproc)
 
 scripts/build-windows.sh
 CXX=clang++ cmake -S fold/fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j"$jobs"
 BUILD_DIR=build-asan scripts/build.sh -DKRESOVAR_SANITIZE=ON
-scripts/build.sh -DKRESOVAR_WINDOWS_BUILD="$PWD/build-win" -DKRESOVAR_FUZZERS="$PWD/build-fuzz"
+scripts/build.sh -DBUILD_TESTING=ON -DKRESOVAR_WINDOWS_BUILD="$PWD/build-win" -DKRESOVAR_FUZZERS="$PWD/build-fuzz"
+
+# Each test carries exactly one label, set where the test is added.
+ctest --test-dir build --show-only=json-v1 | /usr/bin/python3 -c '
+import json, sys
+kinds = {"unit", "cli", "scenario", "windows", "package", "docs", "fuzz"}
+for test in json.load(sys.stdin)["tests"]:
+    labels = [p["value"] for p in test.get("properties", []) if p["name"] == "LABELS"] or [[]]
+    if len(labels[0]) != 1 or labels[0][0] not in kinds:
+        sys.exit("%s: labels %s, not one of %s" % (test["name"], labels[0], sorted(kinds)))
+'
 
 echo "== The suite under AddressSanitizer and UndefinedBehaviorSanitizer"
 LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0" \

@@ -1,7 +1,6 @@
 #include "clipboard.h"
 
-#include "fault_seam.h"
-#include "qt/widgets_qt.h"
+#include "platform_seam.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

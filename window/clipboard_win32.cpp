@@ -1,8 +1,6 @@
 #include "clipboard.h"
 
-#include "fault_seam.h"
-#include "platform.h"
-#include "win32/win32_error.h"
+#include "platform_seam.h"
 
 #include <windows.h>
 

@@ -18,7 +18,7 @@ constexpr std::u16string_view kDescription =
     u"Zamienia polskie litery z ogonkami na zwykłe litery łacińskie.";
 constexpr std::u16string_view kTextAreaName = u"Tekst";
 constexpr std::string_view kIconName = "kresovar";
-constexpr std::string_view kDesktopId = "io.github.kresovar.Kresovar";
+constexpr std::string_view kDesktopId = KRESOVAR_DESKTOP_ID;
 constexpr std::string_view HomePageAddress = "https://kresovar.github.io/kresovar/";
 
 // The layout in twips: the text area fills the top, the buttons stand in one row below.

@@ -1,6 +1,6 @@
 #include "widgets_qt.h"
 
-#include "fault_seam.h"
+#include "platform_seam.h"
 
 #include <QKeyEvent>
 #include <QMimeData>

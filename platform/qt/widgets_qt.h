@@ -5,6 +5,7 @@
 
 #include "dispatch.h"
 #include "platform.h"
+#include "platform_seam.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -75,12 +76,5 @@ void SteadyCaretOnLongLines(TextArea& area);
 // Device-independent pixels: Qt already scales them by the screen's device
 // pixel ratio, so a twip is always 1/15 of one.
 int TwipsToPixels(int twips);
-
-// Copies every code unit as it is (QString::fromUtf16 would drop a leading
-// byte order mark).
-inline QString ToQString(std::u16string_view text)
-{
-    return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
-}
 
 } // namespace platform

@@ -1,6 +1,6 @@
 #include "widgets_qt.h"
 
-#include "fault_seam.h"
+#include "platform_seam.h"
 
 #include <QAccessibleWidget>
 #include <QCloseEvent>
@@ -71,6 +71,11 @@ void WindowDeleter::operator()(Window* window) const
     ForgetMainWindow(window);
     std::unique_ptr<QApplication> application = std::move(window->ownedApplication);
     delete window;
+}
+
+QString ToQString(std::u16string_view text)
+{
+    return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
 }
 
 int TwipsToPixels(int twips)

@@ -1,7 +1,7 @@
 #include "widgets_win32.h"
 #include "win32_error.h"
 
-#include "fault_seam.h"
+#include "platform_seam.h"
 
 #include <algorithm>
 #include <cwchar>

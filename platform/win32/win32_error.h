@@ -1,8 +1,10 @@
 #pragma once
 
-// Raising the platform's failure from a Win32 error.
+// The Win32 backend's own error text and wide strings; the failure it
+// raises from a Win32 error is declared in platform_seam.h.
 
 #include "platform.h"
+#include "platform_seam.h"
 
 #include <windows.h>
 
@@ -12,9 +14,6 @@ namespace platform {
 
 // The system's description of a Win32 error code, in UTF-8.
 std::string DescribeError(DWORD code);
-
-// Raises the failure for GetLastError().
-[[noreturn]] void RaiseLastError();
 
 std::wstring ToWide(std::u16string_view text);
 std::wstring ToWide(std::string_view utf8);

@@ -5,18 +5,19 @@ source "$(dirname "$0")/lib.sh"
 FAULTY=${FAULTY_KRESOVAR:?the test build with a failing operation}
 RUN=(${WINDOWS_BUILD:+wine} "$FAULTY" WriteText)
 
-report_window() {
-    xdotool search --onlyvisible --name 'Kresovar – błąd' 2>/dev/null | head -n 1
+report_shown() {
+    REPORT=$(xdotool search --onlyvisible --name 'Kresovar – błąd' 2>/dev/null | head -n 1)
+    [ -n "$REPORT" ]
 }
 
 start_kresovar
 click_text_area
 type_text "gęś"
 press_only FOLD
-wait_until "$DEADLINE" test -n "$(report_window)" || fail "no error report appeared"
+wait_until "$DEADLINE" report_shown || fail "no error report appeared"
 # The report waits for the user: a second later the program still runs.
 sleep 1
 running || fail "the program ended before the report was dismissed"
-xdotool windowfocus --sync "$(report_window)" key Return
+xdotool windowfocus --sync "$REPORT" key Return
 expect_exit 1
 pass

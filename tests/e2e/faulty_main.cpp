@@ -3,7 +3,7 @@
 // program people use.
 
 #include "form1.h"
-#include "fault_seam.h"
+#include "platform_seam.h"
 
 #include <string>
 

@@ -199,6 +199,9 @@ copy_text_area_with_keys() {
 # selection_is KEY FILE: selects with KEY in the text area, copies, and compares.
 selection_is() {
     keys "$1" ctrl+c
+    # One copy at a time: a large text's copies, queued while a fold runs,
+    # would each take seconds once it has ended.
+    wait_idle 120
     clipboard_is "$2"
 }
 
@@ -270,6 +273,29 @@ expect_exit() {
 no_sanitizer_report() {
     ! grep -qE 'Sanitizer|runtime error:' "$WORK/kresovar.log" 2>/dev/null \
         || fail "a sanitizer reported a fault"
+}
+
+# polish_text MEGABYTES: about that many megabytes of one Polish line, in CR LF lines.
+polish_text() {
+    perl -CO -Mutf8 -e 'my $line = "Zażółć gęślą jaźń, pchnąć w tę łódź jeża lub ośm skrzyń fig.\r\n";
+        print $line x int($ARGV[0] * 1_000_000 / length($line));' "$1"
+}
+
+# with_growing_text STEP: runs STEP MEGABYTES, a step that needs a fold to
+# outlast it and sets TOO_SOON when the fold did not; on a busy machine,
+# where clicks come slowly, it tries again with twice and four times the text.
+with_growing_text() {
+    local megabytes
+    for megabytes in 20 40 80; do
+        TOO_SOON=
+        "$1" "$megabytes"
+        [ -n "$TOO_SOON" ] || return 0
+        echo "the fold of $megabytes MB ended too soon ($TOO_SOON): again with a larger text"
+        kill "$KRESOVAR_PID" 2>/dev/null || true
+        wait "$KRESOVAR_PID" 2>/dev/null || true
+        [ -z "$WINDOWS_BUILD" ] || wineserver -w 2>/dev/null || true
+    done
+    fail "the fold ended too soon even for $megabytes MB: $TOO_SOON"
 }
 
 # The windows visible on the display now (a message box would add one).

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Windows installer in a fresh Wine prefix: it installs both programs and
 # their licence notices in Program Files\Kresovar, a Start-menu shortcut and
-# an uninstall entry (name, version, publisher, home page, icon), and leaves
-# nothing behind when removed. Runs in a display of its own (with_display.sh).
+# an uninstall entry (name, version, publisher, home page, icon), puts its
+# folder on the system PATH, so that kresovar-fold runs by name in a new
+# console, and leaves nothing behind when removed, the rest of PATH as it
+# was. Runs in a display of its own (with_display.sh).
 set -euo pipefail
 msi=$(realpath "${1:?usage: msi_test.sh KRESOVAR.MSI}")
 work=$(mktemp -d)
@@ -22,8 +24,15 @@ traces() {
     grep -il kresovar "$WINEPREFIX"/*.reg 2>/dev/null || true
 }
 
+# The system PATH in Wine's registry, one entry a line.
+system_path() {
+    timeout 60 wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH \
+        | tr -d '\r' | sed -n 's/^ *PATH *REG_[A-Z_]* *//p' | tr ';' '\n' | grep .
+}
+
 timeout 300 wineboot --init >/dev/null 2>&1 || { echo "FAIL: no Wine prefix" >&2; exit 1; }
 timeout 60 wineserver --wait
+system_path >"$work/path-before"
 echo "installer: $(stat -c %s "$msi") bytes"
 
 timeout 120 wine msiexec /i "$msi" /qn || fail "the installation failed"
@@ -43,11 +52,14 @@ for value in '"DisplayName"="Kresovar"' '"DisplayVersion"="1.00"' '"Publisher"="
 done
 icon=$(sed -n 's/^"ProductIcon"="C:\\\\\(.*\)"$/\1/p' "$WINEPREFIX/system.reg" | sed 's/\\\\/\//g')
 [ -n "$icon" ] && [ -s "$WINEPREFIX/drive_c/$icon" ] || fail "the uninstall entry has no icon"
-[ "$(printf 'żółw' | wine "C:\\Program Files\\Kresovar\\kresovar-fold.exe")" = zolw ] || fail "the installed kresovar-fold does not run"
+diff <(cat "$work/path-before"; echo 'C:\Program Files\Kresovar\') <(system_path) >&2 \
+    || fail "the system PATH is not the one before with the install folder at its end"
+[ "$(printf 'żółw' | timeout 60 wine cmd /c kresovar-fold.exe)" = zolw ] || fail "kresovar-fold does not run by name in a new console"
 echo "installed: $(find "$folder" -type f | wc -l) files, shortcut, uninstall entry"
 
 timeout 120 wine msiexec /x "$msi" /qn || fail "the removal failed"
 timeout 60 wineserver --wait
+diff "$work/path-before" <(system_path) >&2 || fail "the system PATH is not as it was before the installation"
 left=$(traces)
 [ -z "$left" ] || fail "left behind after removal: $left"
 

@@ -1,48 +1,52 @@
 #!/usr/bin/env bash
-# A burst of clicks on every button, "Koniec" included, while a 20 MB text is
+# A burst of clicks on every button, "Koniec" included, while a large text is
 # being folded: the fold happens once with the right result, no other command
 # starts (the clipboard keeps another program's text, "WWW" opens nothing,
 # the program runs on), and the buttons work again afterwards.
 source "$(dirname "$0")/lib.sh"
 
-perl -CO -Mutf8 -e '
-    my $line = "Zażółć gęślą jaźń, pchnąć w tę łódź jeża lub ośm skrzyń fig.\r\n";
-    print $line x int(20_000_000 / length($line));' >"$WORK/large"
-perl -CSD -Mutf8 -pe 'tr/ąćęłńóśźżĄĆĘŁŃÓŚŹŻ/acelnoszzACELNOSZZ/' <"$WORK/large" >"$WORK/folded"
+clicks_during_fold() {
+    polish_text "$1" >"$WORK/large"
+    perl -CSD -Mutf8 -pe 'tr/ąćęłńóśźżĄĆĘŁŃÓŚŹŻ/acelnoszzACELNOSZZ/' <"$WORK/large" >"$WORK/folded"
+    start_kresovar
+    clipboard_in <"$WORK/large"
+    press PASTE
+    # Another program holds the clipboard: a copy during the fold would take it
+    # from that program, which then ends; a paste would show in the text area.
+    printf 'SCHOWEK' | clipboard_in
+    wait_until "$DEADLINE" clipboard_holds SCHOWEK || fail "the other program did not take the clipboard"
+    HOLDER=$(pgrep -n -x xclip)
+    rm -f "$WORK/opened"
 
-start_kresovar
-clipboard_in <"$WORK/large"
-press PASTE
-# Another program holds the clipboard: a copy during the fold would take it
-# from that program, which then ends; a paste would show in the text area.
-printf 'SCHOWEK' | clipboard_in
-wait_until "$DEADLINE" clipboard_holds SCHOWEK || fail "the other program did not take the clipboard"
-holder=$(pgrep -n -x xclip)
-
-# Three clicks on each button, fifteen in a few milliseconds.
-burst=()
-for button in FOLD PASTE COPY WWW EXIT; do
-    declare -n place="${button}_BUTTON"
-    for _ in 1 2 3; do
-        burst+=(mousemove --window "$WID" "${place[@]}" mousedown 1 mouseup 1)
+    # Three clicks on each button, fifteen in a few milliseconds.
+    local burst=() button
+    for button in FOLD PASTE COPY WWW EXIT; do
+        local -n place="${button}_BUTTON"
+        for _ in 1 2 3; do
+            burst+=(mousemove --window "$WID" "${place[@]}" mousedown 1 mouseup 1)
+        done
     done
-done
-press_only FOLD
-# Eight bursts, 50 ms apart: about 300 clicks a second for 0.4 s.
-for _ in $(seq 1 8); do
-    xdotool "${burst[@]}"
-    sleep 0.05
-done
-# Every click must reach the program while it folds, or it would meet
-# enabled buttons: busy folding, the program does not answer at once.
-! "$X11_WINDOW" ping "$WID" 0.2 2>/dev/null || fail "the fold ended before the last click; the text is too small"
-echo "120 clicks sent during the fold"
+    press_only FOLD
+    # Eight bursts, 50 ms apart: about 300 clicks a second for 0.4 s.
+    for _ in $(seq 1 8); do
+        xdotool "${burst[@]}" 2>/dev/null || break
+        sleep 0.05
+    done
+    # Every click must reach the program while it folds, or it would meet
+    # enabled buttons: busy folding, the program does not answer at once.
+    if ! running || "$X11_WINDOW" ping "$WID" 0.2 2>/dev/null; then
+        TOO_SOON="it ended before the last click"
+        return
+    fi
+    echo "120 clicks sent during the fold of $1 MB"
+}
+with_growing_text clicks_during_fold
 
 # Once it answers, the clicks have been handled; a copy among them would
 # have ended the other program's hold within a second.
 wait_idle 120
 sleep 1
-kill -0 "$holder" 2>/dev/null || fail "a copy took the clipboard during the fold"
+kill -0 "$HOLDER" 2>/dev/null || fail "a copy took the clipboard during the fold"
 [ ! -e "$WORK/opened" ] || fail "\"WWW\" opened $(cat "$WORK/opened") during the fold"
 running || fail "a click on Koniec ended the program during the fold"
 

@@ -4,7 +4,7 @@
 
 #include "clipboard.h"
 #include "driver.h"
-#include "fault_seam.h"
+#include "platform_seam.h"
 #include "form1.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "fault_seam.h"
+#include "platform_seam.h"
 
 #include <utility>
 
