@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QAbstractUndoItem>
 
 #include <algorithm>
 #include <array>
@@ -16,12 +17,18 @@
 // in the document whatever the form of the line break it stands for. So the
 // text offset of a document position is that position plus the number of
 // CR LF breaks before the block that holds it.
+//
+// Each break's form is a property of the break's own character format: an
+// edit either keeps a break, its format with it, or removes it, and undo
+// brings the format back. A block's format would not do, for when a removal
+// merges blocks Qt keeps the format of the first block or, if the removal
+// began at that block's start, of the last one.
 
 namespace platform {
 
 namespace {
 
-// The forms of a line break, by the value of the block format property.
+// The forms of a line break, by the value of the break's format property.
 enum Form : int { kLf, kCrLf, kCr, kParagraph, kForms };
 constexpr std::array<std::u16string_view, kForms> kUnits = {u"\n", u"\r\n", u"\r", u"\u2029"};
 constexpr int kFormProperty = QTextFormat::UserProperty + 1;
@@ -42,17 +49,17 @@ std::int32_t ClampToOffset(qsizetype value)
     return static_cast<std::int32_t>(std::min<qsizetype>(value, std::numeric_limits<std::int32_t>::max()));
 }
 
-// The form of the break before a block, looked up once per block format.
+// The form of the break before a block, looked up once per format.
 class FormOf {
 public:
     int operator()(const QTextBlock& block)
     {
-        const int index = block.blockFormatIndex();
+        const int index = block.charFormatIndex();
         for (const auto& [known, form] : seen_) {
             if (known == index)
                 return form;
         }
-        const int form = std::clamp(block.blockFormat().intProperty(kFormProperty), 0, kForms - 1);
+        const int form = std::clamp(block.charFormat().intProperty(kFormProperty), 0, kForms - 1);
         seen_.emplace_back(index, form);
         return form;
     }
@@ -122,16 +129,16 @@ QTextBlock BlockAtTextOffset(const TextArea& area, qsizetype offset)
     return document.findBlockByNumber(low);
 }
 
-QTextBlockFormat FormatFor(int form)
+QTextCharFormat FormatFor(int form)
 {
-    QTextBlockFormat format;
+    QTextCharFormat format;
     format.setProperty(kFormProperty, form);
     return format;
 }
 
-// Inserts a text at the cursor, each line break as a block whose format
-// records its form. Qt makes the blocks of one insertion alike, so each run
-// of breaks of one form goes in with one call after the first of them.
+// Inserts a text at the cursor, each line break as a block break whose format
+// records its form. Qt gives the breaks of one insertion the format it is
+// given, so each run of breaks of one form goes in with one call.
 // Returns the forms it met, one bit each.
 int InsertText(QTextCursor& cursor, std::u16string_view text)
 {
@@ -140,7 +147,7 @@ int InsertText(QTextCursor& cursor, std::u16string_view text)
     int runForm = -1;
     const auto flush = [&](std::size_t end) {
         if (end > pending)
-            cursor.insertText(View(text.substr(pending, end - pending)));
+            cursor.insertText(View(text.substr(pending, end - pending)), FormatFor(std::max(runForm, 0)));
     };
     for (std::size_t at = 0; at < text.size(); ++at) {
         const char16_t unit = text[at];
@@ -159,11 +166,10 @@ int InsertText(QTextCursor& cursor, std::u16string_view text)
             pending = at + 1;
         } else if (form != kForms && form != runForm) {
             flush(at);
-            cursor.insertBlock(FormatFor(form));
             runForm = form;
             forms |= 1 << form;
+            pending = at;
             at += form == kCrLf;
-            pending = at + 1;
         } else {
             at += form == kCrLf;
         }
@@ -200,6 +206,11 @@ std::u16string TextBetween(const TextArea& area, int from, int to)
     return text;
 }
 
+struct EndOfStep final : QAbstractUndoItem {
+    void undo() override {}
+    void redo() override {}
+};
+
 } // namespace
 
 TextArea::TextArea(QWidget* parent)
@@ -224,9 +235,15 @@ void TextArea::keyPressEvent(QKeyEvent* event)
     if (enter && !(event->modifiers() & ~plain) && !isReadOnly()) {
         const QTextBlock second = document()->begin().next();
         QTextCursor cursor = textCursor();
-        cursor.insertBlock(FormatFor(second.isValid() ? FormOf()(second) : kLf));
+        cursor.insertBlock(QTextBlockFormat(), FormatFor(second.isValid() ? FormOf()(second) : kLf));
         setTextCursor(cursor);
         ensureCursorVisible();
+        event->accept();
+        return;
+    }
+    // Qt on X11 redoes with Ctrl+Shift+Z alone.
+    if (event->key() == Qt::Key_Y && event->modifiers() == Qt::ControlModifier && !isReadOnly()) {
+        redo();
         event->accept();
         return;
     }
@@ -281,6 +298,8 @@ void WriteText(TextArea& area, std::u16string_view text)
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
     const int forms = InsertText(cursor, text);
+    // Qt would join typing that goes on from the inserted text to this step.
+    document.appendUndoItem(new EndOfStep);
     cursor.endEditBlock();
     // A text whose breaks take one form needs no look at its blocks.
     if (std::has_single_bit(static_cast<unsigned>(forms)) || forms == 0)

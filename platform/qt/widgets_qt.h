@@ -38,8 +38,8 @@ protected:
 };
 
 // The document keeps one block per line and no record of how a line ended;
-// each block's format carries the form of the line break before it, which
-// edits and undo keep with the block. `breaks` sums those forms up for the
+// each block break's character format carries the form of the line break it
+// stands for, which edits and undo keep with the break. `breaks` sums those forms up for the
 // offset mapping, and is made again after an edit that adds, removes or
 // moves a line break.
 struct TextArea final : QPlainTextEdit {

@@ -76,6 +76,10 @@ void Press(Key key)
     case Key::Tab: QTest::keyClick(focused, Qt::Key_Tab); break;
     case Key::Escape: QTest::keyClick(focused, Qt::Key_Escape); break;
     case Key::Space: QTest::keyClick(focused, Qt::Key_Space); break;
+    case Key::Delete: QTest::keyClick(focused, Qt::Key_Delete); break;
+    case Key::Backspace: QTest::keyClick(focused, Qt::Key_Backspace); break;
+    case Key::CtrlX: QTest::keyClick(focused, Qt::Key_X, Qt::ControlModifier); break;
+    case Key::CtrlZ: QTest::keyClick(focused, Qt::Key_Z, Qt::ControlModifier); break;
     }
 }
 

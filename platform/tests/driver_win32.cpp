@@ -144,6 +144,10 @@ void Press(Key key)
     case Key::Tab: PressWith(0, VK_TAB); break;
     case Key::Escape: PressWith(0, VK_ESCAPE); break;
     case Key::Space: PressWith(0, VK_SPACE); break;
+    case Key::Delete: PressWith(0, VK_DELETE); break;
+    case Key::Backspace: PressWith(0, VK_BACK); break;
+    case Key::CtrlX: PressWith(VK_CONTROL, 'X'); break;
+    case Key::CtrlZ: PressWith(VK_CONTROL, 'Z'); break;
     }
 }
 

@@ -187,6 +187,40 @@ TEST_F(PlatformTest, EnterWithOrWithoutShiftOrCtrlTypesOneLineBreak)
     }
 }
 
+// A removal keeps every line break outside it as it was; typing after a
+// write is an undo step of its own (the EDIT control keeps one step in all).
+TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
+{
+    struct Row {
+        std::u16string written;
+        std::int32_t anchor, active;
+        driver::Key key;
+        std::u16string typed;
+        std::u16string expected;
+    };
+    using enum driver::Key;
+    const Row rows[] = {
+        {u"one\ntwo\r\nthree", 4, 11, Delete, u"", u"one\nree"},
+        {u"one\ntwo\r\nthree", 11, 4, Backspace, u"", u"one\nree"},
+        {u"one\ntwo\r\nthree", 4, 14, CtrlX, u"", u"one\n"},
+        {u"x\ny\r\nz\rw", 2, 7, CtrlX, u"", u"x\nw"},
+        {u"A\nB\r\nC\rD", 2, 6, Delete, u"", u"A\n\rD"},
+        {u"one\ntwo\r\nthree", 4, 11, Escape, u"q", u"one\nqree"},
+        {u"a\n\r\nb", 2, 2, Delete, u"", u"a\nb"},
+        // The EDIT control's one step takes the typing back with the write, to the row above's text.
+        {u"new", 3, 3, CtrlZ, u"ab", kWin32 ? u"a\nb" : u"new"},
+    };
+    driver::Show(*window);
+    for (const Row& row : rows) {
+        WriteText(area, row.written);
+        TakeFocus(area);
+        driver::Select(area, row.anchor, row.active);
+        driver::Type(row.typed);
+        driver::Press(row.key);
+        EXPECT_EQ(ReadText(area), row.expected) << row.anchor << "-" << row.active;
+    }
+}
+
 // A window with the text area and two buttons whose handlers the test gives.
 struct TwoButtons : PlatformTest {
     std::function<void()> first = [] {};

@@ -29,6 +29,7 @@ rows=(
     "text  Left,Tab,shift+Tab  ąxb"
     "fold  space,ctrl+z,ctrl+End  ąbx"
     "fold  space,ctrl+z,ctrl+shift+z  abx"
+    "fold  space,ctrl+z,ctrl+y  abx"
     "text  Tab,Tab,space,shift+Tab,shift+Tab,ctrl+z,ctrl+End  ąbx"
 )
 printf '' >"$WORK/nothing"
