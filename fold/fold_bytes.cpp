@@ -9,7 +9,7 @@
 #include <utility>
 
 #if defined(__x86_64__) || defined(_M_X64)
-#include <emmintrin.h>
+#include <immintrin.h>
 #define KRESOVAR_SSE2 1
 #endif
 
@@ -114,6 +114,41 @@ std::pair<std::size_t, std::size_t> FoldUtf8Body(const unsigned char* in, std::s
     return {read[kLanes - 1], joined};
 }
 
+#ifdef KRESOVAR_SSE2
+// Folds 64 bytes at a time where the processor can compress a vector: every
+// letter's lead byte becomes its plain letter and its second byte is dropped,
+// all at once. Whether a letter starts at a byte depends on that byte and the
+// next only, so the blocks need no lanes; a letter that ends a block takes
+// the next block's first byte with it.
+#define KRESOVAR_COMPRESS_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2")))
+KRESOVAR_COMPRESS_TARGET std::pair<std::size_t, std::size_t> FoldUtf8Compressing(const unsigned char* in,
+                                                                                std::size_t size, unsigned char* out)
+{
+    __m512i plainOf[3];
+    for (unsigned row = 0; row < 3; ++row)
+        plainOf[row] = _mm512_loadu_si512(&kPlain[row][0x80]);
+    std::size_t read = 0;
+    std::size_t written = 0;
+    for (; read + 65 <= size; read += 64) {
+        const __m512i bytes = _mm512_loadu_si512(in + read);
+        const __m512i next = _mm512_loadu_si512(in + read + 1);
+        const __m512i row = _mm512_sub_epi8(bytes, _mm512_set1_epi8(static_cast<char>(kFirstLead)));
+        __m512i plain = _mm512_permutexvar_epi8(next, plainOf[0]);
+        plain = _mm512_mask_permutexvar_epi8(plain, _mm512_cmpeq_epi8_mask(row, _mm512_set1_epi8(1)), next, plainOf[1]);
+        plain = _mm512_mask_permutexvar_epi8(plain, _mm512_cmpeq_epi8_mask(row, _mm512_set1_epi8(2)), next, plainOf[2]);
+        const __mmask64 second = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(next, _mm512_set1_epi8(static_cast<char>(0x80))),
+                                                        _mm512_set1_epi8(0x40));
+        const __mmask64 folds = _mm512_cmplt_epu8_mask(row, _mm512_set1_epi8(3)) & second
+                                & _mm512_test_epi8_mask(plain, plain);
+        const __mmask64 kept = ~(folds << 1);
+        _mm512_storeu_si512(out + written, _mm512_maskz_compress_epi8(kept, _mm512_mask_blend_epi8(folds, bytes, plain)));
+        written += static_cast<std::size_t>(std::popcount(kept));
+        read += folds >> 63;
+    }
+    return {read, written};
+}
+#endif
+
 using BodyFold = std::pair<std::size_t, std::size_t> (*)(const unsigned char*, std::size_t, unsigned char*);
 
 BodyFold BodyFoldOf(FoldPath path)
@@ -121,6 +156,8 @@ BodyFold BodyFoldOf(FoldPath path)
 #ifdef KRESOVAR_SSE2
     if (path == FoldPath::Sse2)
         return FoldUtf8Body<Sse2Leads>;
+    if (path == FoldPath::Compressing)
+        return FoldUtf8Compressing;
 #endif
     (void)path;
     return FoldUtf8Body<PortableLeads>;
@@ -133,6 +170,10 @@ BodyFold chosenBodyFold = BodyFoldOf(FoldPaths().back());
 std::vector<FoldPath> FoldPaths()
 {
 #ifdef KRESOVAR_SSE2
+    static const bool compresses = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")
+                                   && __builtin_cpu_supports("avx512vbmi2");
+    if (compresses)
+        return {FoldPath::Portable, FoldPath::Sse2, FoldPath::Compressing};
     return {FoldPath::Portable, FoldPath::Sse2};
 #else
     return {FoldPath::Portable};

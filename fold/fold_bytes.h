@@ -51,6 +51,6 @@ bool FoldsToItself(ByteFold fold, const unsigned char* in, std::size_t size);
 // The ways FoldBytes can fold UTF-8 on this machine, the portable one first
 // and the fastest last, which is the one used unless another is chosen.
 // Each gives the same bytes; the choice is for tests that check so.
-enum class FoldPath { Portable, Sse2 };
+enum class FoldPath { Portable, Sse2, Compressing };
 std::vector<FoldPath> FoldPaths();
 void UseFoldPath(FoldPath path);
