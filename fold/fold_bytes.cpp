@@ -8,20 +8,39 @@
 #include <tuple>
 #include <utility>
 
+#if defined(__x86_64__) || defined(_M_X64)
+#include <immintrin.h>
+#define KRESOVAR_SSE2 1
+#endif
+
 using namespace letter_bytes;
 
 namespace {
 
 // The offset in the next 16 bytes of the first lead byte, 16 if none, with
 // no branch: the compiler makes any choice between the two words one.
-std::size_t FirstLeadIn16(const unsigned char* p)
-{
-    std::uint64_t low;
-    std::uint64_t high;
-    std::memcpy(&low, p, 8);
-    std::memcpy(&high, p + 8, 8);
-    return static_cast<std::size_t>(std::countr_zero(LeadBits(low) | LeadBits(high) << 8 | 1u << 16));
-}
+struct PortableLeads {
+    static std::size_t FirstIn16(const unsigned char* p)
+    {
+        std::uint64_t low;
+        std::uint64_t high;
+        std::memcpy(&low, p, 8);
+        std::memcpy(&high, p + 8, 8);
+        return static_cast<std::size_t>(std::countr_zero(LeadBits(low) | LeadBits(high) << 8 | 1u << 16));
+    }
+};
+
+#ifdef KRESOVAR_SSE2
+// The same with one 16-byte load: a byte doubled keeps its bit 6 as its top bit.
+struct Sse2Leads {
+    static std::size_t FirstIn16(const unsigned char* p)
+    {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const auto leads = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(bytes, _mm_add_epi8(bytes, bytes))));
+        return static_cast<std::size_t>(std::countr_zero(leads | 1u << 16));
+    }
+};
+#endif
 
 // Folds the letter that may start at `read`: a lead byte and the byte after
 // it become a plain letter, or the lead byte is copied. Branch-free, and
@@ -39,10 +58,11 @@ std::size_t FirstLeadIn16(const unsigned char* p)
 
 // Copies the next 16 bytes whole, moves on to the first lead byte among them
 // and folds the letter that may start there. Reads 18 bytes at most.
+template <class Leads>
 [[gnu::always_inline]] inline void Step(const unsigned char* in, unsigned char* out, std::size_t& read, std::size_t& written)
 {
     std::memcpy(out + written, in + read, 16);
-    const std::size_t run = FirstLeadIn16(in + read);
+    const std::size_t run = Leads::FirstIn16(in + read);
     read += run;
     written += run;
     FoldLead(in, out, read, written);
@@ -53,6 +73,7 @@ std::size_t FirstLeadIn16(const unsigned char* p)
 // before it, so four stretches of the text, cut where no letter is split,
 // are folded side by side, each into its own place, and joined after.
 // Returns how far it read and wrote.
+template <class Leads>
 std::pair<std::size_t, std::size_t> FoldUtf8Body(const unsigned char* in, std::size_t size, unsigned char* out)
 {
     constexpr std::size_t kLanes = 4;
@@ -74,17 +95,17 @@ std::pair<std::size_t, std::size_t> FoldUtf8Body(const unsigned char* in, std::s
     std::size_t r0 = read[0], r1 = read[1], r2 = read[2], r3 = read[3];
     std::size_t w0 = written[0], w1 = written[1], w2 = written[2], w3 = written[3];
     while (r0 + 18 <= begin[1] && r1 + 18 <= begin[2] && r2 + 18 <= begin[3] && r3 + 18 <= begin[4]) {
-        Step(in, out, r0, w0);
-        Step(in, out, r1, w1);
-        Step(in, out, r2, w2);
-        Step(in, out, r3, w3);
+        Step<Leads>(in, out, r0, w0);
+        Step<Leads>(in, out, r1, w1);
+        Step<Leads>(in, out, r2, w2);
+        Step<Leads>(in, out, r3, w3);
     }
     read[0] = r0, read[1] = r1, read[2] = r2, read[3] = r3;
     written[0] = w0, written[1] = w1, written[2] = w2, written[3] = w3;
     std::size_t joined = 0;
     for (std::size_t k = 0; k < kLanes; ++k) {
         while (read[k] + 18 <= begin[k + 1])
-            Step(in, out, read[k], written[k]);
+            Step<Leads>(in, out, read[k], written[k]);
         while (read[k] < begin[k + 1])
             FoldLead(in, out, read[k], written[k]);
         std::memmove(out + joined, out + begin[k], written[k] - begin[k]);
@@ -93,14 +114,83 @@ std::pair<std::size_t, std::size_t> FoldUtf8Body(const unsigned char* in, std::s
     return {read[kLanes - 1], joined};
 }
 
+#ifdef KRESOVAR_SSE2
+// Folds 64 bytes at a time where the processor can compress a vector: every
+// letter's lead byte becomes its plain letter and its second byte is dropped,
+// all at once. Whether a letter starts at a byte depends on that byte and the
+// next only, so the blocks need no lanes; a letter that ends a block takes
+// the next block's first byte with it.
+#define KRESOVAR_COMPRESS_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2")))
+KRESOVAR_COMPRESS_TARGET std::pair<std::size_t, std::size_t> FoldUtf8Compressing(const unsigned char* in,
+                                                                                std::size_t size, unsigned char* out)
+{
+    __m512i plainOf[3];
+    for (unsigned row = 0; row < 3; ++row)
+        plainOf[row] = _mm512_loadu_si512(&kPlain[row][0x80]);
+    std::size_t read = 0;
+    std::size_t written = 0;
+    for (; read + 65 <= size; read += 64) {
+        const __m512i bytes = _mm512_loadu_si512(in + read);
+        const __m512i next = _mm512_loadu_si512(in + read + 1);
+        const __m512i row = _mm512_sub_epi8(bytes, _mm512_set1_epi8(static_cast<char>(kFirstLead)));
+        __m512i plain = _mm512_permutexvar_epi8(next, plainOf[0]);
+        plain = _mm512_mask_permutexvar_epi8(plain, _mm512_cmpeq_epi8_mask(row, _mm512_set1_epi8(1)), next, plainOf[1]);
+        plain = _mm512_mask_permutexvar_epi8(plain, _mm512_cmpeq_epi8_mask(row, _mm512_set1_epi8(2)), next, plainOf[2]);
+        const __mmask64 second = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(next, _mm512_set1_epi8(static_cast<char>(0x80))),
+                                                        _mm512_set1_epi8(0x40));
+        const __mmask64 folds = _mm512_cmplt_epu8_mask(row, _mm512_set1_epi8(3)) & second
+                                & _mm512_test_epi8_mask(plain, plain);
+        const __mmask64 kept = ~(folds << 1);
+        _mm512_storeu_si512(out + written, _mm512_maskz_compress_epi8(kept, _mm512_mask_blend_epi8(folds, bytes, plain)));
+        written += static_cast<std::size_t>(std::popcount(kept));
+        read += folds >> 63;
+    }
+    return {read, written};
+}
+#endif
+
+using BodyFold = std::pair<std::size_t, std::size_t> (*)(const unsigned char*, std::size_t, unsigned char*);
+
+BodyFold BodyFoldOf(FoldPath path)
+{
+#ifdef KRESOVAR_SSE2
+    if (path == FoldPath::Sse2)
+        return FoldUtf8Body<Sse2Leads>;
+    if (path == FoldPath::Compressing)
+        return FoldUtf8Compressing;
+#endif
+    (void)path;
+    return FoldUtf8Body<PortableLeads>;
+}
+
+BodyFold chosenBodyFold = BodyFoldOf(FoldPaths().back());
+
 } // namespace
+
+std::vector<FoldPath> FoldPaths()
+{
+#ifdef KRESOVAR_SSE2
+    static const bool compresses = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")
+                                   && __builtin_cpu_supports("avx512vbmi2");
+    if (compresses)
+        return {FoldPath::Portable, FoldPath::Sse2, FoldPath::Compressing};
+    return {FoldPath::Portable, FoldPath::Sse2};
+#else
+    return {FoldPath::Portable};
+#endif
+}
+
+void UseFoldPath(FoldPath path)
+{
+    chosenBodyFold = BodyFoldOf(path);
+}
 
 PieceScan FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, unsigned char* out, bool end)
 {
     std::size_t read = 0;
     std::size_t written = 0;
     if (fold.encoding == ByteEncoding::Utf8 && !fold.decomposed)
-        std::tie(read, written) = FoldUtf8Body(in, size, out);
+        std::tie(read, written) = chosenBodyFold(in, size, out);
     const PieceScan scan = Scan<false>(fold, in + read, size - read, out + written, end);
     return {read + scan.consumed, written + scan.produced};
 }

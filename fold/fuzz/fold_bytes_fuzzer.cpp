@@ -4,7 +4,8 @@
 // the fold works side by side, and the size of the pieces it is read in: the
 // program's own read size, or (for a text not repeated so far) a few bytes.
 // The rest is the text. The fold
-// must equal the plain reference's, in one piece and in pieces, and a piece
+// must equal the plain reference's on each path this machine can take, in
+// one piece and in pieces, and a piece
 // said to fold to itself must.
 
 #include "find_letter.h"
@@ -28,8 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     long firstLetter = -1;
     const std::string expected = ReferenceFold(characters, fold, firstLetter);
-    Require(FoldInPieces(text, fold, text.size()) == expected, "the fold differs from the reference");
-    Require(FoldInPieces(text, fold, pieceSize) == expected, "a fold in pieces differs from the fold in one");
+    for (FoldPath path : FoldPaths()) {
+        UseFoldPath(path);
+        Require(FoldInPieces(text, fold, text.size()) == expected, "the fold differs from the reference");
+        Require(FoldInPieces(text, fold, pieceSize) == expected, "a fold in pieces differs from the fold in one");
+    }
 
     const auto bytes = ExactCopy(text);
     Require(!FoldsToItself(fold, bytes.get(), text.size()) || expected == text, "a piece said to fold to itself changes");

@@ -43,7 +43,7 @@ constexpr std::size_t Cut(std::size_t size, std::size_t k) { return (size - 32) 
 
 class FoldBytesCases : public testing::TestWithParam<Layout> {};
 
-TEST_P(FoldBytesCases, FoldsAsTheReferenceInPiecesOfEachSize)
+TEST_P(FoldBytesCases, FoldsAsTheReferenceInPiecesOfEachSizeOnEachPath)
 {
     const Layout& c = GetParam();
     const std::string text = Text(c);
@@ -53,8 +53,13 @@ TEST_P(FoldBytesCases, FoldsAsTheReferenceInPiecesOfEachSize)
     if (!c.expected.empty()) {
         EXPECT_EQ(expected, c.expected);
     }
-    for (std::size_t pieceSize : {std::size_t{1}, std::size_t{3}, kSideBySideFrom + 7, kReadSize, text.size()})
-        EXPECT_EQ(FoldInPieces(text, c.fold, pieceSize), expected) << "in pieces of " << pieceSize;
+    for (FoldPath path : FoldPaths()) {
+        UseFoldPath(path);
+        for (std::size_t pieceSize : {std::size_t{1}, std::size_t{3}, kSideBySideFrom + 7, kReadSize, text.size()})
+            EXPECT_EQ(FoldInPieces(text, c.fold, pieceSize), expected)
+                << "in pieces of " << pieceSize << " on path " << static_cast<int>(path);
+    }
+    UseFoldPath(FoldPaths().back());
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, FoldBytesCases, testing::Values(
