@@ -42,6 +42,10 @@ private:
     bool owned_;
 };
 
+// Whether standard output is open: a file opened while it is closed would
+// take its place.
+bool StandardOutputIsOpen(std::string& reason);
+
 // Writes to standard output. A reader that has gone away (a closed pipe)
 // ends the program quietly, as it ends cat.
 bool WriteOutput(const unsigned char* data, std::size_t size, std::string& reason);
@@ -51,12 +55,13 @@ bool WriteOutput(const unsigned char* data, std::size_t size, std::string& reaso
 std::optional<std::string> ResolvePath(const std::string& path, std::string& reason);
 
 // A new content for a file: written to a temporary file in the same folder,
-// then flushed to disk, given the original's owner and group (where the
-// system allows), its permissions and its access control list, and renamed
+// given, once written, the original's owner and group (where the system
+// allows), its permissions and its access control list, flushed to disk and renamed
 // over the original in one step. A file whose access control list cannot be
 // carried over is refused. Until the rename the original is untouched, and a
 // replacement never committed leaves no temporary file behind, unless the
-// program is killed (SIGKILL) or crashes.
+// program is killed (SIGKILL) or crashes. The original must stay open until
+// the commit.
 class Replacement {
 public:
     static std::optional<Replacement> Create(const std::string& path, const InputFile& original, std::string& reason);
@@ -74,4 +79,5 @@ private:
     std::string temporary_;
     std::intptr_t handle_;
     std::intptr_t folder_;
+    std::intptr_t original_ = -1;  // the file replaced, open until the commit
 };

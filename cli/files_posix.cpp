@@ -13,6 +13,7 @@
 #include <cstring>
 #include <random>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -40,17 +41,38 @@ void RemovePendingAndDie(int signal)
     std::raise(signal);
 }
 
+// Every signal whose default ends the program and that can be caught, but
+// those of a crash (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP,
+// SIGSYS): then the program's memory is not to be trusted.
+void CatchEndingSignals()
+{
+    std::vector<int> signals{SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU};
+#ifdef SIGPOLL
+    signals.push_back(SIGPOLL);
+#endif
+#ifdef SIGSTKFLT
+    signals.push_back(SIGSTKFLT);
+#endif
+#ifdef SIGPWR
+    signals.push_back(SIGPWR);
+#endif
+#ifdef SIGRTMIN
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
+        signals.push_back(signal);
+#endif
+    struct sigaction caught {};
+    caught.sa_handler = RemovePendingAndDie;
+    sigfillset(&caught.sa_mask);
+    for (int signal : signals) {
+        struct sigaction before {};  // one ignored when the program began stays ignored
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+            sigaction(signal, &caught, nullptr);
+    }
+}
+
 void SetPending(int folder, const std::string& name)
 {
-    // Once, and only for the signals that were not ignored when the program began.
-    static const bool caught = [] {
-        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-            struct sigaction before {};
-            if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
-                std::signal(signal, RemovePendingAndDie);
-        }
-        return true;
-    }();
+    static const bool caught = (CatchEndingSignals(), true);
     (void)caught;
     sigset_t all;
     sigset_t before;
@@ -75,15 +97,29 @@ struct Place {
     }
 };
 
+// Opens a folder only to reach the names in it, which needs no right to read
+// it (a home folder is often 0711) where the system has a way to say so.
+#if defined(O_PATH)
+constexpr int kSearchFolder = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#elif defined(O_SEARCH)
+constexpr int kSearchFolder = O_SEARCH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int kSearchFolder = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+
 std::optional<Place> Locate(const std::string& path, std::string& reason)
 {
+    if (path.empty()) {
+        Failed(reason, ENOENT);
+        return std::nullopt;
+    }
     Place place;
-    place.folder = open(path.starts_with('/') ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    place.folder = open(path.starts_with('/') ? "/" : ".", kSearchFolder);
     std::size_t at = 0;
     for (std::size_t slash; place.folder >= 0 && (slash = path.find('/', at)) != std::string::npos; at = slash + 1) {
         if (slash == at)
             continue;
-        const int next = openat(place.folder, path.substr(at, slash - at).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int next = openat(place.folder, path.substr(at, slash - at).c_str(), kSearchFolder);
         close(std::exchange(place.folder, next));
     }
     if (place.folder < 0) {
@@ -214,6 +250,11 @@ bool WriteAll(int descriptor, const unsigned char* data, std::size_t size, std::
 
 } // namespace
 
+bool StandardOutputIsOpen(std::string& reason)
+{
+    return fcntl(STDOUT_FILENO, F_GETFD) != -1 || Failed(reason);
+}
+
 bool WriteOutput(const unsigned char* data, std::size_t size, std::string& reason)
 {
     // A closed pipe raises SIGPIPE, whose default ends the program quietly.
@@ -263,24 +304,33 @@ std::optional<Replacement> Replacement::Create(const std::string& path, const In
         return std::nullopt;
     }
     Replacement replacement(place->name, temporary, descriptor, std::exchange(place->folder, -1));
-    // Owner and group first, as far as the system allows (only root gives a
-    // file away, and a user's own groups), since a change of owner clears the
-    // setuid and setgid bits that the mode then sets.
-    struct stat status {};
-    if (fstat(Descriptor(original.handle_), &status) != 0)
-        return Failed(reason), std::nullopt;
-    if (fchown(descriptor, status.st_uid, status.st_gid) != 0)
-        (void)!fchown(descriptor, static_cast<uid_t>(-1), status.st_gid);
-    if (fchmod(descriptor, status.st_mode & 07777) != 0)
-        return Failed(reason), std::nullopt;
-    if (!CarryAccessControlList(Descriptor(original.handle_), descriptor, reason))
-        return std::nullopt;
+    replacement.original_ = original.handle_;
     return replacement;
 }
 
+namespace {
+
+// Gives `to` the owner and group of `from` as far as the system allows (only
+// root gives a file away, and a user's own groups), then its mode and its
+// access control list. After the last write, since a write by a user who may
+// not keep them clears the setuid and setgid bits, and a change of owner too.
+bool CarryAttributes(int from, int to, std::string& reason)
+{
+    struct stat status {};
+    if (fstat(from, &status) != 0)
+        return Failed(reason);
+    if (fchown(to, status.st_uid, status.st_gid) != 0)
+        (void)!fchown(to, static_cast<uid_t>(-1), status.st_gid);
+    if (fchmod(to, status.st_mode & 07777) != 0)
+        return Failed(reason);
+    return CarryAccessControlList(from, to, reason);
+}
+
+} // namespace
+
 Replacement::Replacement(Replacement&& other) noexcept
     : path_(std::move(other.path_)), temporary_(std::move(other.temporary_)), handle_(std::exchange(other.handle_, -1)),
-      folder_(std::exchange(other.folder_, -1))
+      folder_(std::exchange(other.folder_, -1)), original_(other.original_)
 {
     other.temporary_.clear();
 }
@@ -305,16 +355,20 @@ bool Replacement::Write(const unsigned char* data, std::size_t size, std::string
 bool Replacement::Commit(std::string& reason)
 {
     const int descriptor = Descriptor(std::exchange(handle_, -1));
-    if (fsync(descriptor) != 0) {
+    if (!CarryAttributes(Descriptor(original_), descriptor, reason) || !(fsync(descriptor) == 0 || Failed(reason))) {
         close(descriptor);
-        return Failed(reason);
+        return false;
     }
     const int folder = Descriptor(folder_);
     if (close(descriptor) != 0 || renameat(folder, temporary_.c_str(), folder, path_.c_str()) != 0)
         return Failed(reason);
     temporary_.clear();
     SetPending(-1, {});
-    // The rename itself reaches the disk with the folder.
-    fsync(folder);
+    // The rename itself reaches the disk with the folder, where it may be read.
+    const int readable = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (readable >= 0) {
+        fsync(readable);
+        close(readable);
+    }
     return true;
 }

@@ -165,6 +165,11 @@ bool InputFile::Rewind(std::string& reason)
     return SetFilePointerEx(HandleOf(handle_), LARGE_INTEGER{}, nullptr, FILE_BEGIN) || Failed(reason);
 }
 
+bool StandardOutputIsOpen(std::string&)
+{
+    return true;  // a file opened later never takes its handle's place: a closed one fails at the write
+}
+
 bool WriteOutput(const unsigned char* data, std::size_t size, std::string& reason)
 {
     if (WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), data, size, reason))

@@ -195,6 +195,10 @@ public:
     {
         if (options_.files.empty())
             options_.files.push_back("-");
+        // Before any file is opened, which would take a closed one's place.
+        std::string reason;
+        if (options_.mode != Mode::InPlace && !StandardOutputIsOpen(reason))
+            return Fail("standard output", reason), status_;
         for (const std::string& name : options_.files) {
             if (outputLost_)
                 break;
@@ -283,8 +287,10 @@ private:
         const Sink write = [&](const unsigned char* data, std::size_t size, std::string& why) {
             return replacement->Write(data, size, why);
         };
-        if (!FoldStream(*input, options_.decomposed, write, reason) || !replacement->Commit(reason))
-            Fail(name, reason);
+        if (FoldStream(*input, options_.decomposed, write, reason) && replacement->Commit(reason))
+            return;
+        replacement.reset();  // before the message, whose writing may end the program (SIGPIPE)
+        Fail(name, reason);
     }
 
     Options options_;
@@ -297,6 +303,13 @@ int Refuse(const std::string& why)
 {
     Say(why);
     return Usage(2);
+}
+
+const char* NameOf(const option* options, int value)
+{
+    while (options->val != value)
+        ++options;
+    return options->name;
 }
 
 // Parses the arguments into `options`; a status when the program is to end now.
@@ -330,8 +343,10 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
         case 'h': return Usage(0);
         case kVersion: return std::puts("kresovar-fold 1.00"), 0;
         default:  // a long option is named by its word, a letter alone by itself
-            if (optopt == 0 || optopt >= 256 || std::strchr("ich", optopt))
+            if (optopt == 0)
                 return Refuse(std::string("unrecognized option '") + argv[optind - 1] + "'");
+            if (std::strncmp(argv[optind - 1], "--", 2) == 0)  // a known word given a value
+                return Refuse(std::string("option '--") + NameOf(kLong, optopt) + "' doesn't allow an argument");
             return Refuse(std::string("invalid option -- '") + static_cast<char>(optopt) + "'");
         }
     }

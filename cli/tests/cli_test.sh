@@ -78,6 +78,10 @@ check version 0 'kresovar-fold 1.00' --version
 check help 0 "$("${FOLD[@]}" --help)" -h
 check bad_option 2 '' --frobnicate
 grep -q "Try 'kresovar-fold --help'" err || fail "bad option: $(cat err)"
+check option_with_a_value 2 '' --in-place=x
+grep -q "option '--in-place' doesn't allow an argument" err || fail "an option with a value: $(cat err)"
+check empty_name 2 '' -i ''
+grep -q ': No such file or directory' err || fail "an empty name: $(cat err)"
 check in_place_without_file 2 '' -i
 check in_place_standard_input 2 '' -i -
 check in_place_and_check 2 '' -i -c plain.txt
@@ -87,6 +91,8 @@ status=0 && { timeout 10 "${FOLD[@]}" self.txt plain.txt >>self.txt 2>err || sta
     || fail "input is output: status $status, $(head -c 80 self.txt; cat err)"
 status=0 && { "${FOLD[@]}" self.txt >self.txt || status=$?; }
 [ "$status" = 0 ] && [ ! -s self.txt ] || fail "input emptied by the shell: status $status"
+status=0 && { "${FOLD[@]}" plain.txt >&- 2>err || status=$?; }
+[ "$status" = 2 ] && grep -q '^kresovar-fold: standard output: Bad file descriptor' err || fail "closed output: status $status, $(cat err)"
 
 echo "== in place"
 printf 'żółw\r\n' >źdźbło.txt
@@ -118,6 +124,10 @@ check keeps_what_it_can 0 '' -i kept.txt inherits/f
 [ "$(stat -c %U:%G:%a kept.txt)" = nobody:nogroup:7750 ] && [ "$(cat kept.txt)" = z ] || fail "kept $(stat -c %U:%G:%a kept.txt)"
 [ -z "$acl" ] || [ "$(getfacl -cp kept.txt)" = "$acl" ] || fail "the access control list became $(getfacl -cp kept.txt)"
 [ -z "$acl" ] || [ -z "$(getfacl -cps inherits/f)" ] || fail "a file gained an access control list: $(getfacl -cp inherits/f)"
+# Another user, who may only pass through the folders on the way, keeps the setuid and setgid bits.
+chmod 711 . && mkdir -m 711 home && mkdir -m 777 home/pub && printf 'ą' >home/pub/s && chown nobody:nogroup home/pub/s && chmod 6755 home/pub/s
+setpriv --reuid=nobody --regid=nogroup --clear-groups "${FOLD[@]}" -i home/pub/s 2>err || fail "as another user: $(cat err)"
+[ "$(stat -c %a home/pub/s)" = 6755 ] && [ "$(cat home/pub/s)" = a ] || fail "as another user: $(stat -c %a home/pub/s)"
 long=$(printf 'd%0199d/' $(seq 24))  # longer than PATH_MAX
 (IFS=/ && for d in $long; do mkdir "$d" && cd "$d"; done && printf 'ż' >f)
 check long_path 0 '' -i "${long}f"
@@ -132,13 +142,18 @@ setpriv --reuid=nobody --regid=nogroup --clear-groups "${FOLD[@]}" -i locked/fil
 [ "$(cat locked/file.txt)" = ż ] && [ "$(ls -A locked)" = file.txt ] || fail "locked folder: $(ls -A locked)"
 # Interrupted while it writes: either the whole old text or the whole new one, and no temporary file.
 head -c 300000000 < <(yes 'żółta łódź') >big.txt
-"${FOLD[@]}" -i big.txt & sleep 0.3; kill -TERM $! 2>/dev/null || true; wait $! || true
-[ "$(ls -A | grep -c kresovar-fold)" = 0 ] || fail "an interrupted rewrite left $(ls -A | grep kresovar-fold)"
+for signal in TERM PIPE USR1 RTMIN; do
+    "${FOLD[@]}" -i big.txt & sleep 0.3; kill -$signal $! 2>/dev/null || true; { wait $! || true; } 2>/dev/null
+    [ "$(ls -A | grep -c kresovar-fold)" = 0 ] || fail "a rewrite ended by SIG$signal left $(ls -A | grep kresovar-fold)"
+done
 head -c 100 big.txt | grep -qE '^(żółta łódź|zolta lodz)' || fail "the interrupted file is damaged"
 # A file-size limit is an error like a full disk; a signal ignored at the start stays ignored.
 head -c 300000000 < <(yes 'ż') >big2.txt
 status=0 && { (ulimit -f 1000 && exec "${FOLD[@]}" -i big2.txt) 2>err || status=$?; }
 [ "$status" = 2 ] && grep -q 'File too large' err && [ "$(ls -A | grep -c kresovar-fold)" = 0 ] || fail "a file-size limit: status $status, $(cat err; ls -A)"
+exec 3> >(:) && wait $!  # a message to a pipe nobody reads ends the program
+(ulimit -f 1000 && exec "${FOLD[@]}" -i big2.txt) 2>&3 && fail "a file-size limit was not an error"; exec 3>&-
+[ "$(ls -A | grep -c kresovar-fold)" = 0 ] || fail "a rewrite ended by its message left $(ls -A | grep kresovar-fold)"
 (trap '' HUP && { "${FOLD[@]}" -i big2.txt & sleep 0.3; kill -HUP $! && wait $!; }) || fail "an ignored SIGHUP ended a rewrite"
 
 echo "== output that cannot be written"
