@@ -94,6 +94,11 @@ def press(browser, caption):
     browser.switch_to.active_element.send_keys(" ")
 
 
+def type_keys(browser, *keys):
+    for key in keys:
+        browser.switch_to.active_element.send_keys(key)
+
+
 def until(browser, condition):
     try:
         return WebDriverWait(browser, 10).until(lambda _: condition())
@@ -109,8 +114,7 @@ def area(browser, script="", *args):
 
 REFUSED, EMPTY, TO_LF = ("Przeglądarka nie daje dostępu do schowka: ", "Schowek nie zawiera tekstu.",
                          "Końce wierszy wrócą jako LF: były różne albo samotne CR.")
-# Clipboard, the message after the paste, selection, the text after the fold (its caret at the selection's start),
-# clipboard after the copy.
+# Clipboard, message after the paste, selection, text after the fold (caret at the selection's start), copied text.
 ROWS = [
     ("Zażółć gęślą jaźń", "", (3, 9), "Zazolc gesla jazn", "Zazolc gesla jazn"),
     ("ŁÓDŹ\r\nśrem\r\n", "", (6, 6), "LODZ\nsrem\n", "LODZ\r\nsrem\r\n"),
@@ -144,7 +148,7 @@ def use(browser, page):
         check(until(browser, lambda: clipboard(browser) == copied), f"{pasted!r} copied as {clipboard(browser)!r}")
         # Ctrl+Z takes back the fold, or the paste where the fold changed nothing.
         before = kept if folded != kept else before
-        browser.switch_to.active_element.send_keys(Keys.CONTROL + "z")
+        type_keys(browser, Keys.CONTROL + "z")
         check(area(browser)[0] == before, f"{pasted!r}: Ctrl+Z gives {area(browser)}, not {before!r}")
     permit(browser, page, "denied")
     # Paste leaves the text and the selection Ctrl+Z left; copy selects its 13 units; the fold clears the message.
@@ -157,11 +161,9 @@ def use(browser, page):
     permit(browser, page, "granted")
     for pasted, keys, kept, said, copied in KEYED:
         clipboard(browser, pasted)
-        for key in (keys, Keys.CONTROL + "v"):
-            browser.switch_to.active_element.send_keys(key)
+        type_keys(browser, keys, Keys.CONTROL + "v")
         check(area(browser)[::4] == [kept, said], f"Ctrl+V of {pasted!r}: {area(browser)}")
-        for key in (Keys.CONTROL + "a", Keys.CONTROL + "c"):
-            browser.switch_to.active_element.send_keys(key)
+        type_keys(browser, Keys.CONTROL + "a", Keys.CONTROL + "c")
         check(until(browser, lambda: clipboard(browser) == copied), f"Ctrl+C after {pasted!r}: {clipboard(browser)!r}")
     errors = [entry["message"] for entry in browser.get_log("browser") if entry["level"] == "SEVERE"]
     check(not errors, f"console errors: {errors}")
@@ -177,16 +179,6 @@ def agree(browser):
                                   " return Array.from({length: v.length}, (_, i) => v.charCodeAt(i))")
     expected = [0x0A if unit == 0x0D else unit for unit in folded]  # a text area keeps a lone CR as LF
     check(page == expected, f"{sum(a != b for a, b in zip(page, expected))} units differ from kresovar-fold")
-
-
-def as_file(browser):
-    """Opened as a file the page has no worker, but folds, and says nothing in the console."""
-    browser.get("file://" + os.path.abspath(os.path.join(DOCS, "index.html")))
-    # A text of more lines than the browser edits quickly is written plainly.
-    check(area(browser, "area.value = 'Zażółć\\n'.repeat(501); usun.click()")[0] == "Zazolc\n" * 501,
-          "no fold in the page as a file")
-    errors = [entry["message"] for entry in browser.get_log("browser") if "Uncaught" in entry["message"]]
-    check(not errors, f"the page as a file: {errors}")
 
 
 def offline(browser, site, elsewhere):
@@ -206,6 +198,12 @@ def offline(browser, site, elsewhere):
     check(area(browser, "area.value = 'Zażółć'")[0] == "Zażółć", "no page once the server has stopped")
     press(browser, "Usuń ogonki")
     check(area(browser)[0] == "Zazolc", "no fold once the server has stopped")
+    # Opened as a file the page has no worker, but folds a text of more lines than the browser edits quickly.
+    browser.get("file://" + os.path.abspath(os.path.join(DOCS, "index.html")))
+    check(area(browser, "area.value = 'Zażółć\\n'.repeat(501); usun.click()")[0] == "Zazolc\n" * 501,
+          "no fold as a file")
+    errors = [entry["message"] for entry in browser.get_log("browser") if "Uncaught" in entry["message"]]
+    check(not errors, f"the page as a file: {errors}")
 
 
 def main():
@@ -216,7 +214,6 @@ def main():
         use(browser, site.url)
         agree(browser)
         offline(browser, site, elsewhere)
-        as_file(browser)
     finally:
         browser.quit()
     if failures:
