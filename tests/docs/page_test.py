@@ -94,6 +94,11 @@ def press(browser, caption):
     browser.switch_to.active_element.send_keys(" ")
 
 
+def type_keys(browser, *keys):
+    for key in keys:
+        browser.switch_to.active_element.send_keys(key)
+
+
 def until(browser, condition):
     try:
         return WebDriverWait(browser, 10).until(lambda _: condition())
@@ -107,43 +112,59 @@ def area(browser, script="", *args):
                                   " document.activeElement === area, komunikat.textContent]", *args)
 
 
-# Clipboard, selection, the text after the fold (its caret at the selection's start), clipboard after the copy.
+REFUSED, EMPTY, TO_LF = ("Przeglądarka nie daje dostępu do schowka: ", "Schowek nie zawiera tekstu.",
+                         "Końce wierszy wrócą jako LF: były różne albo samotne CR.")
+# Clipboard, message after the paste, selection, text after the fold (caret at the selection's start), copied text.
 ROWS = [
-    ("Zażółć gęślą jaźń", (3, 9), "Zazolc gesla jazn", "Zazolc gesla jazn"),
-    ("ŁÓDŹ\r\nśrem\r\n", (6, 6), "LODZ\nsrem\n", "LODZ\r\nsrem\r\n"),
-    ("a\nże", (2, 4), "a\nze", "a\nze"),
-    ("a\rż", (0, 3), "a\nz", "a\nz"),
-    ("é č \u0105\u0328 😀 Ę\u00a0\t", (6, 9), "é č a\u0328 😀 E\u00a0\t", "é č a\u0328 😀 E\u00a0\t"),
+    ("Zażółć gęślą jaźń", "", (3, 9), "Zazolc gesla jazn", "Zazolc gesla jazn"),
+    ("ŁÓDŹ\r\nśrem\r\n", "", (6, 6), "LODZ\nsrem\n", "LODZ\r\nsrem\r\n"),
+    ("a\nże", "", (2, 4), "a\nze", "a\nze"),
+    ("a\rż", TO_LF, (0, 3), "a\nz", "a\nz"),
+    ("a\nb\r\nć", TO_LF, (1, 1), "a\nb\nc", "a\nb\nc"),
+    ("", EMPTY, (0, 0), "", ""),
+    ("é č \u0105\u0328 😀 Ę\u00a0\t", "", (6, 9), "é č a\u0328 😀 E\u00a0\t", "é č a\u0328 😀 E\u00a0\t"),
+]
+# Ctrl+V after the keys, the text and message after it, the clipboard after Ctrl+A, Ctrl+C.
+KEYED = [
+    ("ź\nż", Keys.CONTROL + "a", "ź\nż", "", "ź\nż"),
+    ("\r\nx", Keys.CONTROL + Keys.END, "ź\nż\nx", TO_LF, "ź\nż\nx"),
+    ("ą\r\nb", Keys.CONTROL + "a", "ą\nb", "", "ą\r\nb"),
 ]
 
 
 def use(browser, page):
     permit(browser, page, "granted")
-    for pasted, selection, folded, copied in ROWS:
+    before = ""
+    for pasted, said, selection, folded, copied in ROWS:
         clipboard(browser, pasted)
         press(browser, "Wklej ze schowka")
-        check(until(browser, lambda: area(browser)[0] == pasted.replace("\r\n", "\n").replace("\r", "\n")),
-              f"{pasted!r} pasted as {area(browser)}")
+        kept = pasted.replace("\r\n", "\n").replace("\r", "\n")
+        check(until(browser, lambda: area(browser)[::4] == [kept, said]), f"{pasted!r} pasted as {area(browser)}")
         area(browser, "area.setSelectionRange(...arguments)", *selection)
         press(browser, "Usuń ogonki")
-        check(area(browser)[:4] == [folded, selection[0], selection[0], True],
+        check(area(browser) == [folded, selection[0], selection[0], True, ""],
               f"after the fold of {pasted!r}: {area(browser)}")
         press(browser, "Kopiuj do schowka")
         check(until(browser, lambda: clipboard(browser) == copied), f"{pasted!r} copied as {clipboard(browser)!r}")
-    clipboard(browser, "ź\r\nż")
+        # Ctrl+Z takes back the fold, or the paste where the fold changed nothing.
+        before = kept if folded != kept else before
+        type_keys(browser, Keys.CONTROL + "z")
+        check(area(browser)[0] == before, f"{pasted!r}: Ctrl+Z gives {area(browser)}, not {before!r}")
     permit(browser, page, "denied")
-    refused = "Przeglądarka nie daje dostępu do schowka: "
-    # Paste leaves the last row's text and caret; copy selects its 13 units for Ctrl+C.
-    for caption, expected in (("Wklej ze schowka", [6, 6, True, refused + "wklej tekst klawiszami Ctrl+V."]),
-                              ("Kopiuj do schowka", [0, 13, True, refused + "tekst jest zaznaczony, skopiuj go"
-                                                                            " klawiszami Ctrl+C."])):
+    # Paste leaves the text and the selection Ctrl+Z left; copy selects its 13 units; the fold clears the message.
+    for caption, expected in (("Wklej ze schowka", [0, 13, True, REFUSED + "wklej tekst klawiszami Ctrl+V."]),
+                              ("Kopiuj do schowka", [0, 13, True, REFUSED + "tekst jest zaznaczony, skopiuj go"
+                                                                            " klawiszami Ctrl+C."]),
+                              ("Usuń ogonki", [0, 0, True, ""])):
         press(browser, caption)
         check(until(browser, lambda: area(browser)[1:] == expected), f"{caption} refused: {area(browser)}")
-    for keys in (Keys.CONTROL + "a", Keys.CONTROL + "v", Keys.CONTROL + "a", Keys.CONTROL + "c"):
-        browser.switch_to.active_element.send_keys(keys)
     permit(browser, page, "granted")
-    check(until(browser, lambda: area(browser)[::4] == ["ź\nż", ""] and clipboard(browser) == "ź\r\nż"),
-          f"Ctrl+V, Ctrl+C: {area(browser)}")
+    for pasted, keys, kept, said, copied in KEYED:
+        clipboard(browser, pasted)
+        type_keys(browser, keys, Keys.CONTROL + "v")
+        check(area(browser)[::4] == [kept, said], f"Ctrl+V of {pasted!r}: {area(browser)}")
+        type_keys(browser, Keys.CONTROL + "a", Keys.CONTROL + "c")
+        check(until(browser, lambda: clipboard(browser) == copied), f"Ctrl+C after {pasted!r}: {clipboard(browser)!r}")
     errors = [entry["message"] for entry in browser.get_log("browser") if entry["level"] == "SEVERE"]
     check(not errors, f"console errors: {errors}")
 
@@ -177,6 +198,12 @@ def offline(browser, site, elsewhere):
     check(area(browser, "area.value = 'Zażółć'")[0] == "Zażółć", "no page once the server has stopped")
     press(browser, "Usuń ogonki")
     check(area(browser)[0] == "Zazolc", "no fold once the server has stopped")
+    # Opened as a file the page has no worker, but folds a text of more lines than the browser edits quickly.
+    browser.get("file://" + os.path.abspath(os.path.join(DOCS, "index.html")))
+    check(area(browser, "area.value = 'Zażółć\\n'.repeat(501); usun.click()")[0] == "Zazolc\n" * 501,
+          "no fold as a file")
+    errors = [entry["message"] for entry in browser.get_log("browser") if "Uncaught" in entry["message"]]
+    check(not errors, f"the page as a file: {errors}")
 
 
 def main():
