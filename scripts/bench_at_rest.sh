@@ -35,12 +35,16 @@ for _ in $(seq 1 400); do
 done
 [ -z "${SHOT:-}" ] || import -window root -crop 700x450+0+0 "$SHOT"
 [ -n "$window" ] || { echo "the window did not appear" >&2; exit 1; }
-# Under Wine the process that runs the program is the newest of that name.
-[[ $program != *.exe ]] || pid=$(pgrep -n -x "$(basename "$program" | cut -c1-15)")
+# Under Wine the process that runs the program has its name, and is the
+# newest of that name in this script's process group.
+[[ $program != *.exe ]] || pid=$(pgrep -n -x -g "$(ps -o pgid= -p $$ | tr -d ' ')" "$(basename "$program" | cut -c1-15)")
 xdotool windowmove "$window" 0 0
 sleep 1
 xdotool mousemove --window "$window" 68 388 click 1   # paste
-sleep 1
+# The measure is of the window with its text: wait until its line shows.
+text_shows() { [ "$(import -window "$window" -crop 600x16+4+2 +repage png:- 2>/dev/null | convert - -format '%k' info:)" -gt 1 ]; }
+for _ in $(seq 1 1200); do text_shows && break; sleep 0.1; done
+text_shows || { echo "the pasted text did not show" >&2; exit 1; }
 xdotool mousemove --window "$window" 340 184 click 1  # into the text area
 
 ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }

@@ -3,6 +3,7 @@
 #   install-deps.sh run    building and running both programs (scripts/run.sh)
 #   install-deps.sh test   all of that, and everything the tests, the Windows
 #                          build and the benchmarks use (scripts/test.sh)
+# With --check it installs nothing, and fails if any of them is missing.
 set -euo pipefail
 
 run_packages=(
@@ -34,9 +35,20 @@ for package in "${packages[@]}"; do
         || missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
+[ "${2:-}" != --check ] || exit 1
 
-echo "Installing: ${missing[*]}"
+install=(apt-get install -y --no-install-recommends "${missing[@]}")
 sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+        echo "Missing packages: ${missing[*]}" >&2
+        echo "Installing them needs root, and there is no sudo here. As root, run:" >&2
+        echo "  su -c 'apt-get update && ${install[*]}'" >&2
+        echo "and then this command again." >&2
+        exit 1
+    fi
+    sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
 "${sudo[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" "${install[@]}" -qq

@@ -133,6 +133,22 @@ wait_idle() {
     done
 }
 
+# The fold pumps events, so it answers a ping before it ends; the buttons it
+# disables are drawn enabled (a black label, not a grey one) only once it
+# has ended and the event loop paints them.
+buttons_enabled() {
+    local label=100x12+$((FOLD_BUTTON[0] - 50))+$((FOLD_BUTTON[1] - 6))
+    [ "$(timeout 10 import -window "$WID" -crop "$label" +repage png:- 2>/dev/null \
+        | convert - -colorspace gray -format '%[fx:minima.intensity < 0.3]' info:)" = 1 ]
+}
+
+# The fold empties the text area and shows it empty until the result is
+# written back: a blank text area means the fold is running. (import waits
+# for ever on a window that has gone.)
+text_area_blank() {
+    [ "$(timeout 10 import -window "$WID" -crop 560x300+40+30 +repage png:- 2>/dev/null | convert - -format '%k' info:)" = 1 ]
+}
+
 # press BUTTON: clicks a button (FOLD, PASTE, COPY, WWW or EXIT) and waits
 # until its command has run; the program must still be running then.
 press() {
@@ -290,12 +306,22 @@ with_growing_text() {
         TOO_SOON=
         "$1" "$megabytes"
         [ -n "$TOO_SOON" ] || return 0
+        ended_well || fail "the program ended with status $STATUS during the fold of $megabytes MB"
         echo "the fold of $megabytes MB ended too soon ($TOO_SOON): again with a larger text"
         kill "$KRESOVAR_PID" 2>/dev/null || true
         wait "$KRESOVAR_PID" 2>/dev/null || true
         [ -z "$WINDOWS_BUILD" ] || wineserver -w 2>/dev/null || true
     done
     fail "the fold ended too soon even for $megabytes MB: $TOO_SOON"
+}
+
+# ended_well: true while the program runs, or once it has ended with status 0.
+ended_well() {
+    running && return 0
+    STATUS=0
+    wait "$KRESOVAR_PID" || STATUS=$?
+    KRESOVAR_PID=
+    ((STATUS == 0))
 }
 
 # The windows visible on the display now (a message box would add one).
