@@ -126,8 +126,13 @@ check keeps_what_it_can 0 '' -i kept.txt inherits/f
 [ -z "$acl" ] || [ -z "$(getfacl -cps inherits/f)" ] || fail "a file gained an access control list: $(getfacl -cp inherits/f)"
 # Another user, who may only pass through the folders on the way, keeps the setuid and setgid bits.
 chmod 711 . && mkdir -m 711 home && mkdir -m 777 home/pub && printf 'ą' >home/pub/s && chown nobody:nogroup home/pub/s && chmod 6755 home/pub/s
-setpriv --reuid=nobody --regid=nogroup --clear-groups "${FOLD[@]}" -i home/pub/s 2>err || fail "as another user: $(cat err)"
-[ "$(stat -c %a home/pub/s)" = 6755 ] && [ "$(cat home/pub/s)" = a ] || fail "as another user: $(stat -c %a home/pub/s)"
+as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "${FOLD[@]}" "$@"; }
+if ! as_nobody --version >/dev/null 2>err; then
+    echo "SKIP: the rows as another user: nobody cannot run the program here: $(head -n 1 err)"
+else
+    as_nobody -i home/pub/s 2>err || fail "as another user: $(cat err)"
+    [ "$(stat -c %a home/pub/s)" = 6755 ] && [ "$(cat home/pub/s)" = a ] || fail "as another user: $(stat -c %a home/pub/s)"
+fi
 long=$(printf 'd%0199d/' $(seq 24))  # longer than PATH_MAX
 (IFS=/ && for d in $long; do mkdir "$d" && cd "$d"; done && printf 'ż' >f)
 check long_path 0 '' -i "${long}f"
