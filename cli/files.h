@@ -14,8 +14,10 @@
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // Makes what the C library prints to standard output and error binary too
 // (no line feed becomes CR LF on Windows), and a file-size limit an error of
-// `write` (EFBIG) rather than a signal that ends the program.
-void PrepareProcess();
+// `write` (EFBIG) rather than a signal that ends the program. A pipe on
+// standard input or output that holds less than `pieceSize` is made to hold
+// that much, where the system allows, so that a piece passes in one go.
+void PrepareProcess(std::size_t pieceSize);
 
 class InputFile {
 public:

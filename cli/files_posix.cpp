@@ -154,9 +154,18 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv)
     return std::vector<std::string>(argv + 1, argv + argc);
 }
 
-void PrepareProcess()
+void PrepareProcess(std::size_t pieceSize)
 {
     std::signal(SIGXFSZ, SIG_IGN);
+#ifdef F_SETPIPE_SZ
+    // A pipe only grows: a larger one may be another program's choice. A
+    // refusal (the user's pipes are at their limit) leaves it as it was.
+    for (const int descriptor : {STDIN_FILENO, STDOUT_FILENO}) {
+        const int held = fcntl(descriptor, F_GETPIPE_SZ);
+        if (held > 0 && static_cast<std::size_t>(held) < pieceSize)
+            fcntl(descriptor, F_SETPIPE_SZ, static_cast<int>(pieceSize));
+    }
+#endif
 }
 
 InputFile InputFile::StandardInput()

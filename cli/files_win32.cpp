@@ -87,7 +87,7 @@ std::vector<std::string> CommandLineArguments(int, char**)
     return arguments;
 }
 
-void PrepareProcess()
+void PrepareProcess(std::size_t)
 {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);

@@ -1,8 +1,9 @@
 #include "files.h"
+#include "fold_bytes.h"
 #include "fold_command.h"
 
 int main(int argc, char** argv)
 {
-    PrepareProcess();
+    PrepareProcess(kReadSize);
     return RunFoldCommand(CommandLineArguments(argc, argv));
 }

@@ -75,14 +75,19 @@ def look(browser, page):
 
 
 def permit(browser, page, setting):
+    # The clipboard is refused to a page without the focus, which a headless window need not have.
+    browser.execute_cdp_cmd("Emulation.setFocusEmulationEnabled", {"enabled": True})
     for name in ("clipboard-read", "clipboard-write"):
         browser.execute_cdp_cmd("Browser.setPermission", {"origin": page.rstrip("/"), "setting": setting,
                                                           "permission": {"name": name}})
 
 
 def clipboard(browser, text=None):
-    return browser.execute_async_script("const [text, done] = arguments; (text === null ? navigator.clipboard.readText()"
-                                        " : navigator.clipboard.writeText(text)).then(done, e => done(`${e}`))", text)
+    """The clipboard's text, or None once `text` is written there; a write refused is a failure."""
+    result = browser.execute_async_script("const [text, done] = arguments; (text === null ? navigator.clipboard.readText()"
+                                          " : navigator.clipboard.writeText(text)).then(done, e => done(`${e}`))", text)
+    check(text is None or result is None, f"{text!r} not put on the clipboard: {result}")
+    return result
 
 
 def press(browser, caption):
