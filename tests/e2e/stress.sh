@@ -56,7 +56,10 @@ kill -0 "$HOLDER" 2>/dev/null || fail "a copy took the clipboard during the fold
 running || fail "a click on Koniec ended the program during the fold"
 
 # The buttons work again, and copy shows what the text area holds: the
-# folded text, which a paste during the fold would have replaced.
+# folded text, which a paste during the fold would have replaced. The fold
+# pumps events, so the answer above may come before it ends, and a click on a
+# button still disabled is lost: its end is seen by the buttons drawn enabled.
+wait_until 120 buttons_enabled || fail "the buttons stay disabled after the fold"
 copy_with_button
 expect_clipboard "$WORK/folded" 120
 pass
