@@ -142,11 +142,19 @@ buttons_enabled() {
         | convert - -colorspace gray -format '%[fx:minima.intensity < 0.3]' info:)" = 1 ]
 }
 
+# What the text area shows: the number of its colours and a checksum of its
+# pixels. (import waits for ever on a window that has gone.)
+text_area_look() {
+    timeout 10 import -window "$WID" -crop 560x300+40+30 +repage png:- 2>/dev/null \
+        | convert - -format '%k %#' info:
+}
+
 # The fold empties the text area and shows it empty until the result is
-# written back: a blank text area means the fold is running. (import waits
-# for ever on a window that has gone.)
+# written back: a blank text area means the fold is running.
 text_area_blank() {
-    [ "$(timeout 10 import -window "$WID" -crop 560x300+40+30 +repage png:- 2>/dev/null | convert - -format '%k' info:)" = 1 ]
+    local look
+    look=$(text_area_look) || true
+    [ "${look%% *}" = 1 ]
 }
 
 # press BUTTON: clicks a button (FOLD, PASTE, COPY, WWW or EXIT) and waits

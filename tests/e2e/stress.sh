@@ -5,6 +5,26 @@
 # the program runs on), and the buttons work again afterwards.
 source "$(dirname "$0")/lib.sh"
 
+# True once two looks at the text area agree; PASTED holds that look.
+look_settled() {
+    local look
+    look=$(text_area_look) || true
+    [ -n "$look" ] && [ "$look" = "${PASTED:-}" ] && return 0
+    PASTED=$look
+    return 1
+}
+
+# True once the fold is seen running, by the text area it empties, or seen
+# ended, by another text shown with the buttons enabled: then TOO_SOON is set.
+fold_seen() {
+    local look
+    running || fail "the program ended during the fold"
+    look=$(text_area_look) || true
+    [ "${look%% *}" = 1 ] && return 0
+    [ -n "$look" ] && [ "$look" != "$PASTED" ] && buttons_enabled || return 1
+    TOO_SOON="it ended before it was seen running"
+}
+
 clicks_during_fold() {
     polish_text "$1" >"$WORK/large"
     perl -CSD -Mutf8 -pe 'tr/ąćęłńóśźżĄĆĘŁŃÓŚŹŻ/acelnoszzACELNOSZZ/' <"$WORK/large" >"$WORK/folded"
@@ -26,7 +46,14 @@ clicks_during_fold() {
             burst+=(mousemove --window "$WID" "${place[@]}" mousedown 1 mouseup 1)
         done
     done
+    # The text area shows the pasted text until the fold has emptied it,
+    # which may take longer than all the clicks: they go once it is empty.
+    PASTED=
+    wait_until "$DEADLINE" look_settled || fail "the pasted text does not settle on screen"
+    ! text_area_blank || fail "the pasted text does not show"
     press_only FOLD
+    wait_until 120 fold_seen || fail "the fold neither emptied the text area nor ended"
+    [ -z "$TOO_SOON" ] || return 0
     # Eight bursts, 50 ms apart: about 300 clicks a second for 0.4 s.
     for _ in $(seq 1 8); do
         xdotool "${burst[@]}" 2>/dev/null || break
