@@ -147,8 +147,17 @@ setpriv --reuid=nobody --regid=nogroup --clear-groups "${FOLD[@]}" -i locked/fil
 [ "$(cat locked/file.txt)" = ż ] && [ "$(ls -A locked)" = file.txt ] || fail "locked folder: $(ls -A locked)"
 # Interrupted while it writes: either the whole old text or the whole new one, and no temporary file.
 head -c 300000000 < <(yes 'żółta łódź') >big.txt
+# signal_rewrite SIGNAL FILE: rewrites FILE, sends SIGNAL once the temporary file
+# is there (the program catches its signals from then on) and waits for the end.
+signal_rewrite() {
+    "${FOLD[@]}" -i "$2" &
+    local pid=$!
+    until ls -A | grep -q kresovar-fold; do kill -0 $pid 2>/dev/null || break; sleep 0.01; done
+    kill -$1 $pid 2>/dev/null || fail "the rewrite of $2 ended before SIG$1 was sent"
+    wait $pid
+}
 for signal in TERM PIPE USR1 RTMIN; do
-    "${FOLD[@]}" -i big.txt & sleep 0.3; kill -$signal $! 2>/dev/null || true; { wait $! || true; } 2>/dev/null
+    { signal_rewrite $signal big.txt || true; } 2>/dev/null
     [ "$(ls -A | grep -c kresovar-fold)" = 0 ] || fail "a rewrite ended by SIG$signal left $(ls -A | grep kresovar-fold)"
 done
 head -c 100 big.txt | grep -qE '^(żółta łódź|zolta lodz)' || fail "the interrupted file is damaged"
@@ -159,7 +168,7 @@ status=0 && { (ulimit -f 1000 && exec "${FOLD[@]}" -i big2.txt) 2>err || status=
 exec 3> >(:) && wait $!  # a message to a pipe nobody reads ends the program
 (ulimit -f 1000 && exec "${FOLD[@]}" -i big2.txt) 2>&3 && fail "a file-size limit was not an error"; exec 3>&-
 [ "$(ls -A | grep -c kresovar-fold)" = 0 ] || fail "a rewrite ended by its message left $(ls -A | grep kresovar-fold)"
-(trap '' HUP && { "${FOLD[@]}" -i big2.txt & sleep 0.3; kill -HUP $! && wait $!; }) || fail "an ignored SIGHUP ended a rewrite"
+(trap '' HUP && signal_rewrite HUP big2.txt) || fail "an ignored SIGHUP ended a rewrite"
 
 echo "== output that cannot be written"
 status=0
