@@ -142,8 +142,7 @@ std::string LetterText(const unsigned char* bytes, std::size_t length, ByteEncod
         return std::string(reinterpret_cast<const char*>(bytes), length);
     std::string text;
     for (std::size_t i = 0; i + 1 < length; i += 2) {
-        const unsigned unit = encoding == ByteEncoding::Utf16BigEndian ? bytes[i] << 8 | bytes[i + 1]
-                                                                         : bytes[i + 1] << 8 | bytes[i];
+        const char16_t unit = Utf16Unit(bytes + i, encoding);
         if (unit < 0x80) {
             text += static_cast<char>(unit);
         } else {  // every letter and mark is below U+0800

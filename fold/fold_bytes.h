@@ -11,6 +11,13 @@
 
 enum class ByteEncoding { Utf8, Utf16LittleEndian, Utf16BigEndian };
 
+// The UTF-16 code unit that the two bytes at `p` hold in `encoding`'s byte order.
+inline char16_t Utf16Unit(const unsigned char* p, ByteEncoding encoding)
+{
+    return encoding == ByteEncoding::Utf16BigEndian ? static_cast<char16_t>(p[0] << 8 | p[1])
+                                                     : static_cast<char16_t>(p[1] << 8 | p[0]);
+}
+
 struct ByteFold {
     ByteEncoding encoding = ByteEncoding::Utf8;
     // Also folds each of the 18 letters written as its base letter followed
