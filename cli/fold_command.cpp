@@ -3,6 +3,7 @@
 #include "files.h"
 #include "find_letter.h"
 #include "fold_bytes.h"
+#include "read_size.h"
 #include "text_position.h"
 
 #include <getopt.h>

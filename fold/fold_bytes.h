@@ -32,8 +32,6 @@ struct ByteFold {
 // piece of a stream (`end`) is consumed whole.
 inline constexpr std::size_t kMostHeldBack = 3;
 
-// The size of the pieces kresovar-fold reads a stream in.
-inline constexpr std::size_t kReadSize = 256 * 1024;
 // From this size on, FoldBytes folds UTF-8 in four stretches side by side.
 inline constexpr std::size_t kSideBySideFrom = 256;
 
