@@ -1,7 +1,6 @@
 #include "fold_command.h"
 
 #include "files.h"
-#include "find_letter.h"
 #include "fold_bytes.h"
 #include "read_size.h"
 #include "text_position.h"

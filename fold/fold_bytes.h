@@ -48,6 +48,12 @@ struct PieceScan {
 // must not overlap. The result is never longer than what was consumed.
 PieceScan FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, unsigned char* out, bool end);
 
+// The first of the 18 letters in a piece, held back as FoldBytes holds back:
+// its offset and length in bytes (a base letter's with its mark) in `letter`
+// and `letterLength`, or, when there is none, how much of the piece was
+// consumed. Nothing is produced.
+PieceScan FindLetter(ByteFold fold, const unsigned char* in, std::size_t size, bool end);
+
 // Whether FoldBytes would give back the piece whole and unchanged: UTF-8
 // with no byte that can begin a letter or a mark. A quick look, for passing
 // such a piece on without copying it.

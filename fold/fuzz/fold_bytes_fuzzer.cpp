@@ -8,7 +8,6 @@
 // one piece and in pieces, and a piece
 // said to fold to itself must.
 
-#include "find_letter.h"
 #include "fold_bytes_reference.h"
 
 #include <cstdint>
