@@ -196,8 +196,10 @@ public:
             options_.files.push_back("-");
         // Before any file is opened, which would take a closed one's place.
         std::string reason;
-        if (options_.mode != Mode::InPlace && !StandardOutputIsOpen(reason))
-            return Fail("standard output", reason), status_;
+        if (options_.mode != Mode::InPlace && !StandardOutputIsOpen(reason)) {
+            Fail("standard output", reason);
+            return status_;
+        }
         for (const std::string& name : options_.files) {
             if (outputLost_)
                 break;
@@ -238,7 +240,10 @@ private:
             return Fail(name, "input file is output file");
         std::string reason;
         const Sink write = [this](const unsigned char* data, std::size_t size, std::string& why) {
-            return WriteOutput(data, size, why) || (outputLost_ = true, false);
+            if (WriteOutput(data, size, why))
+                return true;
+            outputLost_ = true;
+            return false;
         };
         if (FoldStream(*input, options_.decomposed, write, reason))
             return;
@@ -340,7 +345,9 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
         case 'c': set(Mode::Check); break;
         case kDecomposed: options.decomposed = true; break;
         case 'h': return Usage(0);
-        case kVersion: return std::puts("kresovar-fold 1.00"), 0;
+        case kVersion:
+            std::puts("kresovar-fold 1.00");
+            return 0;
         default:  // a long option is named by its word, a letter alone by itself
             if (optopt == 0)
                 return Refuse(std::string("unrecognized option '") + argv[optind - 1] + "'");
