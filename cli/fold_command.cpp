@@ -2,6 +2,7 @@
 
 #include "files.h"
 #include "fold_bytes.h"
+#include "kresovar_version.h"
 #include "read_size.h"
 #include "text_position.h"
 
@@ -346,7 +347,7 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
         case kDecomposed: options.decomposed = true; break;
         case 'h': return Usage(0);
         case kVersion:
-            std::puts("kresovar-fold 1.00");
+            std::printf("kresovar-fold %s\n", kProgramVersion);
             return 0;
         default:  // a long option is named by its word, a letter alone by itself
             if (optopt == 0)
