@@ -12,7 +12,7 @@ jobs=$(nproc)
 scripts/build-windows.sh
 CXX=clang++ cmake -S fold/fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j"$jobs"
-BUILD_DIR=build-asan scripts/build.sh -DKRESOVAR_SANITIZE=ON
+BUILD_DIR=build-asan scripts/build.sh -DBUILD_TESTING=ON -DKRESOVAR_SANITIZE=ON
 scripts/build.sh -DBUILD_TESTING=ON -DKRESOVAR_WINDOWS_BUILD="$PWD/build-win" -DKRESOVAR_FUZZERS="$PWD/build-fuzz"
 
 # Each test carries exactly one label, set where the test is added.
