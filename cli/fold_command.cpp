@@ -1,8 +1,9 @@
 #include "fold_command.h"
 
 #include "files.h"
-#include "find_letter.h"
 #include "fold_bytes.h"
+#include "kresovar_version.h"
+#include "read_size.h"
 #include "text_position.h"
 
 #include <getopt.h>
@@ -142,8 +143,7 @@ std::string LetterText(const unsigned char* bytes, std::size_t length, ByteEncod
         return std::string(reinterpret_cast<const char*>(bytes), length);
     std::string text;
     for (std::size_t i = 0; i + 1 < length; i += 2) {
-        const unsigned unit = encoding == ByteEncoding::Utf16BigEndian ? bytes[i] << 8 | bytes[i + 1]
-                                                                         : bytes[i + 1] << 8 | bytes[i];
+        const char16_t unit = Utf16Unit(bytes + i, encoding);
         if (unit < 0x80) {
             text += static_cast<char>(unit);
         } else {  // every letter and mark is below U+0800
@@ -197,8 +197,10 @@ public:
             options_.files.push_back("-");
         // Before any file is opened, which would take a closed one's place.
         std::string reason;
-        if (options_.mode != Mode::InPlace && !StandardOutputIsOpen(reason))
-            return Fail("standard output", reason), status_;
+        if (options_.mode != Mode::InPlace && !StandardOutputIsOpen(reason)) {
+            Fail("standard output", reason);
+            return status_;
+        }
         for (const std::string& name : options_.files) {
             if (outputLost_)
                 break;
@@ -239,7 +241,10 @@ private:
             return Fail(name, "input file is output file");
         std::string reason;
         const Sink write = [this](const unsigned char* data, std::size_t size, std::string& why) {
-            return WriteOutput(data, size, why) || (outputLost_ = true, false);
+            if (WriteOutput(data, size, why))
+                return true;
+            outputLost_ = true;
+            return false;
         };
         if (FoldStream(*input, options_.decomposed, write, reason))
             return;
@@ -341,7 +346,9 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
         case 'c': set(Mode::Check); break;
         case kDecomposed: options.decomposed = true; break;
         case 'h': return Usage(0);
-        case kVersion: return std::puts("kresovar-fold 1.00"), 0;
+        case kVersion:
+            std::printf("kresovar-fold %s\n", kProgramVersion);
+            return 0;
         default:  // a long option is named by its word, a letter alone by itself
             if (optopt == 0)
                 return Refuse(std::string("unrecognized option '") + argv[optind - 1] + "'");

@@ -1,6 +1,6 @@
 #include "files.h"
-#include "fold_bytes.h"
 #include "fold_command.h"
+#include "read_size.h"
 
 int main(int argc, char** argv)
 {

@@ -222,3 +222,8 @@ bool FoldsToItself(ByteFold fold, const unsigned char* in, std::size_t size)
     }
     return true;
 }
+
+PieceScan FindLetter(ByteFold fold, const unsigned char* in, std::size_t size, bool end)
+{
+    return Scan<true>(fold, in, size, nullptr, end);
+}

@@ -11,6 +11,13 @@
 
 enum class ByteEncoding { Utf8, Utf16LittleEndian, Utf16BigEndian };
 
+// The UTF-16 code unit that the two bytes at `p` hold in `encoding`'s byte order.
+inline char16_t Utf16Unit(const unsigned char* p, ByteEncoding encoding)
+{
+    return encoding == ByteEncoding::Utf16BigEndian ? static_cast<char16_t>(p[0] << 8 | p[1])
+                                                     : static_cast<char16_t>(p[1] << 8 | p[0]);
+}
+
 struct ByteFold {
     ByteEncoding encoding = ByteEncoding::Utf8;
     // Also folds each of the 18 letters written as its base letter followed
@@ -25,8 +32,6 @@ struct ByteFold {
 // piece of a stream (`end`) is consumed whole.
 inline constexpr std::size_t kMostHeldBack = 3;
 
-// The size of the pieces kresovar-fold reads a stream in.
-inline constexpr std::size_t kReadSize = 256 * 1024;
 // From this size on, FoldBytes folds UTF-8 in four stretches side by side.
 inline constexpr std::size_t kSideBySideFrom = 256;
 
@@ -42,6 +47,12 @@ struct PieceScan {
 // Folds the bytes of `in` into `out`, which has room for as many; the two
 // must not overlap. The result is never longer than what was consumed.
 PieceScan FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, unsigned char* out, bool end);
+
+// The first of the 18 letters in a piece, held back as FoldBytes holds back:
+// its offset and length in bytes (a base letter's with its mark) in `letter`
+// and `letterLength`, or, when there is none, how much of the piece was
+// consumed. Nothing is produced.
+PieceScan FindLetter(ByteFold fold, const unsigned char* in, std::size_t size, bool end);
 
 // Whether FoldBytes would give back the piece whole and unchanged: UTF-8
 // with no byte that can begin a letter or a mark. A quick look, for passing

@@ -81,12 +81,6 @@ inline unsigned LeadBits(std::uint64_t word)
     return static_cast<unsigned>((tops * 0x0102040810204080u) >> 56);
 }
 
-inline char16_t UnitAt(const unsigned char* p, ByteEncoding encoding)
-{
-    return encoding == ByteEncoding::Utf16BigEndian ? static_cast<char16_t>(p[0] << 8 | p[1])
-                                                     : static_cast<char16_t>(p[1] << 8 | p[0]);
-}
-
 // Folds UTF-8 or, with kFind, only finds the first letter (and writes nothing).
 template <bool kFind>
 PieceScan ScanUtf8(const unsigned char* in, std::size_t size, unsigned char* out, bool decomposed, bool end)
@@ -161,8 +155,8 @@ PieceScan ScanUtf16(const unsigned char* in, std::size_t size, unsigned char* ou
     std::size_t at = 0;
     std::size_t written = 0;
     for (; size - at >= 2; at += 2) {
-        const char16_t unit = UnitAt(in + at, fold.encoding);
-        if (fold.decomposed && at >= 2 && Combines(UnitAt(in + at - 2, fold.encoding), unit)) {
+        const char16_t unit = Utf16Unit(in + at, fold.encoding);
+        if (fold.decomposed && at >= 2 && Combines(Utf16Unit(in + at - 2, fold.encoding), unit)) {
             if constexpr (kFind)
                 return {at - 2, 0, at - 2, 4};
             continue;
@@ -179,7 +173,7 @@ PieceScan ScanUtf16(const unsigned char* in, std::size_t size, unsigned char* ou
     }
     if (!end) {
         // An odd byte, and a base letter that a mark may follow, wait for the next piece.
-        if (fold.decomposed && at >= 2 && IsBase(UnitAt(in + at - 2, fold.encoding))) {
+        if (fold.decomposed && at >= 2 && IsBase(Utf16Unit(in + at - 2, fold.encoding))) {
             at -= 2;
             written -= kFind ? 0 : 2;
         }

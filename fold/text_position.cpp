@@ -75,8 +75,7 @@ void TextPosition::Utf16Byte(unsigned char byte)
     if (pendingSize_ % 2)
         return;
     const unsigned char* bytes = pending_ + pendingSize_ - 2;
-    const char16_t unit = encoding_ == ByteEncoding::Utf16BigEndian ? static_cast<char16_t>(bytes[0] << 8 | bytes[1])
-                                                                     : static_cast<char16_t>(bytes[1] << 8 | bytes[0]);
+    const char16_t unit = Utf16Unit(bytes, encoding_);
     const bool afterHigh = pendingSize_ == 4;
     pendingSize_ = 0;
     if (afterHigh) {

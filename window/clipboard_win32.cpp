@@ -1,6 +1,7 @@
 #include "clipboard.h"
 
 #include "platform_seam.h"
+#include "platform_win32.h"
 
 #include <windows.h>
 

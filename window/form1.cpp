@@ -2,6 +2,7 @@
 
 #include "clipboard.h"
 #include "fold_text.h"
+#include "kresovar_version.h"
 #include "shell_open.h"
 
 #include <algorithm>
@@ -19,7 +20,7 @@ constexpr std::u16string_view kDescription =
 constexpr std::u16string_view kTextAreaName = u"Tekst";
 constexpr std::string_view kIconName = "kresovar";
 constexpr std::string_view kDesktopId = KRESOVAR_DESKTOP_ID;
-constexpr std::string_view HomePageAddress = "https://kresovar.github.io/kresovar/";
+constexpr std::string_view HomePageAddress = kHomePageAddress;
 
 // The layout in twips: the text area fills the top, the buttons stand in one row below.
 constexpr int kClientWidth = 10200;

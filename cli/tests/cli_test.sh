@@ -74,7 +74,7 @@ grep -E '^notes.txt:|missing.txt' both | head -1 | grep -q '^notes.txt:' || fail
 echo "== errors and options"
 check missing_file_then_others 2 'plain' missing.txt plain.txt
 grep -q '^kresovar-fold: missing.txt: ' err || fail "no message for the missing file: $(cat err)"
-check version 0 'kresovar-fold 1.00' --version
+check version 0 "kresovar-fold $KRESOVAR_VERSION" --version
 check help 0 "$("${FOLD[@]}" --help)" -h
 check bad_option 2 '' --frobnicate
 grep -q "Try 'kresovar-fold --help'" err || fail "bad option: $(cat err)"

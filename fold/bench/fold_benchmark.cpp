@@ -192,7 +192,7 @@ public:
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        std::printf("\nThroughput as a share of the floor (1.00 = as fast as copying), median of %d"
+        std::printf("\nThroughput as a share of the floor (1 = as fast as copying), median of %d"
                     " repetitions in CPU time (lowest–highest):\n", kRepetitions);
         Table("allocate and copy, " + std::to_string(kUnits >> 20) + " M UTF-16 units", "BM_CopyFloor",
               {"BM_FoldText", "BM_FoldByRows"});

@@ -1,14 +1,13 @@
 // Checks FoldBytes and FindLetter on arbitrary bytes. The first input byte
 // chooses the encoding, whether decomposed letters fold, whether a short
-// text is repeated past kresovar-fold's read size or only past the size where
-// the fold works side by side, and the size of the pieces it is read in: the
-// program's own read size, or (for a text not repeated so far) a few bytes.
+// text is repeated past a large piece or only past the size where the fold
+// works side by side, and the size of the pieces it is read in: a large
+// piece, or (for a text not repeated so far) a few bytes.
 // The rest is the text. The fold
 // must equal the plain reference's on each path this machine can take, in
 // one piece and in pieces, and a piece
 // said to fold to itself must.
 
-#include "find_letter.h"
 #include "fold_bytes_reference.h"
 
 #include <cstdint>
@@ -18,11 +17,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2)
         return 0;
     const ByteFold fold{static_cast<ByteEncoding>(data[0] % 3), (data[0] & 4) != 0};
-    const bool pastReadSize = data[0] & 0x80;
-    const std::size_t pieceSize = pastReadSize || (data[0] >> 3 & 15) == 0 ? kReadSize : data[0] >> 3 & 15;
+    const bool pastLargePiece = data[0] & 0x80;
+    const std::size_t pieceSize = pastLargePiece || (data[0] >> 3 & 15) == 0 ? kLargePiece : data[0] >> 3 & 15;
     const std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
     std::string text = input;
-    while (text.size() < (pastReadSize ? kReadSize + 1 : kSideBySideFrom))
+    while (text.size() < (pastLargePiece ? kLargePiece + 1 : kSideBySideFrom))
         text += input;
     const std::vector<Character> characters = fold.encoding == ByteEncoding::Utf8
         ? DecodeUtf8(text) : DecodeUtf16(text, fold.encoding == ByteEncoding::Utf16BigEndian);

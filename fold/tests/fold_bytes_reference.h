@@ -16,6 +16,10 @@
 #include <utility>
 #include <vector>
 
+// A large piece, as a program might read a stream in: far past the size from
+// which the fold works side by side.
+inline constexpr std::size_t kLargePiece = 256 * 1024;
+
 // Ends the run at a broken rule: a fuzzer's finding, or a test's failure.
 inline void Require(bool holds, const char* what)
 {

@@ -55,7 +55,7 @@ TEST_P(FoldBytesCases, FoldsAsTheReferenceInPiecesOfEachSizeOnEachPath)
     }
     for (FoldPath path : FoldPaths()) {
         UseFoldPath(path);
-        for (std::size_t pieceSize : {std::size_t{1}, std::size_t{3}, kSideBySideFrom + 7, kReadSize, text.size()})
+        for (std::size_t pieceSize : {std::size_t{1}, std::size_t{3}, kSideBySideFrom + 7, kLargePiece, text.size()})
             EXPECT_EQ(FoldInPieces(text, c.fold, pieceSize), expected)
                 << "in pieces of " << pieceSize << " on path " << static_cast<int>(path);
     }
@@ -71,10 +71,10 @@ INSTANTIATE_TEST_SUITE_P(Runs, FoldBytesCases, testing::Values(
     Layout{"letter_split_by_a_cut", kUtf8, 1000, Cut(1000, 2) - 1, Cut(1000, 2) + 1, "\xc4\x85"},
     Layout{"letters_over_every_cut", kUtf8, 1000, 1, 1000, "\xc3\xb3"},
     Layout{"continuation_only_at_the_threshold", kUtf8, kSideBySideFrom, 0, kSideBySideFrom, "\x80"},
-    Layout{"continuation_to_the_end_of_a_read", kUtf8, kReadSize, kReadSize - 300, kReadSize, "\x80"},
-    Layout{"continuation_across_the_read_size", kUtf8, kReadSize + 300, kReadSize - 300, kReadSize + 300, "\x80"},
-    Layout{"leads_across_the_read_size", kUtf8, kReadSize + 300, kReadSize - 300, kReadSize + 300, "\xc4"},
-    Layout{"marks_across_the_read_size", kDecomposed, kReadSize + 300, kReadSize - 300, kReadSize + 300, "z\xcc\x87"}),
+    Layout{"continuation_to_the_end_of_a_large_piece", kUtf8, kLargePiece, kLargePiece - 300, kLargePiece, "\x80"},
+    Layout{"continuation_across_a_large_piece", kUtf8, kLargePiece + 300, kLargePiece - 300, kLargePiece + 300, "\x80"},
+    Layout{"leads_across_a_large_piece", kUtf8, kLargePiece + 300, kLargePiece - 300, kLargePiece + 300, "\xc4"},
+    Layout{"marks_across_a_large_piece", kDecomposed, kLargePiece + 300, kLargePiece - 300, kLargePiece + 300, "z\xcc\x87"}),
     [](const auto& info) { return info.param.name; });
 
 // Short texts, folded exactly so.

@@ -5,6 +5,7 @@
 
 #include "dispatch.h"
 #include "platform.h"
+#include "platform_qt.h"
 #include "platform_seam.h"
 
 #include <QApplication>

@@ -46,8 +46,8 @@ shortcut=$(find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Kresovar.lnk'
 [ -n "$shortcut" ] && grep -aq 'kresovar.exe' "$shortcut" || fail "no Start-menu shortcut to kresovar.exe"
 # The uninstall entry, as the list of programs shows it.
 entry=$(awk '/CurrentVersion\\\\Uninstall\\\\\{/ { show = 1 } show && /^$/ { show = 0 } show' "$WINEPREFIX/system.reg")
-for value in '"DisplayName"="Kresovar"' '"DisplayVersion"="1.00"' '"Publisher"="Kresovar developers"' \
-             '"URLInfoAbout"="https://kresovar.github.io/kresovar/"'; do
+for value in '"DisplayName"="Kresovar"' "\"DisplayVersion\"=\"$KRESOVAR_VERSION\"" '"Publisher"="Kresovar developers"' \
+             "\"URLInfoAbout\"=\"$KRESOVAR_HOMEPAGE\""; do
     grep -qF "$value" <<<"$entry" || fail "the uninstall entry lacks $value"
 done
 icon=$(sed -n 's/^"ProductIcon"="C:\\\\\(.*\)"$/\1/p' "$WINEPREFIX/system.reg" | sed 's/\\\\/\//g')

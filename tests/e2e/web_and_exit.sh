@@ -13,7 +13,7 @@ type_text "c"
 copy_text_area_with_keys
 printf 'abc' >"$WORK/expected"
 expect_clipboard "$WORK/expected"
-[ "$(cat "$WORK/opened")" = "https://kresovar.github.io/kresovar/" ] || fail "opened: $(cat "$WORK/opened")"
+[ "$(cat "$WORK/opened")" = "$KRESOVAR_HOMEPAGE" ] || fail "opened: $(cat "$WORK/opened")"
 press_and_expect_exit EXIT 0
 
 # No URL handler at all: no message, and the program goes on.

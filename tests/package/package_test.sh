@@ -2,9 +2,11 @@
 # Installs the built tree and builds the .deb, then checks that both hold the
 # two programs, their manual pages, the desktop entry, the icons, the
 # metadata and the package's documents, and that each passes its validator:
-# desktop-file-validate, appstreamcli, groff and lintian.
+# desktop-file-validate, appstreamcli, groff and lintian. The version and the
+# home page written by hand (the changelogs, the home page) are CMake's.
 set -euo pipefail
 build=$(realpath "${1:?usage: package_test.sh BUILD-DIR}")
+index=$(dirname "$0")/../../docs/index.html
 id=io.github.kresovar.Kresovar
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -51,6 +53,12 @@ grep -q 'libqt6widgets6' <<<"$depends" || fail "the package does not depend on Q
 recommends=$(dpkg-deb --field "$deb" Recommends)
 grep -q 'qt6-wayland' <<<"$recommends" && grep -q 'qt6-translations-l10n' <<<"$recommends" \
     || fail "the package does not recommend Qt's Wayland plugin and translations: $recommends"
-[ "$(dpkg-deb --field "$deb" Version)" = "1.00" ] || fail "version $(dpkg-deb --field "$deb" Version)"
+[ "$(dpkg-deb --field "$deb" Version)" = "$KRESOVAR_VERSION" ] || fail "version $(dpkg-deb --field "$deb" Version)"
+[[ "$(zcat "$work/usr/share/doc/kresovar/changelog.gz")" == "kresovar ($KRESOVAR_VERSION) "* ]] \
+    && [[ "$(grep -m 1 -o '<release version="[^"]*"' "$work/usr/share/metainfo/$id.metainfo.xml")" == *"\"$KRESOVAR_VERSION\"" ]] \
+    || fail "the changelog's or the metadata's last release is not $KRESOVAR_VERSION"
+[ "$(grep -oE '(kresovar[_-]|Kresovar )[0-9][0-9.]*[0-9]' "$index" | grep -oE '[0-9.]+$' | sort -u)" = "$KRESOVAR_VERSION" ] \
+    && ! grep -o 'https://[^/"]*\.github\.io[^"<]*' "$index" | grep -vxF "$KRESOVAR_HOMEPAGE" \
+    || fail "docs/index.html names another version or home page"
 lintian --fail-on error,warning --allow-root "$deb"
 echo "PASS: $(basename "$deb"), lintian clean: $depends; recommends $recommends"

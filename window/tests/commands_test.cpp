@@ -1,5 +1,6 @@
 #include "driver.h"
 #include "form1.h"
+#include "kresovar_version.h"
 #include "qt/widgets_qt.h"
 
 #include <QClipboard>
@@ -130,7 +131,7 @@ TEST(WebCommand, OpensTheHomePageOnceAndLeavesTheTextAlone)
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
 
     ASSERT_EQ(browser.opened.size(), 1u);
-    EXPECT_EQ(browser.opened[0], QUrl(QStringLiteral("https://kresovar.github.io/kresovar/")));
+    EXPECT_EQ(browser.opened[0], QUrl(QString::fromLatin1(kHomePageAddress)));
     EXPECT_EQ(ReadText(form.Text1), u"ab\r\ncd");
     EXPECT_EQ(form.Text1.textCursor().selectionStart(), 1);
     EXPECT_EQ(form.Text1.textCursor().selectionEnd(), 4);
