@@ -1,5 +1,6 @@
 #include "fold_command.h"
 
+#include "code_page.h"
 #include "files.h"
 #include "find_letter.h"
 #include "fold_bytes.h"
@@ -8,11 +9,13 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string_view>
 
 // Each step that can fail returns false and says why in `reason`, as the
 // operations of files.h do.
@@ -26,6 +29,10 @@ constexpr char kUsage[] =
     "write the result to standard output. Every other byte is kept as it is.\n"
     "With no FILE, or when FILE is -, read standard input.\n"
     "\n"
+    "  -e, --encoding=NAME\n"
+    "                   read the text in the encoding NAME, in any case: utf-8\n"
+    "                   (the default), windows-1250 (cp1250), iso-8859-2 (latin2)\n"
+    "                   or ibm852 (cp852)\n"
     "  -i, --in-place   rewrite each FILE instead of writing to standard output\n"
     "  -c, --check      write no text; report the first letter of each FILE as\n"
     "                   FILE:LINE:COLUMN: LETTER, and exit with 1 if any is found\n"
@@ -35,6 +42,10 @@ constexpr char kUsage[] =
     "      --version    show the version and exit\n"
     "\n"
     "Text is UTF-8, or UTF-16 in a FILE that starts with a byte order mark.\n"
+    "Without -e, a FILE that is not UTF-8 but reads as Polish text of a code page\n"
+    "is an error: \"not UTF-8; it reads as windows-1250: use -e windows-1250\".\n"
+    "It is written out unchanged, and -i leaves it untouched. With -e naming a\n"
+    "code page, UTF-8 or UTF-16 text is an error too, and is left untouched.\n"
     "Exit status: 0 if all went well, 1 if --check found a letter, 2 on an error.\n";
 
 enum class Mode { Print, Check, InPlace };
@@ -42,6 +53,7 @@ enum class Mode { Print, Check, InPlace };
 struct Options {
     Mode mode = Mode::Print;
     bool decomposed = false;
+    std::optional<ByteEncoding> encoding;  // named by -e
     std::vector<std::string> files;
 };
 
@@ -61,13 +73,54 @@ int Usage(int status)
     return status;
 }
 
+// The encodings -e takes, each by its name and another that people use.
+struct NamedEncoding {
+    const char* name;
+    const char* alias;
+    ByteEncoding encoding;
+};
+constexpr NamedEncoding kEncodings[] = {
+    {"utf-8", "utf8", ByteEncoding::Utf8},
+    {"windows-1250", "cp1250", ByteEncoding::Windows1250},
+    {"iso-8859-2", "latin2", ByteEncoding::Iso8859_2},
+    {"ibm852", "cp852", ByteEncoding::Ibm852},
+};
+
+constexpr char kEncodingNames[] = "utf-8, windows-1250 (cp1250), iso-8859-2 (latin2), ibm852 (cp852)";
+
+std::optional<ByteEncoding> EncodingNamed(const std::string& name)
+{
+    const auto same = [&](std::string_view known) {
+        return std::equal(name.begin(), name.end(), known.begin(), known.end(),
+                          [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    };
+    for (const NamedEncoding& named : kEncodings) {
+        if (same(named.name) || same(named.alias))
+            return named.encoding;
+    }
+    return std::nullopt;
+}
+
+const char* EncodingName(ByteEncoding encoding)
+{
+    return std::find_if(std::begin(kEncodings), std::end(kEncodings),
+                        [&](const NamedEncoding& named) { return named.encoding == encoding; })->name;
+}
+
 // Reads a stream piece by piece into a buffer that keeps, at its front, the
-// bytes the fold held back from the previous piece.
+// bytes the fold held back from the previous piece. In a code page named by
+// -e, it gives nothing from the first byte from 0x80 on until the stream is
+// seen not to be UTF-8 or UTF-16; taken as UTF-8, it watches for text of a
+// code page.
 class PieceReader {
 public:
-    explicit PieceReader(InputFile& input) : input_(input), buffer_(new unsigned char[kReadSize]) {}
+    PieceReader(InputFile& input, std::optional<ByteEncoding> named)
+        : input_(input), named_(named), buffer_(new unsigned char[kReadSize])
+    {
+    }
 
-    // Reads the next piece; false on a read failure.
+    // Reads the next piece; false on a read failure, or on Unicode text in a
+    // named code page.
     bool Next(std::string& reason)
     {
         std::ptrdiff_t read = 0;
@@ -76,13 +129,53 @@ public:
             if (read < 0)
                 return false;
             size_ += static_cast<std::size_t>(read);
-            // Two bytes at least, to tell a UTF-16 byte order mark.
-        } while (read > 0 && first_ && size_ < 2);
+            if (start_ && IsUnicode(read == 0 || size_ == kReadSize, reason))
+                return false;
+            // Two bytes at least, to tell a UTF-16 byte order mark; in a named
+            // code page, something that may be consumed.
+        } while (read > 0 && ((first_ && size_ < 2) || (start_ && start_->firstHigh() == 0)));
         end_ = read == 0;
+        if (first_)
+            encoding_ = named_ ? *named_ : MarkedEncoding();
         return true;
     }
-    // The encoding, from the first piece's byte order mark.
-    ByteEncoding Encoding() const
+    ByteEncoding Encoding() const { return encoding_; }
+    // Drops the first `consumed` bytes; the rest go in front of the next piece.
+    void Consume(std::size_t consumed)
+    {
+        if (!named_ && encoding_ == ByteEncoding::Utf8)
+            legacy_.Take(buffer_.get(), consumed);
+        if (start_)
+            start_->Consumed(consumed);
+        std::memmove(buffer_.get(), buffer_.get() + consumed, size_ - consumed);
+        size_ -= consumed;
+        first_ = false;
+    }
+    // At the end of a stream taken as UTF-8: false, and why, if it reads as a code page.
+    bool Finish(std::string& reason)
+    {
+        if (named_ || encoding_ != ByteEncoding::Utf8)
+            return true;
+        const std::vector<ByteEncoding> pages = legacy_.Finish();
+        if (pages.empty())
+            return true;
+        std::string as;
+        std::string use;
+        for (ByteEncoding page : pages) {
+            as += std::string(as.empty() ? "" : " or ") + EncodingName(page);
+            use += std::string(use.empty() ? "-e " : " or -e ") + EncodingName(page);
+        }
+        reason = "not UTF-8; it reads as " + as + ": use " + use;
+        return false;
+    }
+    const unsigned char* data() const { return buffer_.get(); }
+    // The bytes that may be consumed.
+    std::size_t size() const { return start_ ? start_->firstHigh() : size_; }
+    bool end() const { return end_; }
+
+private:
+    // The encoding of the first piece's byte order mark.
+    ByteEncoding MarkedEncoding() const
     {
         if (size_ >= 2 && buffer_[0] == 0xFF && buffer_[1] == 0xFE)
             return ByteEncoding::Utf16LittleEndian;
@@ -90,20 +183,25 @@ public:
             return ByteEncoding::Utf16BigEndian;
         return ByteEncoding::Utf8;
     }
-    // Drops the first `consumed` bytes; the rest go in front of the next piece.
-    void Consume(std::size_t consumed)
+    // Looks on at the start of a stream in a named code page: true, with a
+    // reason, when it is Unicode text.
+    bool IsUnicode(bool complete, std::string& reason)
     {
-        std::memmove(buffer_.get(), buffer_.get() + consumed, size_ - consumed);
-        size_ -= consumed;
-        first_ = false;
+        const StartVerdict verdict = start_->Look(buffer_.get(), size_, complete);
+        if (verdict == StartVerdict::CodePage)
+            start_.reset();
+        if (verdict != StartVerdict::Unicode)
+            return false;
+        reason = std::string("UTF-8 or UTF-16 text, not ") + EncodingName(*named_) + ": leave out -e";
+        return true;
     }
-    const unsigned char* data() const { return buffer_.get(); }
-    std::size_t size() const { return size_; }
-    bool end() const { return end_; }
 
-private:
     InputFile& input_;
+    std::optional<ByteEncoding> named_;
+    std::optional<UnicodeStart> start_ = named_ && IsCodePage(*named_) ? std::optional<UnicodeStart>(std::in_place) : std::nullopt;
+    LegacyText legacy_;
     std::unique_ptr<unsigned char[]> buffer_;
+    ByteEncoding encoding_ = ByteEncoding::Utf8;
     std::size_t size_ = 0;
     bool first_ = true;
     bool end_ = false;
@@ -111,16 +209,16 @@ private:
 
 using Sink = std::function<bool(const unsigned char*, std::size_t, std::string&)>;
 
-bool FoldStream(InputFile& input, bool decomposed, const Sink& write, std::string& reason)
+bool FoldStream(InputFile& input, const Options& options, const Sink& write, std::string& reason)
 {
-    PieceReader reader(input);
+    PieceReader reader(input, options.encoding);
     const auto out = std::make_unique<unsigned char[]>(kReadSize);
     std::optional<ByteFold> fold;
     do {
         if (!reader.Next(reason))
             return false;
         if (!fold)
-            fold = ByteFold{reader.Encoding(), decomposed};
+            fold = ByteFold{reader.Encoding(), options.decomposed};
         if (FoldsToItself(*fold, reader.data(), reader.size())) {
             if (!write(reader.data(), reader.size(), reason))
                 return false;
@@ -132,7 +230,7 @@ bool FoldStream(InputFile& input, bool decomposed, const Sink& write, std::strin
             return false;
         reader.Consume(piece.consumed);
     } while (!reader.end());
-    return true;
+    return reader.Finish(reason);
 }
 
 // The letter as UTF-8, whatever the encoding it was found in.
@@ -141,8 +239,10 @@ std::string LetterText(const unsigned char* bytes, std::size_t length, ByteEncod
     if (encoding == ByteEncoding::Utf8)
         return std::string(reinterpret_cast<const char*>(bytes), length);
     std::string text;
-    for (std::size_t i = 0; i + 1 < length; i += 2) {
-        const unsigned unit = encoding == ByteEncoding::Utf16BigEndian ? bytes[i] << 8 | bytes[i + 1]
+    const std::size_t step = IsCodePage(encoding) ? 1 : 2;
+    for (std::size_t i = 0; i + step <= length; i += step) {
+        const unsigned unit = step == 1 ? CodePageCharacter(encoding, bytes[i])
+                              : encoding == ByteEncoding::Utf16BigEndian ? bytes[i] << 8 | bytes[i + 1]
                                                                          : bytes[i + 1] << 8 | bytes[i];
         if (unit < 0x80) {
             text += static_cast<char>(unit);
@@ -161,9 +261,9 @@ struct Found {
 };
 
 // The first letter of a stream, if it holds one, in `found`.
-bool FirstLetter(InputFile& input, bool decomposed, std::optional<Found>& found, std::string& reason)
+bool FirstLetter(InputFile& input, const Options& options, std::optional<Found>& found, std::string& reason)
 {
-    PieceReader reader(input);
+    PieceReader reader(input, options.encoding);
     std::optional<ByteFold> fold;
     std::optional<TextPosition> position;
     found.reset();
@@ -171,7 +271,7 @@ bool FirstLetter(InputFile& input, bool decomposed, std::optional<Found>& found,
         if (!reader.Next(reason))
             return false;
         if (!fold) {
-            fold = ByteFold{reader.Encoding(), decomposed};
+            fold = ByteFold{reader.Encoding(), options.decomposed};
             position.emplace(fold->encoding);
         }
         const PieceScan search = FindLetter(*fold, reader.data(), reader.size(), reader.end());
@@ -184,7 +284,7 @@ bool FirstLetter(InputFile& input, bool decomposed, std::optional<Found>& found,
         position->Advance(reader.data(), search.consumed);
         reader.Consume(search.consumed);
     } while (!reader.end());
-    return true;
+    return reader.Finish(reason);
 }
 
 class FoldCommand {
@@ -241,7 +341,7 @@ private:
         const Sink write = [this](const unsigned char* data, std::size_t size, std::string& why) {
             return WriteOutput(data, size, why) || (outputLost_ = true, false);
         };
-        if (FoldStream(*input, options_.decomposed, write, reason))
+        if (FoldStream(*input, options_, write, reason))
             return;
         if (outputLost_)  // nothing more can be written: the other files wait in vain
             return Fail("write error", reason);
@@ -255,7 +355,7 @@ private:
             return;
         std::string reason;
         std::optional<Found> found;
-        if (!FirstLetter(*input, options_.decomposed, found, reason))
+        if (!FirstLetter(*input, options_, found, reason))
             return Fail(name, reason);
         if (!found)
             return;
@@ -275,7 +375,7 @@ private:
             return Fail(name, reason);
         // A file that needs no change keeps its content and its time.
         std::optional<Found> found;
-        if (!FirstLetter(*input, options_.decomposed, found, reason))
+        if (!FirstLetter(*input, options_, found, reason))
             return Fail(name, reason);
         if (!found)
             return;
@@ -287,7 +387,7 @@ private:
         const Sink write = [&](const unsigned char* data, std::size_t size, std::string& why) {
             return replacement->Write(data, size, why);
         };
-        if (FoldStream(*input, options_.decomposed, write, reason) && replacement->Commit(reason))
+        if (FoldStream(*input, options_, write, reason) && replacement->Commit(reason))
             return;
         replacement.reset();  // before the message, whose writing may end the program (SIGPIPE)
         Fail(name, reason);
@@ -318,8 +418,9 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
     enum { kDecomposed = 256, kVersion };
     static const option kLong[] = {
         {"in-place", no_argument, nullptr, 'i'},     {"check", no_argument, nullptr, 'c'},
-        {"decomposed", no_argument, nullptr, kDecomposed}, {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, kVersion}, {nullptr, 0, nullptr, 0},
+        {"decomposed", no_argument, nullptr, kDecomposed}, {"encoding", required_argument, nullptr, 'e'},
+        {"help", no_argument, nullptr, 'h'},         {"version", no_argument, nullptr, kVersion},
+        {nullptr, 0, nullptr, 0},
     };
     std::vector<std::string> words{"kresovar-fold"};
     words.insert(words.end(), arguments.begin(), arguments.end());
@@ -335,16 +436,24 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
         bothModes = bothModes || (options.mode != Mode::Print && options.mode != mode);
         options.mode = mode;
     };
-    for (int option; (option = getopt_long(argc, argv.data(), "ich", kLong, nullptr)) != -1;) {
+    for (int option; (option = getopt_long(argc, argv.data(), "ice:h", kLong, nullptr)) != -1;) {
         switch (option) {
         case 'i': set(Mode::InPlace); break;
         case 'c': set(Mode::Check); break;
         case kDecomposed: options.decomposed = true; break;
+        case 'e':
+            options.encoding = EncodingNamed(optarg);
+            if (!options.encoding)
+                return Refuse(std::string("unknown encoding '") + optarg + "'; the encodings are " + kEncodingNames);
+            break;
         case 'h': return Usage(0);
         case kVersion: return std::puts("kresovar-fold 1.00"), 0;
         default:  // a long option is named by its word, a letter alone by itself
             if (optopt == 0)
                 return Refuse(std::string("unrecognized option '") + argv[optind - 1] + "'");
+            if (optopt == 'e')  // the one option with a value, given none
+                return Refuse(std::strncmp(argv[optind - 1], "--", 2) == 0 ? "option '--encoding' requires an argument"
+                                                                           : "option requires an argument -- 'e'");
             if (std::strncmp(argv[optind - 1], "--", 2) == 0)  // a known word given a value
                 return Refuse(std::string("option '--") + NameOf(kLong, optopt) + "' doesn't allow an argument");
             return Refuse(std::string("invalid option -- '") + static_cast<char>(optopt) + "'");
@@ -353,6 +462,8 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
     options.files.assign(argv.begin() + optind, argv.end() - 1);
     if (bothModes)
         return Refuse("--in-place and --check cannot be used together");
+    if (options.decomposed && options.encoding && IsCodePage(*options.encoding))
+        return Refuse(std::string("--decomposed cannot be used with ") + EncodingName(*options.encoding));
     if (options.mode == Mode::InPlace && options.files.empty())
         return Refuse("--in-place needs a FILE");
     if (options.mode == Mode::InPlace && std::count(options.files.begin(), options.files.end(), "-"))
