@@ -60,14 +60,14 @@ struct Options {
 void Say(const std::string& text)
 {
     std::fflush(stdout);  // what was printed before comes before the message
-    std::fprintf(stderr, "kresovar-fold: %s\n", text.c_str());
+    WriteText(stderr, "kresovar-fold: " + text + "\n");
 }
 
 // The help, for status 0, or the hint after a wrong command line; returns the status.
 int Usage(int status)
 {
     if (status == 0)
-        std::fputs(kUsage, stdout);
+        WriteText(stdout, kUsage);
     else
         std::fputs("Try 'kresovar-fold --help' for more information.\n", stderr);
     return status;
@@ -207,7 +207,8 @@ private:
     bool end_ = false;
 };
 
-using Sink = std::function<bool(const unsigned char*, std::size_t, std::string&)>;
+// Takes folded bytes, and the encoding they are in.
+using Sink = std::function<bool(const unsigned char*, std::size_t, ByteEncoding, std::string&)>;
 
 bool FoldStream(InputFile& input, const Options& options, const Sink& write, std::string& reason)
 {
@@ -220,13 +221,13 @@ bool FoldStream(InputFile& input, const Options& options, const Sink& write, std
         if (!fold)
             fold = ByteFold{reader.Encoding(), options.decomposed};
         if (FoldsToItself(*fold, reader.data(), reader.size())) {
-            if (!write(reader.data(), reader.size(), reason))
+            if (!write(reader.data(), reader.size(), fold->encoding, reason))
                 return false;
             reader.Consume(reader.size());
             continue;
         }
         const PieceScan piece = FoldBytes(*fold, reader.data(), reader.size(), out.get(), reader.end());
-        if (!write(out.get(), piece.produced, reason))
+        if (!write(out.get(), piece.produced, fold->encoding, reason))
             return false;
         reader.Consume(piece.consumed);
     } while (!reader.end());
@@ -338,8 +339,8 @@ private:
         if (input->IsStandardOutput())
             return Fail(name, "input file is output file");
         std::string reason;
-        const Sink write = [this](const unsigned char* data, std::size_t size, std::string& why) {
-            return WriteOutput(data, size, why) || (outputLost_ = true, false);
+        const Sink write = [this](const unsigned char* data, std::size_t size, ByteEncoding encoding, std::string& why) {
+            return WriteOutput(data, size, encoding, why) || (outputLost_ = true, false);
         };
         if (FoldStream(*input, options_, write, reason))
             return;
@@ -359,8 +360,8 @@ private:
             return Fail(name, reason);
         if (!found)
             return;
-        std::printf("%s:%llu:%llu: %s\n", name.c_str(), static_cast<unsigned long long>(found->line),
-                    static_cast<unsigned long long>(found->column), found->letter.c_str());
+        WriteText(stdout, name + ":" + std::to_string(found->line) + ":" + std::to_string(found->column) + ": "
+                              + found->letter + "\n");
         status_ = std::max(status_, 1);
     }
 
@@ -384,7 +385,7 @@ private:
         std::optional<Replacement> replacement = Replacement::Create(*path, *input, reason);
         if (!replacement)
             return Fail(name, reason);
-        const Sink write = [&](const unsigned char* data, std::size_t size, std::string& why) {
+        const Sink write = [&](const unsigned char* data, std::size_t size, ByteEncoding, std::string& why) {
             return replacement->Write(data, size, why);
         };
         if (FoldStream(*input, options_, write, reason) && replacement->Commit(reason))

@@ -6,10 +6,11 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #if defined(__x86_64__) || defined(_M_X64)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -139,12 +140,36 @@ constexpr Evidence EvidenceOf(std::size_t page, unsigned char byte)
     return static_cast<unsigned char>(bad | (b0 == 0) << 1);
 }
 
+// Flags for the 64 bytes from p where no byte from 0xE0 up stands among
+// them or the 3 before: with two-byte sequences only, a byte continues one
+// exactly where the byte before it is a lead byte. Sets `top` to the
+// highest of those bytes.
+[[gnu::always_inline]] inline unsigned char TwoByteFlags(const unsigned char* p, unsigned char& top)
+{
+    unsigned char flags = 0;
+    top = 0;
+    for (std::size_t j = 0; j < 64; ++j) {
+        const unsigned char b0 = p[j];
+        const unsigned char b1 = p[j - 1];
+        const bool bad = (((b0 & 0xC0) == 0x80) != ((b1 & 0xC0) == 0xC0)) | ((b0 & 0xFE) == 0xC0);
+        flags |= static_cast<unsigned char>(bad | (b0 == 0) << 1);
+        top = std::max(top, std::max(b0, p[j - 3]));
+    }
+    return flags;
+}
+
 // Flags for the bytes p[3] to p[size - 1], 64 at a time where it can.
 unsigned char FlagsFrom3(const unsigned char* p, std::size_t size)
 {
     unsigned char flags = 0;
     std::size_t i = 3;
     for (; i + 64 <= size && !(flags & 1); i += 64) {
+        unsigned char top;
+        const unsigned char twoByte = TwoByteFlags(p + i, top);
+        if (top < 0xE0 && !(twoByte & 1)) {
+            flags |= twoByte;
+            continue;
+        }
         for (std::size_t j = i; j < i + 64; ++j)
             flags |= Flags(p[j - 3], p[j - 2], p[j - 1], p[j]);
     }
@@ -153,18 +178,67 @@ unsigned char FlagsFrom3(const unsigned char* p, std::size_t size)
     return flags;
 }
 
-// One bit for each byte from 0x80 up among the 16 at `p`, the first byte's lowest.
-unsigned HighBits(const unsigned char* p)
+// One bit for each byte from 0x80 up among the 64 at `p`, the first byte's lowest.
+std::uint64_t HighBits(const unsigned char* p)
 {
+    std::uint64_t bits = 0;
 #if defined(__x86_64__) || defined(_M_X64)
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+    for (unsigned i = 0; i < 64; i += 16) {
+        const auto sixteen = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+        bits |= static_cast<std::uint64_t>(static_cast<unsigned>(sixteen)) << i;
+    }
 #else
-    unsigned bits = 0;
-    for (unsigned i = 0; i < 16; ++i)
-        bits |= (p[i] >> 7) << i;
-    return bits;
+    for (unsigned i = 0; i < 64; ++i)
+        bits |= static_cast<std::uint64_t>(p[i] >> 7) << i;
 #endif
+    return bits;
 }
+
+using Table = std::array<unsigned char, 256>;
+
+// Folds or finds 64 bytes at a time: runs of ASCII are copied whole, and
+// only the bytes from 0x80 up are looked up. Returns where it stopped, or
+// with kFind the first letter.
+template <bool kFind>
+std::size_t ScanBlocks(const Table& folded, const unsigned char* in, std::size_t size, unsigned char* out,
+                       std::optional<std::size_t>& letter)
+{
+    std::size_t at = 0;
+    for (; at + 64 <= size; at += 64) {
+        if constexpr (!kFind)
+            std::memcpy(out + at, in + at, 64);
+        for (std::uint64_t high = HighBits(in + at); high != 0; high &= high - 1) {
+            const std::size_t i = at + static_cast<std::size_t>(std::countr_zero(high));
+            if constexpr (kFind) {
+                if (folded[in[i]] != in[i])
+                    return letter = i, i;
+            } else {
+                out[i] = folded[in[i]];
+            }
+        }
+    }
+    return at;
+}
+
+#if defined(__x86_64__) || defined(_M_X64)
+// The same where the processor can look a byte up in 128 at once: every
+// byte from 0x80 up is replaced by its fold, 64 bytes at a time.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t FoldBlocksLookingUp(
+    const Table& folded, const unsigned char* in, std::size_t size, unsigned char* out)
+{
+    const __m512i low = _mm512_loadu_si512(&folded[0x80]);
+    const __m512i high = _mm512_loadu_si512(&folded[0xC0]);
+    std::size_t at = 0;
+    for (; at + 64 <= size; at += 64) {
+        const __m512i bytes = _mm512_loadu_si512(in + at);
+        const __m512i looked = _mm512_permutex2var_epi8(low, bytes, high);
+        _mm512_storeu_si512(out + at, _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), bytes, looked));
+    }
+    return at;
+}
+
+const bool looksUp = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+#endif
 
 } // namespace
 
@@ -180,40 +254,42 @@ char16_t CodePageCharacter(ByteEncoding codePage, unsigned char byte)
 
 bool HasHighByte(const unsigned char* in, std::size_t size)
 {
-    std::uint64_t high = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, in + i, 8);
-        high |= word;
+    // Eight bytes at a time, a kilobyte between looks.
+    for (std::size_t at = 0; at < size; at += 1024) {
+        const std::size_t stop = std::min(size, at + 1024);
+        std::uint64_t high = 0;
+        std::size_t i = at;
+        for (; i + 8 <= stop; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, in + i, 8);
+            high |= word;
+        }
+        for (; i < stop; ++i)
+            high |= in[i];
+        if (high & 0x8080808080808080u)
+            return true;
     }
-    for (; i < size; ++i)
-        high |= in[i];
-    return high & 0x8080808080808080u;
+    return false;
 }
 
 PieceScan ScanCodePage(ByteEncoding codePage, const unsigned char* in, std::size_t size, unsigned char* out)
 {
-    // Runs of ASCII pass 16 bytes at a time; only the bytes from 0x80 up are looked up.
-    const std::array<unsigned char, 256>& folded = kFolded[IndexOf(codePage)];
+    const Table& folded = kFolded[IndexOf(codePage)];
+    std::optional<std::size_t> letter;
     std::size_t at = 0;
-    for (; at + 16 <= size; at += 16) {
-        if (out)
-            std::memcpy(out + at, in + at, 16);
-        for (unsigned high = HighBits(in + at); high != 0; high &= high - 1) {
-            const std::size_t i = at + static_cast<std::size_t>(std::countr_zero(high));
-            if (!out && folded[in[i]] != in[i])
-                return {i, 0, i, 1};
-            if (out)
-                out[i] = folded[in[i]];
-        }
-    }
-    for (; at < size; ++at) {
+#if defined(__x86_64__) || defined(_M_X64)
+    if (out && looksUp)
+        at = FoldBlocksLookingUp(folded, in, size, out);
+#endif
+    at += out ? ScanBlocks<false>(folded, in + at, size - at, out + at, letter) : ScanBlocks<true>(folded, in, size, nullptr, letter);
+    for (; at < size && !letter; ++at) {
         if (!out && folded[in[at]] != in[at])
-            return {at, 0, at, 1};
-        if (out)
+            letter = at;
+        else if (out)
             out[at] = folded[in[at]];
     }
+    if (letter)
+        return {*letter, 0, *letter, 1};
     return {size, out ? size : 0};
 }
 
@@ -221,6 +297,11 @@ void LegacyText::Take(const unsigned char* bytes, std::size_t size)
 {
     // A piece that is all UTF-8, given the bytes before it, is passed over
     // 64 bytes at a time; any other is walked a byte at a time.
+    if (pendingSize_ == 0 && !HasHighByte(bytes, size)) {
+        nul_ = nul_ || std::memchr(bytes, 0, size);
+        Remember(bytes, size);
+        return;
+    }
     if (size >= 16) {
         unsigned char flags = 0;
         const unsigned char head[6] = {last_[0], last_[1], last_[2], bytes[0], bytes[1], bytes[2]};
@@ -243,7 +324,7 @@ void LegacyText::Take(const unsigned char* bytes, std::size_t size)
                 if (byte < 0x80)
                     break;
             }
-            std::memcpy(last_, bytes + size - 3, 3);
+            Remember(bytes, size);
             return;
         }
     }
@@ -284,6 +365,11 @@ void LegacyText::Walk(const unsigned char* bytes, std::size_t size, bool end)
         rest[k - i] = at(k);
     pendingSize_ = total - i;
     std::memcpy(pending_, rest, pendingSize_);
+    Remember(bytes, size);
+}
+
+void LegacyText::Remember(const unsigned char* bytes, std::size_t size)
+{
     for (std::size_t k = size > 3 ? size - 3 : 0; k < size; ++k) {
         std::memmove(last_, last_ + 1, 2);
         last_[2] = bytes[k];

@@ -41,6 +41,7 @@ public:
 
 private:
     void Walk(const unsigned char* bytes, std::size_t size, bool end);
+    void Remember(const unsigned char* bytes, std::size_t size);
     std::array<std::uint64_t, 256> strays_{};  // the bytes that are no part of UTF-8, by value
     unsigned char pending_[3] = {};           // the start of a sequence the next bytes may complete
     std::size_t pendingSize_ = 0;
