@@ -108,12 +108,13 @@ done
 status=0 && { "${FOLD[@]}" -c "$HERE/../../window/icon/kresovar.png" "${FOLD[-1]}" >/dev/null 2>err || status=$?; }
 [ "$status" != 2 ] && [ ! -s err ] || fail "a program or picture raised an alarm: status $status, $(cat err)"
 # With -e naming a code page, UTF-8 and UTF-16 are refused and left as they are.
-printf 'żółw\n' >utf8.txt && printf '\xef\xbb\xbfplain' >mark.txt && printf '\xff\xfeplain' >utf16.txt
+printf 'żółw\n' >utf8.txt && printf '\xef\xbb\xbfpla\xb9n' >mark.txt && printf '\xff\xfeplain' >utf16.txt
 for mode in print -c -i; do
     check "UTF-8 in a code page, $mode" 2 '' -e cp1250 $([ $mode = print ] || echo $mode) utf8.txt mark.txt utf16.txt
     [ "$(grep -c 'UTF-8 or UTF-16 text, not windows-1250: leave out -e' err)" = 3 ] || fail "$mode: $(cat err)"
-    [ "$(cat utf8.txt mark.txt)" = "$(printf 'żółw\n\xef\xbb\xbfplain')" ] || fail "UTF-8 in a code page, $mode: changed"
+    [ "$(cat utf8.txt mark.txt)" = "$(printf 'żółw\n\xef\xbb\xbfpla\xb9n')" ] || fail "UTF-8 in a code page, $mode: changed"
 done
+check "a column is a byte" 1 '-:1:3: ł' -c -e cp1250 - < <(printf '\xc3\x80\xb3')
 
 echo "== errors and options"
 check missing_file_then_others 2 'plain' missing.txt plain.txt

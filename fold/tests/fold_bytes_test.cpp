@@ -180,12 +180,13 @@ TEST(LegacyText, SaysTheSameWhereverTheStreamIsCut)
         {"windows-1250 after utf-8", utf8 + windows1250, {ByteEncoding::Windows1250}},
         {"windows-1250 with a NUL", windows1250 + '\0', {}},
         {"a sequence cut short at the end", utf8 + "\xf0\x9f\x98", {}},
-        {"three Polish letters alone", utf8 + "\xb9\xb3\xb9", {ByteEncoding::Windows1250}},
+        {"three Polish letters alone", "\xb9\xb3\xb9" + utf8, {ByteEncoding::Windows1250}},
     };
-    // Each form that is not UTF-8 puts the three letters' score below zero:
-    // overlong, a surrogate, past U+10FFFF, bytes no sequence begins with.
+    // Each form that is not UTF-8, in a piece of its own, puts the three
+    // letters' score below zero: overlong, a surrogate, past U+10FFFF, bytes
+    // that begin no sequence.
     for (const char* form : {"\xe0\x80\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xf0\x80\x80\x80", "\xc1\x80", "\xf5\x80\x80\x80"})
-        rows.push_back({std::string("not UTF-8: ") + form, rows.back().text + form + form, {}});
+        rows.push_back({std::string("not UTF-8: ") + form, rows[5].text + form + form + utf8, {}});
     for (const auto& row : rows) {
         for (std::size_t pieceSize : {std::size_t{1}, std::size_t{5}, std::size_t{16}, std::size_t{67}, row.text.size()})
             EXPECT_EQ(LegacyVerdict(row.text, pieceSize), row.pages) << row.name << " in pieces of " << pieceSize;
