@@ -4,8 +4,11 @@
 // POSIX systems and on Windows. Every operation that can fail says why in
 // the system's own words, through `reason`.
 
+#include "fold_bytes.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,8 +52,13 @@ private:
 bool StandardOutputIsOpen(std::string& reason);
 
 // Writes to standard output. A reader that has gone away (a closed pipe)
-// ends the program quietly, as it ends cat.
-bool WriteOutput(const unsigned char* data, std::size_t size, std::string& reason);
+// ends the program quietly, as it ends cat. A console (on Windows) is given
+// the characters the bytes stand for in `encoding`; anything else, the bytes.
+bool WriteOutput(const unsigned char* data, std::size_t size, ByteEncoding encoding, std::string& reason);
+
+// Writes UTF-8 text to standard output or standard error (`stream`): as
+// characters to a console (on Windows), as the bytes to anything else.
+void WriteText(std::FILE* stream, const std::string& text);
 
 // The path of the file that `path` names, symbolic links followed; on POSIX
 // systems it may be longer than PATH_MAX.

@@ -264,10 +264,15 @@ bool StandardOutputIsOpen(std::string& reason)
     return fcntl(STDOUT_FILENO, F_GETFD) != -1 || Failed(reason);
 }
 
-bool WriteOutput(const unsigned char* data, std::size_t size, std::string& reason)
+bool WriteOutput(const unsigned char* data, std::size_t size, ByteEncoding, std::string& reason)
 {
     // A closed pipe raises SIGPIPE, whose default ends the program quietly.
     return WriteAll(STDOUT_FILENO, data, size, reason);
+}
+
+void WriteText(std::FILE* stream, const std::string& text)
+{
+    std::fputs(text.c_str(), stream);
 }
 
 std::optional<std::string> ResolvePath(const std::string& path, std::string& reason)

@@ -1,5 +1,6 @@
 #include "files.h"
 
+#include "code_page.h"
 #include "text_win32.h"
 
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 // The Win32 file API throughout: no C runtime text mode, so no byte is
@@ -72,6 +74,59 @@ bool WriteAll(HANDLE handle, const unsigned char* data, std::size_t size, std::s
         size -= written;
     }
     return true;
+}
+
+// Whether a handle is a console, which is given characters rather than bytes:
+// bytes of UTF-8 it would show in its own code page (437, or 852).
+bool IsConsole(HANDLE handle)
+{
+    DWORD mode = 0;
+    return GetConsoleMode(handle, &mode) != 0;
+}
+
+bool WriteToConsole(HANDLE handle, std::wstring_view text, std::string& reason)
+{
+    while (!text.empty()) {
+        DWORD written = 0;
+        if (!WriteConsoleW(handle, text.data(), static_cast<DWORD>(std::min<std::size_t>(text.size(), 16384)), &written,
+                           nullptr))
+            return Failed(reason);
+        text.remove_prefix(written);
+    }
+    return true;
+}
+
+// The characters of the bytes written so far in `encoding`; a character
+// that the next bytes complete waits in `pending`.
+std::wstring Characters(std::string& pending, ByteEncoding encoding)
+{
+    std::wstring text;
+    std::size_t whole = pending.size();
+    if (IsCodePage(encoding)) {
+        for (const char byte : pending) {
+            const char16_t character = CodePageCharacter(encoding, static_cast<unsigned char>(byte));
+            text += character ? static_cast<wchar_t>(character) : L'\uFFFD';
+        }
+    } else if (encoding == ByteEncoding::Utf8) {
+        for (std::size_t back = 1; back <= std::min<std::size_t>(3, whole); ++back) {
+            const auto byte = static_cast<unsigned char>(pending[whole - back]);
+            if (byte >= 0xC0 && (byte >= 0xF0 ? 4u : byte >= 0xE0 ? 3u : 2u) > back)
+                whole -= back;
+            if (byte >= 0xC0 || byte < 0x80)
+                break;
+        }
+        text = Wide(std::string_view(pending).substr(0, whole));
+    } else {
+        whole -= whole % 2;
+        const bool big = encoding == ByteEncoding::Utf16BigEndian;
+        for (std::size_t i = 0; i < whole; i += 2) {
+            const auto first = static_cast<unsigned char>(pending[i]);
+            const auto second = static_cast<unsigned char>(pending[i + 1]);
+            text += static_cast<wchar_t>(big ? first << 8 | second : second << 8 | first);
+        }
+    }
+    pending.erase(0, whole);
+    return text;
 }
 
 } // namespace
@@ -170,15 +225,30 @@ bool StandardOutputIsOpen(std::string&)
     return true;  // a file opened later never takes its handle's place: a closed one fails at the write
 }
 
-bool WriteOutput(const unsigned char* data, std::size_t size, std::string& reason)
+bool WriteOutput(const unsigned char* data, std::size_t size, ByteEncoding encoding, std::string& reason)
 {
-    if (WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), data, size, reason))
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (IsConsole(output)) {
+        static std::string pending;
+        pending.append(reinterpret_cast<const char*>(data), size);
+        return WriteToConsole(output, Characters(pending, encoding), reason);
+    }
+    if (WriteAll(output, data, size, reason))
         return true;
     // The reader has gone: end quietly, as a closed pipe ends cat.
     const DWORD code = GetLastError();
     if (code == ERROR_NO_DATA || code == ERROR_BROKEN_PIPE)
         ExitProcess(2);
     return false;
+}
+
+void WriteText(std::FILE* stream, const std::string& text)
+{
+    const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    std::string reason;
+    std::fflush(stdout);  // what the C library holds comes first
+    if (!IsConsole(handle) || !WriteToConsole(handle, Wide(text), reason))
+        std::fputs(text.c_str(), stream);
 }
 
 std::optional<std::string> ResolvePath(const std::string& path, std::string& reason)

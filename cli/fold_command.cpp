@@ -1,5 +1,6 @@
 #include "fold_command.h"
 
+#include "code_page.h"
 #include "files.h"
 #include "fold_bytes.h"
 #include "kresovar_version.h"
@@ -9,11 +10,13 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string_view>
 
 // Each step that can fail returns false and says why in `reason`, as the
 // operations of files.h do.
@@ -27,6 +30,10 @@ constexpr char kUsage[] =
     "write the result to standard output. Every other byte is kept as it is.\n"
     "With no FILE, or when FILE is -, read standard input.\n"
     "\n"
+    "  -e, --encoding=NAME\n"
+    "                   read the text in the encoding NAME, in any case: utf-8\n"
+    "                   (the default), windows-1250 (cp1250), iso-8859-2 (latin2)\n"
+    "                   or ibm852 (cp852)\n"
     "  -i, --in-place   rewrite each FILE instead of writing to standard output\n"
     "  -c, --check      write no text; report the first letter of each FILE as\n"
     "                   FILE:LINE:COLUMN: LETTER, and exit with 1 if any is found\n"
@@ -36,6 +43,10 @@ constexpr char kUsage[] =
     "      --version    show the version and exit\n"
     "\n"
     "Text is UTF-8, or UTF-16 in a FILE that starts with a byte order mark.\n"
+    "Without -e, a FILE that is not UTF-8 but reads as Polish text of a code page\n"
+    "is an error: \"not UTF-8; it reads as windows-1250: use -e windows-1250\".\n"
+    "It is written out unchanged, and -i leaves it untouched. With -e naming a\n"
+    "code page, UTF-8 or UTF-16 text is an error too, and is left untouched.\n"
     "Exit status: 0 if all went well, 1 if --check found a letter, 2 on an error.\n";
 
 enum class Mode { Print, Check, InPlace };
@@ -43,32 +54,74 @@ enum class Mode { Print, Check, InPlace };
 struct Options {
     Mode mode = Mode::Print;
     bool decomposed = false;
+    std::optional<ByteEncoding> encoding;  // named by -e
     std::vector<std::string> files;
 };
 
 void Say(const std::string& text)
 {
     std::fflush(stdout);  // what was printed before comes before the message
-    std::fprintf(stderr, "kresovar-fold: %s\n", text.c_str());
+    WriteText(stderr, "kresovar-fold: " + text + "\n");
 }
 
 // The help, for status 0, or the hint after a wrong command line; returns the status.
 int Usage(int status)
 {
     if (status == 0)
-        std::fputs(kUsage, stdout);
+        WriteText(stdout, kUsage);
     else
         std::fputs("Try 'kresovar-fold --help' for more information.\n", stderr);
     return status;
 }
 
+// The encodings -e takes, each by its name and another that people use.
+struct NamedEncoding {
+    const char* name;
+    const char* alias;
+    ByteEncoding encoding;
+};
+constexpr NamedEncoding kEncodings[] = {
+    {"utf-8", "utf8", ByteEncoding::Utf8},
+    {"windows-1250", "cp1250", ByteEncoding::Windows1250},
+    {"iso-8859-2", "latin2", ByteEncoding::Iso8859_2},
+    {"ibm852", "cp852", ByteEncoding::Ibm852},
+};
+
+constexpr char kEncodingNames[] = "utf-8, windows-1250 (cp1250), iso-8859-2 (latin2), ibm852 (cp852)";
+
+std::optional<ByteEncoding> EncodingNamed(const std::string& name)
+{
+    const auto same = [&](std::string_view known) {
+        return std::equal(name.begin(), name.end(), known.begin(), known.end(),
+                          [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    };
+    for (const NamedEncoding& named : kEncodings) {
+        if (same(named.name) || same(named.alias))
+            return named.encoding;
+    }
+    return std::nullopt;
+}
+
+const char* EncodingName(ByteEncoding encoding)
+{
+    return std::find_if(std::begin(kEncodings), std::end(kEncodings),
+                        [&](const NamedEncoding& named) { return named.encoding == encoding; })->name;
+}
+
 // Reads a stream piece by piece into a buffer that keeps, at its front, the
-// bytes the fold held back from the previous piece.
+// bytes the fold held back from the previous piece. In a code page named by
+// -e, it gives nothing from the first byte from 0x80 on until the stream is
+// seen not to be UTF-8 or UTF-16; taken as UTF-8, it watches for text of a
+// code page.
 class PieceReader {
 public:
-    explicit PieceReader(InputFile& input) : input_(input), buffer_(new unsigned char[kReadSize]) {}
+    PieceReader(InputFile& input, std::optional<ByteEncoding> named)
+        : input_(input), named_(named), buffer_(new unsigned char[kReadSize])
+    {
+    }
 
-    // Reads the next piece; false on a read failure.
+    // Reads the next piece; false on a read failure, or on Unicode text in a
+    // named code page.
     bool Next(std::string& reason)
     {
         std::ptrdiff_t read = 0;
@@ -77,13 +130,53 @@ public:
             if (read < 0)
                 return false;
             size_ += static_cast<std::size_t>(read);
-            // Two bytes at least, to tell a UTF-16 byte order mark.
-        } while (read > 0 && first_ && size_ < 2);
+            if (start_ && IsUnicode(read == 0 || size_ == kReadSize, reason))
+                return false;
+            // Two bytes at least, to tell a UTF-16 byte order mark; in a named
+            // code page, something that may be consumed.
+        } while (read > 0 && ((first_ && size_ < 2) || (start_ && start_->firstHigh() == 0)));
         end_ = read == 0;
+        if (first_)
+            encoding_ = named_ ? *named_ : MarkedEncoding();
         return true;
     }
-    // The encoding, from the first piece's byte order mark.
-    ByteEncoding Encoding() const
+    ByteEncoding Encoding() const { return encoding_; }
+    // Drops the first `consumed` bytes; the rest go in front of the next piece.
+    void Consume(std::size_t consumed)
+    {
+        if (!named_ && encoding_ == ByteEncoding::Utf8)
+            legacy_.Take(buffer_.get(), consumed);
+        if (start_)
+            start_->Consumed(consumed);
+        std::memmove(buffer_.get(), buffer_.get() + consumed, size_ - consumed);
+        size_ -= consumed;
+        first_ = false;
+    }
+    // At the end of a stream taken as UTF-8: false, and why, if it reads as a code page.
+    bool Finish(std::string& reason)
+    {
+        if (named_ || encoding_ != ByteEncoding::Utf8)
+            return true;
+        const std::vector<ByteEncoding> pages = legacy_.Finish();
+        if (pages.empty())
+            return true;
+        std::string as;
+        std::string use;
+        for (ByteEncoding page : pages) {
+            as += std::string(as.empty() ? "" : " or ") + EncodingName(page);
+            use += std::string(use.empty() ? "-e " : " or -e ") + EncodingName(page);
+        }
+        reason = "not UTF-8; it reads as " + as + ": use " + use;
+        return false;
+    }
+    const unsigned char* data() const { return buffer_.get(); }
+    // The bytes that may be consumed.
+    std::size_t size() const { return start_ ? start_->firstHigh() : size_; }
+    bool end() const { return end_; }
+
+private:
+    // The encoding of the first piece's byte order mark.
+    ByteEncoding MarkedEncoding() const
     {
         if (size_ >= 2 && buffer_[0] == 0xFF && buffer_[1] == 0xFE)
             return ByteEncoding::Utf16LittleEndian;
@@ -91,49 +184,55 @@ public:
             return ByteEncoding::Utf16BigEndian;
         return ByteEncoding::Utf8;
     }
-    // Drops the first `consumed` bytes; the rest go in front of the next piece.
-    void Consume(std::size_t consumed)
+    // Looks on at the start of a stream in a named code page: true, with a
+    // reason, when it is Unicode text.
+    bool IsUnicode(bool complete, std::string& reason)
     {
-        std::memmove(buffer_.get(), buffer_.get() + consumed, size_ - consumed);
-        size_ -= consumed;
-        first_ = false;
+        const StartVerdict verdict = start_->Look(buffer_.get(), size_, complete);
+        if (verdict == StartVerdict::CodePage)
+            start_.reset();
+        if (verdict != StartVerdict::Unicode)
+            return false;
+        reason = std::string("UTF-8 or UTF-16 text, not ") + EncodingName(*named_) + ": leave out -e";
+        return true;
     }
-    const unsigned char* data() const { return buffer_.get(); }
-    std::size_t size() const { return size_; }
-    bool end() const { return end_; }
 
-private:
     InputFile& input_;
+    std::optional<ByteEncoding> named_;
+    std::optional<UnicodeStart> start_ = named_ && IsCodePage(*named_) ? std::optional<UnicodeStart>(std::in_place) : std::nullopt;
+    LegacyText legacy_;
     std::unique_ptr<unsigned char[]> buffer_;
+    ByteEncoding encoding_ = ByteEncoding::Utf8;
     std::size_t size_ = 0;
     bool first_ = true;
     bool end_ = false;
 };
 
-using Sink = std::function<bool(const unsigned char*, std::size_t, std::string&)>;
+// Takes folded bytes, and the encoding they are in.
+using Sink = std::function<bool(const unsigned char*, std::size_t, ByteEncoding, std::string&)>;
 
-bool FoldStream(InputFile& input, bool decomposed, const Sink& write, std::string& reason)
+bool FoldStream(InputFile& input, const Options& options, const Sink& write, std::string& reason)
 {
-    PieceReader reader(input);
+    PieceReader reader(input, options.encoding);
     const auto out = std::make_unique<unsigned char[]>(kReadSize);
     std::optional<ByteFold> fold;
     do {
         if (!reader.Next(reason))
             return false;
         if (!fold)
-            fold = ByteFold{reader.Encoding(), decomposed};
+            fold = ByteFold{reader.Encoding(), options.decomposed};
         if (FoldsToItself(*fold, reader.data(), reader.size())) {
-            if (!write(reader.data(), reader.size(), reason))
+            if (!write(reader.data(), reader.size(), fold->encoding, reason))
                 return false;
             reader.Consume(reader.size());
             continue;
         }
         const PieceScan piece = FoldBytes(*fold, reader.data(), reader.size(), out.get(), reader.end());
-        if (!write(out.get(), piece.produced, reason))
+        if (!write(out.get(), piece.produced, fold->encoding, reason))
             return false;
         reader.Consume(piece.consumed);
     } while (!reader.end());
-    return true;
+    return reader.Finish(reason);
 }
 
 // The letter as UTF-8, whatever the encoding it was found in.
@@ -142,8 +241,9 @@ std::string LetterText(const unsigned char* bytes, std::size_t length, ByteEncod
     if (encoding == ByteEncoding::Utf8)
         return std::string(reinterpret_cast<const char*>(bytes), length);
     std::string text;
-    for (std::size_t i = 0; i + 1 < length; i += 2) {
-        const char16_t unit = Utf16Unit(bytes + i, encoding);
+    const std::size_t step = IsCodePage(encoding) ? 1 : 2;
+    for (std::size_t i = 0; i + step <= length; i += step) {
+        const char16_t unit = step == 1 ? CodePageCharacter(encoding, bytes[i]) : Utf16Unit(bytes + i, encoding);
         if (unit < 0x80) {
             text += static_cast<char>(unit);
         } else {  // every letter and mark is below U+0800
@@ -161,9 +261,9 @@ struct Found {
 };
 
 // The first letter of a stream, if it holds one, in `found`.
-bool FirstLetter(InputFile& input, bool decomposed, std::optional<Found>& found, std::string& reason)
+bool FirstLetter(InputFile& input, const Options& options, std::optional<Found>& found, std::string& reason)
 {
-    PieceReader reader(input);
+    PieceReader reader(input, options.encoding);
     std::optional<ByteFold> fold;
     std::optional<TextPosition> position;
     found.reset();
@@ -171,7 +271,7 @@ bool FirstLetter(InputFile& input, bool decomposed, std::optional<Found>& found,
         if (!reader.Next(reason))
             return false;
         if (!fold) {
-            fold = ByteFold{reader.Encoding(), decomposed};
+            fold = ByteFold{reader.Encoding(), options.decomposed};
             position.emplace(fold->encoding);
         }
         const PieceScan search = FindLetter(*fold, reader.data(), reader.size(), reader.end());
@@ -184,7 +284,7 @@ bool FirstLetter(InputFile& input, bool decomposed, std::optional<Found>& found,
         position->Advance(reader.data(), search.consumed);
         reader.Consume(search.consumed);
     } while (!reader.end());
-    return true;
+    return reader.Finish(reason);
 }
 
 class FoldCommand {
@@ -240,13 +340,13 @@ private:
         if (input->IsStandardOutput())
             return Fail(name, "input file is output file");
         std::string reason;
-        const Sink write = [this](const unsigned char* data, std::size_t size, std::string& why) {
-            if (WriteOutput(data, size, why))
+        const Sink write = [this](const unsigned char* data, std::size_t size, ByteEncoding encoding, std::string& why) {
+            if (WriteOutput(data, size, encoding, why))
                 return true;
             outputLost_ = true;
             return false;
         };
-        if (FoldStream(*input, options_.decomposed, write, reason))
+        if (FoldStream(*input, options_, write, reason))
             return;
         if (outputLost_)  // nothing more can be written: the other files wait in vain
             return Fail("write error", reason);
@@ -260,12 +360,12 @@ private:
             return;
         std::string reason;
         std::optional<Found> found;
-        if (!FirstLetter(*input, options_.decomposed, found, reason))
+        if (!FirstLetter(*input, options_, found, reason))
             return Fail(name, reason);
         if (!found)
             return;
-        std::printf("%s:%llu:%llu: %s\n", name.c_str(), static_cast<unsigned long long>(found->line),
-                    static_cast<unsigned long long>(found->column), found->letter.c_str());
+        WriteText(stdout, name + ":" + std::to_string(found->line) + ":" + std::to_string(found->column) + ": "
+                              + found->letter + "\n");
         status_ = std::max(status_, 1);
     }
 
@@ -280,7 +380,7 @@ private:
             return Fail(name, reason);
         // A file that needs no change keeps its content and its time.
         std::optional<Found> found;
-        if (!FirstLetter(*input, options_.decomposed, found, reason))
+        if (!FirstLetter(*input, options_, found, reason))
             return Fail(name, reason);
         if (!found)
             return;
@@ -289,10 +389,10 @@ private:
         std::optional<Replacement> replacement = Replacement::Create(*path, *input, reason);
         if (!replacement)
             return Fail(name, reason);
-        const Sink write = [&](const unsigned char* data, std::size_t size, std::string& why) {
+        const Sink write = [&](const unsigned char* data, std::size_t size, ByteEncoding, std::string& why) {
             return replacement->Write(data, size, why);
         };
-        if (FoldStream(*input, options_.decomposed, write, reason) && replacement->Commit(reason))
+        if (FoldStream(*input, options_, write, reason) && replacement->Commit(reason))
             return;
         replacement.reset();  // before the message, whose writing may end the program (SIGPIPE)
         Fail(name, reason);
@@ -323,8 +423,9 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
     enum { kDecomposed = 256, kVersion };
     static const option kLong[] = {
         {"in-place", no_argument, nullptr, 'i'},     {"check", no_argument, nullptr, 'c'},
-        {"decomposed", no_argument, nullptr, kDecomposed}, {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, kVersion}, {nullptr, 0, nullptr, 0},
+        {"decomposed", no_argument, nullptr, kDecomposed}, {"encoding", required_argument, nullptr, 'e'},
+        {"help", no_argument, nullptr, 'h'},         {"version", no_argument, nullptr, kVersion},
+        {nullptr, 0, nullptr, 0},
     };
     std::vector<std::string> words{"kresovar-fold"};
     words.insert(words.end(), arguments.begin(), arguments.end());
@@ -340,11 +441,16 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
         bothModes = bothModes || (options.mode != Mode::Print && options.mode != mode);
         options.mode = mode;
     };
-    for (int option; (option = getopt_long(argc, argv.data(), "ich", kLong, nullptr)) != -1;) {
+    for (int option; (option = getopt_long(argc, argv.data(), "ice:h", kLong, nullptr)) != -1;) {
         switch (option) {
         case 'i': set(Mode::InPlace); break;
         case 'c': set(Mode::Check); break;
         case kDecomposed: options.decomposed = true; break;
+        case 'e':
+            options.encoding = EncodingNamed(optarg);
+            if (!options.encoding)
+                return Refuse(std::string("unknown encoding '") + optarg + "'; the encodings are " + kEncodingNames);
+            break;
         case 'h': return Usage(0);
         case kVersion:
             std::printf("kresovar-fold %s\n", kProgramVersion);
@@ -352,6 +458,9 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
         default:  // a long option is named by its word, a letter alone by itself
             if (optopt == 0)
                 return Refuse(std::string("unrecognized option '") + argv[optind - 1] + "'");
+            if (optopt == 'e')  // the one option with a value, given none
+                return Refuse(std::strncmp(argv[optind - 1], "--", 2) == 0 ? "option '--encoding' requires an argument"
+                                                                           : "option requires an argument -- 'e'");
             if (std::strncmp(argv[optind - 1], "--", 2) == 0)  // a known word given a value
                 return Refuse(std::string("option '--") + NameOf(kLong, optopt) + "' doesn't allow an argument");
             return Refuse(std::string("invalid option -- '") + static_cast<char>(optopt) + "'");
@@ -360,6 +469,8 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
     options.files.assign(argv.begin() + optind, argv.end() - 1);
     if (bothModes)
         return Refuse("--in-place and --check cannot be used together");
+    if (options.decomposed && options.encoding && IsCodePage(*options.encoding))
+        return Refuse(std::string("--decomposed cannot be used with ") + EncodingName(*options.encoding));
     if (options.mode == Mode::InPlace && options.files.empty())
         return Refuse("--in-place needs a FILE");
     if (options.mode == Mode::InPlace && std::count(options.files.begin(), options.files.end(), "-"))

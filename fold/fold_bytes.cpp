@@ -202,6 +202,8 @@ PieceScan FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, un
 
 bool FoldsToItself(ByteFold fold, const unsigned char* in, std::size_t size)
 {
+    if (IsCodePage(fold.encoding))
+        return !HasHighByte(in, size);
     if (fold.encoding != ByteEncoding::Utf8 || (fold.decomposed && size > 0 && IsBase(in[size - 1])))
         return false;
     // Eight bytes at a time, a kilobyte between looks: the bit 7 of a byte

@@ -1,7 +1,8 @@
 #pragma once
 
 // The fold of FoldText for text held as bytes, read piece by piece from a
-// file or a pipe: UTF-8, or UTF-16 in either byte order. Only the 18 letters
+// file or a pipe: UTF-8, UTF-16 in either byte order, or one of the single-byte
+// code pages of code_page.h. Only the 18 letters
 // change; every other byte comes out as it came in, bytes that are not valid
 // text included.
 
@@ -9,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-enum class ByteEncoding { Utf8, Utf16LittleEndian, Utf16BigEndian };
+enum class ByteEncoding { Utf8, Utf16LittleEndian, Utf16BigEndian, Windows1250, Iso8859_2, Ibm852 };
 
 // The UTF-16 code unit that the two bytes at `p` hold in `encoding`'s byte order.
 inline char16_t Utf16Unit(const unsigned char* p, ByteEncoding encoding)

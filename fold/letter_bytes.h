@@ -3,6 +3,7 @@
 // The 18 letters as bytes, and the scan that folds or finds them, shared by
 // FoldBytes and FindLetter. Internal to fold/.
 
+#include "code_page.h"
 #include "fold_bytes.h"
 #include "fold_text.h"
 
@@ -69,6 +70,27 @@ inline constexpr unsigned char kMarkLead = 0xCC;
 inline char16_t MarkOf(unsigned char second)
 {
     return static_cast<char16_t>(0x0300 | (second & 0x3F));
+}
+
+// The length of the UTF-8 sequence that `lead` begins, 0 if it begins none.
+inline std::size_t SequenceLength(unsigned char lead)
+{
+    return lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+}
+
+// Whether `next` continues the valid sequence begun by `bytes`.
+inline bool Continues(const unsigned char* bytes, std::size_t size, unsigned char next)
+{
+    if (size == 1) {
+        switch (bytes[0]) {
+        case 0xE0: return next >= 0xA0 && next <= 0xBF;
+        case 0xED: return next >= 0x80 && next <= 0x9F;
+        case 0xF0: return next >= 0x90 && next <= 0xBF;
+        case 0xF4: return next >= 0x80 && next <= 0x8F;
+        default: break;
+        }
+    }
+    return next >= 0x80 && next <= 0xBF;
 }
 
 // One bit for each byte of a word with its two high bits set, the first
@@ -190,6 +212,8 @@ PieceScan ScanUtf16(const unsigned char* in, std::size_t size, unsigned char* ou
 template <bool kFind>
 PieceScan Scan(ByteFold fold, const unsigned char* in, std::size_t size, unsigned char* out, bool end)
 {
+    if (IsCodePage(fold.encoding))
+        return ScanCodePage(fold.encoding, in, size, kFind ? nullptr : out);
     return fold.encoding == ByteEncoding::Utf8 ? ScanUtf8<kFind>(in, size, out, fold.decomposed, end)
                                                : ScanUtf16<kFind>(in, size, out, fold, end);
 }

@@ -1,29 +1,14 @@
 #include "text_position.h"
 
+#include "code_page.h"
+#include "letter_bytes.h"
+
 #include <cstring>
 
+using letter_bytes::Continues;
+using letter_bytes::SequenceLength;
+
 namespace {
-
-// The length of the UTF-8 sequence that `lead` begins, 0 if it begins none.
-std::size_t SequenceLength(unsigned char lead)
-{
-    return lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
-}
-
-// Whether `next` continues the valid sequence begun by `bytes`.
-bool Continues(const unsigned char* bytes, std::size_t size, unsigned char next)
-{
-    if (size == 1) {
-        switch (bytes[0]) {
-        case 0xE0: return next >= 0xA0 && next <= 0xBF;
-        case 0xED: return next >= 0x80 && next <= 0x9F;
-        case 0xF0: return next >= 0x90 && next <= 0xBF;
-        case 0xF4: return next >= 0x80 && next <= 0x8F;
-        default: break;
-        }
-    }
-    return next >= 0x80 && next <= 0xBF;
-}
 
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit < 0xDC00; }
 bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit < 0xE000; }
@@ -39,6 +24,11 @@ std::uint64_t TextPosition::column() const
 
 void TextPosition::Advance(const unsigned char* bytes, std::size_t size)
 {
+    if (IsCodePage(encoding_)) {  // a character is a byte
+        for (std::size_t i = 0; i < size; ++i)
+            Character(bytes[i] == '\n');
+        return;
+    }
     for (std::size_t i = 0; i < size; ++i) {
         if (encoding_ == ByteEncoding::Utf8)
             Utf8Byte(bytes[i]);

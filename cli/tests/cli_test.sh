@@ -5,6 +5,7 @@
 # about POSIX permissions, links, devices and signals.
 set -euo pipefail
 FOLD=("$(realpath "${1:?usage: cli_test.sh PATH-TO-KRESOVAR-FOLD}")")
+HERE=$(realpath "$(dirname "$0")")
 [ -z "${WINDOWS:-}" ] || FOLD=(wine "${FOLD[0]}")
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
@@ -71,6 +72,50 @@ check unreadable_first_wins 2 'notes.txt:2:6: ź' -c missing.txt notes.txt
 "${FOLD[@]}" -c notes.txt missing.txt >both 2>&1 || true
 grep -E '^notes.txt:|missing.txt' both | head -1 | grep -q '^notes.txt:' || fail "a message came before the report: $(cat both)"
 
+echo "== code pages: each mode with -e, and what is said without it"
+printf 'Zażółć gęślą jaźń ZAŻÓŁĆ GĘŚLĄ JAŹŃ š ť ž é ü ř\r\n' >polish.utf8
+printf 'Zazolc gesla jazn ZAZOLC GESLA JAZN š ť ž é ü ř\r\n' >plain.utf8
+printf 'żółty\n' >shared.utf8
+for row in "CP1250 windows-1250 cp1250" "ISO-8859-2 iso-8859-2 LATIN2" "IBM852 ibm852 Cp852"; do
+    read -r page name alias <<<"$row"
+    iconv -t "$page" polish.utf8 >"$name.txt" && iconv -t "$page" plain.utf8 >"plain-$name"
+    iconv -t "$page" "$HERE/words/polish.txt" >"words-$name.txt" && iconv -t "$page" shared.utf8 >"shared-$name.txt"
+    check "$name" 0 "$(cat "plain-$name")" -e "$alias" "$name.txt"
+    cp "$name.txt" "rewritten-$name.txt"
+    check "$name -i" 0 '' -i --encoding="$alias" "rewritten-$name.txt"
+    cmp -s "rewritten-$name.txt" "plain-$name" || fail "$name -i: $(od -An -tx1 "rewritten-$name.txt" | head -c 80)"
+    check "$name --check" 1 "$name.txt:1:3: ż" -c -e "$alias" "$name.txt"
+    check "$name -e utf-8 says nothing" 0 "$(cat "$name.txt")" -e UTF-8 "$name.txt"
+    # Without -e: passed as it came, status 2, the file left as it was, and why.
+    [ "$name" = ibm852 ] && both='ibm852: use -e ibm852' || both='windows-1250 or iso-8859-2: use -e windows-1250 or -e iso-8859-2'
+    for file in "$name.txt" "words-$name.txt" "shared-$name.txt"; do
+        [ "$file" = "shared-$name.txt" ] && said=$both || said="$name: use -e $name"
+        cp "$file" kept.txt
+        for mode in print -c -i; do
+            [ $mode = print ] && printed=$(cat "$file") || printed=
+            check "$file $mode" 2 "$printed" $([ $mode = print ] || echo $mode) kept.txt
+            [ "$(cat err)" = "kresovar-fold: kept.txt: not UTF-8; it reads as $said" ] || fail "$file $mode said: $(cat err)"
+            cmp -s kept.txt "$file" || fail "$file $mode changed the file"
+        done
+    done
+done
+# No alarm for UTF-8, Western European text, programs and pictures.
+printf 'Señor, mañana: ¿años?\n' >spanish-line.utf8
+for file in spanish french ngerman spanish-line; do
+    iconv -t CP1252 "$HERE/words/$file.txt" >"$file.txt" 2>/dev/null || iconv -t CP1252 "$file.utf8" >"$file.txt"
+    check "$file in Windows-1252" 0 "$(cat "$file.txt")" "$file.txt"
+done
+status=0 && { "${FOLD[@]}" -c "$HERE/../../window/icon/kresovar.png" "${FOLD[-1]}" >/dev/null 2>err || status=$?; }
+[ "$status" != 2 ] && [ ! -s err ] || fail "a program or picture raised an alarm: status $status, $(cat err)"
+# With -e naming a code page, UTF-8 and UTF-16 are refused and left as they are.
+printf 'żółw\n' >utf8.txt && printf '\xef\xbb\xbfpla\xb9n' >mark.txt && printf '\xff\xfeplain' >utf16.txt
+for mode in print -c -i; do
+    check "UTF-8 in a code page, $mode" 2 '' -e cp1250 $([ $mode = print ] || echo $mode) utf8.txt mark.txt utf16.txt
+    [ "$(grep -c 'UTF-8 or UTF-16 text, not windows-1250: leave out -e' err)" = 3 ] || fail "$mode: $(cat err)"
+    [ "$(cat utf8.txt mark.txt)" = "$(printf 'żółw\n\xef\xbb\xbfpla\xb9n')" ] || fail "UTF-8 in a code page, $mode: changed"
+done
+check "a column is a byte" 1 '-:1:3: ł' -c -e cp1250 - < <(printf '\xc3\x80\xb3')
+
 echo "== errors and options"
 check missing_file_then_others 2 'plain' missing.txt plain.txt
 grep -q '^kresovar-fold: missing.txt: ' err || fail "no message for the missing file: $(cat err)"
@@ -85,6 +130,9 @@ grep -qE ': (No such file or directory|Path not found)$' err || fail "an empty n
 check in_place_without_file 2 '' -i
 check in_place_standard_input 2 '' -i -
 check in_place_and_check 2 '' -i -c plain.txt
+check unknown_encoding 2 '' -e cp1252 plain.txt
+grep -q "unknown encoding 'cp1252'; the encodings are utf-8, windows-1250 (cp1250), iso-8859-2 (latin2), ibm852 (cp852)" err || fail "unknown encoding: $(cat err)"
+check decomposed_in_a_code_page 2 '' --decomposed -e latin2 plain.txt
 printf 'ą' >self.txt
 status=0 && { timeout 10 "${FOLD[@]}" self.txt plain.txt >>self.txt 2>err || status=$?; }
 [ "$status" = 2 ] && [ "$(cat self.txt)" = ąplain ] && grep -q '^kresovar-fold: self.txt: input file is output file' err \

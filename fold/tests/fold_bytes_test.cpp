@@ -1,3 +1,4 @@
+#include "code_page.h"
 #include "fold_bytes_reference.h"
 
 #include <gtest/gtest.h>
@@ -92,5 +93,104 @@ INSTANTIATE_TEST_SUITE_P(Texts, FoldBytesCases, testing::Values(
     Exactly("utf16_decomposed", {ByteEncoding::Utf16LittleEndian, true}, "\xff\xfe" "a\0\x28\x03z\0\x07\x03",
             "\xff\xfe" "a\0z\0")),
     [](const auto& info) { return info.param.name; });
+
+} // namespace
+
+#if __has_include(<iconv.h>)
+#include <iconv.h>
+#endif
+
+namespace {
+
+// iconv's character for one byte of a code page; 0 where it refuses the byte.
+char16_t IconvCharacter(const char* codePage, unsigned char byte)
+{
+#if __has_include(<iconv.h>)
+    const iconv_t convert = iconv_open("UTF-16LE", codePage);
+    char in[1] = {static_cast<char>(byte)};
+    unsigned char out[4] = {};
+    char* from = in;
+    char* to = reinterpret_cast<char*>(out);
+    std::size_t inLeft = 1;
+    std::size_t outLeft = sizeof out;
+    const bool read = iconv(convert, &from, &inLeft, &to, &outLeft) != static_cast<std::size_t>(-1) && outLeft == 2;
+    iconv_close(convert);
+    return read ? static_cast<char16_t>(out[0] | out[1] << 8) : 0;
+#else
+    (void)codePage, (void)byte;
+    return 0;
+#endif
+}
+
+struct CodePageRow {
+    ByteEncoding codePage;
+    const char* iconvName;
+};
+
+TEST(CodePages, EveryByteIsReadAsIconvReadsItAndTheLettersFold)
+{
+#if !__has_include(<iconv.h>)
+    GTEST_SKIP() << "no iconv here";
+#endif
+    for (CodePageRow row : {CodePageRow{ByteEncoding::Windows1250, "CP1250"}, CodePageRow{ByteEncoding::Iso8859_2, "ISO-8859-2"},
+                            CodePageRow{ByteEncoding::Ibm852, "IBM852"}}) {
+        std::string bytes;
+        std::string expected;
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            const char16_t character = IconvCharacter(row.iconvName, static_cast<unsigned char>(byte));
+            EXPECT_EQ(CodePageCharacter(row.codePage, static_cast<unsigned char>(byte)), character) << row.iconvName << " " << byte;
+            bytes += static_cast<char>(byte);
+            expected += static_cast<char>(byte);
+            for (FoldRow letter : FoldTable)
+                expected.back() = character == letter.letter ? static_cast<char>(letter.plain) : expected.back();
+        }
+        for (std::size_t pieceSize : {std::size_t{1}, std::size_t{100}, bytes.size()})
+            EXPECT_EQ(FoldInPieces(bytes + bytes, {row.codePage}, pieceSize), expected + expected) << row.iconvName;
+    }
+}
+
+// What LegacyText says of a stream given to it in pieces of `pieceSize`.
+std::vector<ByteEncoding> LegacyVerdict(const std::string& text, std::size_t pieceSize)
+{
+    LegacyText legacy;
+    for (std::size_t at = 0; at < text.size(); at += pieceSize) {
+        const std::string piece = text.substr(at, pieceSize);
+        legacy.Take(reinterpret_cast<const unsigned char*>(piece.data()), piece.size());
+    }
+    return legacy.Finish();
+}
+
+TEST(LegacyText, SaysTheSameWhereverTheStreamIsCut)
+{
+    using Pages = std::vector<ByteEncoding>;
+    std::string utf8;
+    std::string windows1250;
+    for (int i = 0; i < 20; ++i) {
+        utf8 += "Zażółć „gęślą” jaźń 😀 \xed\x9f\xbf \xf4\x8f\xbf\xbf\xc2\x80 ";
+        windows1250 += "Za\xbf\xf3\xb3\xe6 \x84g\xea\x9cl\xb9\x94 ja\x9f\xf1 ";
+    }
+    struct Row {
+        std::string name;
+        std::string text;
+        Pages pages;
+    };
+    std::vector<Row> rows = {
+        {"utf-8", utf8, {}},
+        {"windows-1250", windows1250, {ByteEncoding::Windows1250}},
+        {"windows-1250 after utf-8", utf8 + windows1250, {ByteEncoding::Windows1250}},
+        {"windows-1250 with a NUL", windows1250 + '\0', {}},
+        {"a sequence cut short at the end", utf8 + "\xf0\x9f\x98", {}},
+        {"three Polish letters alone", "\xb9\xb3\xb9" + utf8, {ByteEncoding::Windows1250}},
+    };
+    // Each form that is not UTF-8, in a piece of its own, puts the three
+    // letters' score below zero: overlong, a surrogate, past U+10FFFF, bytes
+    // that begin no sequence.
+    for (const char* form : {"\xe0\x80\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xf0\x80\x80\x80", "\xc1\x80", "\xf5\x80\x80\x80"})
+        rows.push_back({std::string("not UTF-8: ") + form, rows[5].text + form + form + utf8, {}});
+    for (const auto& row : rows) {
+        for (std::size_t pieceSize : {std::size_t{1}, std::size_t{5}, std::size_t{16}, std::size_t{67}, row.text.size()})
+            EXPECT_EQ(LegacyVerdict(row.text, pieceSize), row.pages) << row.name << " in pieces of " << pieceSize;
+    }
+}
 
 } // namespace

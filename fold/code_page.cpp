@@ -1,0 +1,446 @@
+#include "code_page.h"
+
+#include "fold_text.h"
+#include "letter_bytes.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#if defined(__x86_64__) || defined(_M_X64)
+#include <immintrin.h>
+#endif
+
+namespace {
+
+// The characters of the bytes 0x80 to 0xFF, from the glibc charmaps of the
+// same names (/usr/share/i18n/charmaps); fold_test checks them against iconv.
+// 0 marks a byte the code page leaves undefined.
+constexpr std::array<std::array<char16_t, 128>, 3> kHighCharacters = {{
+    // CP1250
+    {{
+        0x20AC, 0x0000, 0x201A, 0x0000, 0x201E, 0x2026, 0x2020, 0x2021,
+        0x0000, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,
+        0x0000, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+        0x0000, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A,
+        0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7,
+        0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,
+        0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,
+        0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C,
+        0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
+        0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E,
+        0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7,
+        0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,
+        0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,
+        0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,
+        0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
+        0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
+    }},
+    // ISO-8859-2
+    {{
+        0x0080, 0x0081, 0x0082, 0x0083, 0x0084, 0x0085, 0x0086, 0x0087,
+        0x0088, 0x0089, 0x008A, 0x008B, 0x008C, 0x008D, 0x008E, 0x008F,
+        0x0090, 0x0091, 0x0092, 0x0093, 0x0094, 0x0095, 0x0096, 0x0097,
+        0x0098, 0x0099, 0x009A, 0x009B, 0x009C, 0x009D, 0x009E, 0x009F,
+        0x00A0, 0x0104, 0x02D8, 0x0141, 0x00A4, 0x013D, 0x015A, 0x00A7,
+        0x00A8, 0x0160, 0x015E, 0x0164, 0x0179, 0x00AD, 0x017D, 0x017B,
+        0x00B0, 0x0105, 0x02DB, 0x0142, 0x00B4, 0x013E, 0x015B, 0x02C7,
+        0x00B8, 0x0161, 0x015F, 0x0165, 0x017A, 0x02DD, 0x017E, 0x017C,
+        0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
+        0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E,
+        0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7,
+        0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,
+        0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,
+        0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,
+        0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
+        0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
+    }},
+    // IBM852
+    {{
+        0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x016F, 0x0107, 0x00E7,
+        0x0142, 0x00EB, 0x0150, 0x0151, 0x00EE, 0x0179, 0x00C4, 0x0106,
+        0x00C9, 0x0139, 0x013A, 0x00F4, 0x00F6, 0x013D, 0x013E, 0x015A,
+        0x015B, 0x00D6, 0x00DC, 0x0164, 0x0165, 0x0141, 0x00D7, 0x010D,
+        0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x0104, 0x0105, 0x017D, 0x017E,
+        0x0118, 0x0119, 0x00AC, 0x017A, 0x010C, 0x015F, 0x00AB, 0x00BB,
+        0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x00C1, 0x00C2, 0x011A,
+        0x015E, 0x2563, 0x2551, 0x2557, 0x255D, 0x017B, 0x017C, 0x2510,
+        0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x0102, 0x0103,
+        0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x00A4,
+        0x0111, 0x0110, 0x010E, 0x00CB, 0x010F, 0x0147, 0x00CD, 0x00CE,
+        0x011B, 0x2518, 0x250C, 0x2588, 0x2584, 0x0162, 0x016E, 0x2580,
+        0x00D3, 0x00DF, 0x00D4, 0x0143, 0x0144, 0x0148, 0x0160, 0x0161,
+        0x0154, 0x00DA, 0x0155, 0x0170, 0x00FD, 0x00DD, 0x0163, 0x00B4,
+        0x00AD, 0x02DD, 0x02DB, 0x02C7, 0x02D8, 0x00A7, 0x00F7, 0x00B8,
+        0x00B0, 0x00A8, 0x02D9, 0x0171, 0x0158, 0x0159, 0x25A0, 0x00A0,
+    }},
+}};
+
+constexpr std::size_t IndexOf(ByteEncoding codePage)
+{
+    return static_cast<std::size_t>(codePage) - static_cast<std::size_t>(ByteEncoding::Windows1250);
+}
+
+constexpr bool IsPolishLetter(char16_t character)
+{
+    return std::any_of(FoldTable.begin(), FoldTable.end(), [&](FoldRow row) { return row.letter == character; });
+}
+
+// For each code page, every byte's fold: its plain letter, or itself.
+constexpr auto kFolded = [] {
+    std::array<std::array<unsigned char, 256>, 3> folded{};
+    for (std::size_t page = 0; page < folded.size(); ++page) {
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            folded[page][byte] = static_cast<unsigned char>(byte);
+            for (FoldRow row : FoldTable) {
+                if (byte >= 0x80 && kHighCharacters[page][byte - 0x80] == row.letter)
+                    folded[page][byte] = static_cast<unsigned char>(row.plain);
+            }
+        }
+    }
+    return folded;
+}();
+
+// What a byte that is not UTF-8 says for a code page: a Polish letter that
+// Western European text has no use for (Sure), one that it has (Unsure, as
+// F3 ó and F1 ń in Windows-1252 are ó and ñ), a sign against (another
+// letter, a control character, an undefined byte), or nothing.
+enum class Evidence { Sure, Unsure, Against, None };
+
+// The bytes of Windows-1252 (and, from 0xA0, ISO-8859-1) that Western
+// European text hardly holds: the five it leaves undefined, † ‡ ˆ ˜ ¢ ¤ ¥ ¦
+// ¨ ¬ ¯ ³ ´ ¶ ¸ ¹.
+constexpr unsigned char kOddInWestern[] = {0x81, 0x8D, 0x8F, 0x90, 0x9D, 0x86, 0x87, 0x88, 0x98, 0xA2, 0xA4,
+                                           0xA5, 0xA6, 0xA8, 0xAC, 0xAF, 0xB3, 0xB4, 0xB6, 0xB8, 0xB9};
+
+constexpr Evidence EvidenceOf(std::size_t page, unsigned char byte)
+{
+    const char16_t character = kHighCharacters[page][byte - 0x80];
+    if (IsPolishLetter(character))
+        return std::find(std::begin(kOddInWestern), std::end(kOddInWestern), byte) != std::end(kOddInWestern)
+                   ? Evidence::Sure : Evidence::Unsure;
+    const bool control = character == 0 || character < 0xA0;
+    const bool letter = character >= 0xC0 && character <= 0x24F && character != u'×' && character != u'÷';
+    return control || letter ? Evidence::Against : Evidence::None;
+}
+
+// Whether byte b0, after b1, b2 and b3, breaks UTF-8 (bit 0), and whether
+// it is NUL (bit 1). Branch-free, so that a loop of it is vectorised: every
+// continuation byte must be one that a lead byte before it asks for, and
+// the ranges of Unicode's table of well-formed sequences hold.
+[[gnu::always_inline]] inline unsigned char Flags(unsigned char b3, unsigned char b2, unsigned char b1, unsigned char b0)
+{
+    const bool continuation = (b0 & 0xC0) == 0x80;
+    const bool asked = (b1 >= 0xC0) | (b2 >= 0xE0) | (b3 >= 0xF0);
+    const bool bad = (continuation != asked) | (b0 == 0xC0) | (b0 == 0xC1) | (b0 >= 0xF5)
+                     | ((b1 == 0xE0) & (b0 < 0xA0)) | ((b1 == 0xED) & (b0 >= 0xA0))
+                     | ((b1 == 0xF0) & (b0 < 0x90)) | ((b1 == 0xF4) & (b0 >= 0x90));
+    return static_cast<unsigned char>(bad | (b0 == 0) << 1);
+}
+
+// Flags for the 64 bytes from p where no byte from 0xE0 up stands among
+// them or the 3 before: with two-byte sequences only, a byte continues one
+// exactly where the byte before it is a lead byte. Sets `top` to the
+// highest of those bytes.
+[[gnu::always_inline]] inline unsigned char TwoByteFlags(const unsigned char* p, unsigned char& top)
+{
+    unsigned char flags = 0;
+    top = 0;
+    for (std::size_t j = 0; j < 64; ++j) {
+        const unsigned char b0 = p[j];
+        const unsigned char b1 = p[j - 1];
+        const bool bad = (((b0 & 0xC0) == 0x80) != ((b1 & 0xC0) == 0xC0)) | ((b0 & 0xFE) == 0xC0);
+        flags |= static_cast<unsigned char>(bad | (b0 == 0) << 1);
+        top = std::max(top, std::max(b0, p[j - 3]));
+    }
+    return flags;
+}
+
+// Flags for the bytes p[3] to p[size - 1], 64 at a time where it can.
+unsigned char FlagsFrom3(const unsigned char* p, std::size_t size)
+{
+    unsigned char flags = 0;
+    std::size_t i = 3;
+    for (; i + 64 <= size && !(flags & 1); i += 64) {
+        unsigned char top;
+        const unsigned char twoByte = TwoByteFlags(p + i, top);
+        if (top < 0xE0 && !(twoByte & 1)) {
+            flags |= twoByte;
+            continue;
+        }
+        for (std::size_t j = i; j < i + 64; ++j)
+            flags |= Flags(p[j - 3], p[j - 2], p[j - 1], p[j]);
+    }
+    for (; i < size; ++i)
+        flags |= Flags(p[i - 3], p[i - 2], p[i - 1], p[i]);
+    return flags;
+}
+
+// One bit for each byte from 0x80 up among the 64 at `p`, the first byte's lowest.
+std::uint64_t HighBits(const unsigned char* p)
+{
+    std::uint64_t bits = 0;
+#if defined(__x86_64__) || defined(_M_X64)
+    for (unsigned i = 0; i < 64; i += 16) {
+        const auto sixteen = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+        bits |= static_cast<std::uint64_t>(static_cast<unsigned>(sixteen)) << i;
+    }
+#else
+    for (unsigned i = 0; i < 64; ++i)
+        bits |= static_cast<std::uint64_t>(p[i] >> 7) << i;
+#endif
+    return bits;
+}
+
+using Table = std::array<unsigned char, 256>;
+
+// Folds or finds 64 bytes at a time: runs of ASCII are copied whole, and
+// only the bytes from 0x80 up are looked up. Returns where it stopped, or
+// with kFind the first letter.
+template <bool kFind>
+std::size_t ScanBlocks(const Table& folded, const unsigned char* in, std::size_t size, unsigned char* out,
+                       std::optional<std::size_t>& letter)
+{
+    std::size_t at = 0;
+    for (; at + 64 <= size; at += 64) {
+        if constexpr (!kFind)
+            std::memcpy(out + at, in + at, 64);
+        for (std::uint64_t high = HighBits(in + at); high != 0; high &= high - 1) {
+            const std::size_t i = at + static_cast<std::size_t>(std::countr_zero(high));
+            if constexpr (kFind) {
+                if (folded[in[i]] != in[i])
+                    return letter = i, i;
+            } else {
+                out[i] = folded[in[i]];
+            }
+        }
+    }
+    return at;
+}
+
+#if defined(__x86_64__) || defined(_M_X64)
+// The same where the processor can look a byte up in 128 at once: every
+// byte from 0x80 up is replaced by its fold, 64 bytes at a time.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t FoldBlocksLookingUp(
+    const Table& folded, const unsigned char* in, std::size_t size, unsigned char* out)
+{
+    const __m512i low = _mm512_loadu_si512(&folded[0x80]);
+    const __m512i high = _mm512_loadu_si512(&folded[0xC0]);
+    std::size_t at = 0;
+    for (; at + 64 <= size; at += 64) {
+        const __m512i bytes = _mm512_loadu_si512(in + at);
+        const __m512i looked = _mm512_permutex2var_epi8(low, bytes, high);
+        _mm512_storeu_si512(out + at, _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), bytes, looked));
+    }
+    return at;
+}
+
+const bool looksUp = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+#endif
+
+} // namespace
+
+bool IsCodePage(ByteEncoding encoding)
+{
+    return encoding >= ByteEncoding::Windows1250;
+}
+
+char16_t CodePageCharacter(ByteEncoding codePage, unsigned char byte)
+{
+    return byte < 0x80 ? byte : kHighCharacters[IndexOf(codePage)][byte - 0x80];
+}
+
+bool HasHighByte(const unsigned char* in, std::size_t size)
+{
+    // Eight bytes at a time, a kilobyte between looks.
+    for (std::size_t at = 0; at < size; at += 1024) {
+        const std::size_t stop = std::min(size, at + 1024);
+        std::uint64_t high = 0;
+        std::size_t i = at;
+        for (; i + 8 <= stop; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, in + i, 8);
+            high |= word;
+        }
+        for (; i < stop; ++i)
+            high |= in[i];
+        if (high & 0x8080808080808080u)
+            return true;
+    }
+    return false;
+}
+
+PieceScan ScanCodePage(ByteEncoding codePage, const unsigned char* in, std::size_t size, unsigned char* out)
+{
+    const Table& folded = kFolded[IndexOf(codePage)];
+    std::optional<std::size_t> letter;
+    std::size_t at = 0;
+#if defined(__x86_64__) || defined(_M_X64)
+    if (out && looksUp)
+        at = FoldBlocksLookingUp(folded, in, size, out);
+#endif
+    at += out ? ScanBlocks<false>(folded, in + at, size - at, out + at, letter) : ScanBlocks<true>(folded, in, size, nullptr, letter);
+    for (; at < size && !letter; ++at) {
+        if (!out && folded[in[at]] != in[at])
+            letter = at;
+        else if (out)
+            out[at] = folded[in[at]];
+    }
+    if (letter)
+        return {*letter, 0, *letter, 1};
+    return {size, out ? size : 0};
+}
+
+void LegacyText::Take(const unsigned char* bytes, std::size_t size)
+{
+    // A piece that is all UTF-8, given the bytes before it, is passed over
+    // 64 bytes at a time; any other is walked a byte at a time.
+    if (pendingSize_ == 0 && !HasHighByte(bytes, size)) {
+        nul_ = nul_ || std::memchr(bytes, 0, size);
+        Remember(bytes, size);
+        return;
+    }
+    if (size >= 16) {
+        unsigned char flags = 0;
+        const unsigned char head[6] = {last_[0], last_[1], last_[2], bytes[0], bytes[1], bytes[2]};
+        for (std::size_t i = 3; i < 6; ++i)
+            flags |= Flags(head[i - 3], head[i - 2], head[i - 1], head[i]);
+        flags |= FlagsFrom3(bytes, size);
+        nul_ |= (flags & 2) != 0;
+        if (!(flags & 1)) {
+            // A sequence the next piece completes waits, as the walk leaves it.
+            pendingSize_ = 0;
+            for (std::size_t back = 1; back <= 3; ++back) {
+                const unsigned char byte = bytes[size - back];
+                if (byte >= 0xC0) {
+                    if (letter_bytes::SequenceLength(byte) > back) {
+                        std::memcpy(pending_, bytes + size - back, back);
+                        pendingSize_ = back;
+                    }
+                    break;
+                }
+                if (byte < 0x80)
+                    break;
+            }
+            Remember(bytes, size);
+            return;
+        }
+    }
+    Walk(bytes, size, false);
+}
+
+void LegacyText::Walk(const unsigned char* bytes, std::size_t size, bool end)
+{
+    using letter_bytes::Continues;
+    const std::size_t total = pendingSize_ + size;
+    const auto at = [&](std::size_t i) { return i < pendingSize_ ? pending_[i] : bytes[i - pendingSize_]; };
+    std::size_t i = 0;
+    while (i < total) {
+        const unsigned char lead = at(i);
+        if (lead < 0x80) {
+            nul_ |= lead == 0;
+            ++i;
+            continue;
+        }
+        const std::size_t length = letter_bytes::SequenceLength(lead);
+        unsigned char sequence[4] = {lead};
+        std::size_t have = 1;
+        while (have < length && i + have < total && Continues(sequence, have, at(i + have))) {
+            sequence[have] = at(i + have);
+            ++have;
+        }
+        if (length >= 2 && have == length) {
+            i += length;
+            continue;
+        }
+        if (length >= 2 && i + have == total && !end)
+            break;  // the next bytes may complete it
+        ++strays_[lead];
+        ++i;
+    }
+    unsigned char rest[3];
+    for (std::size_t k = i; k < total; ++k)
+        rest[k - i] = at(k);
+    pendingSize_ = total - i;
+    std::memcpy(pending_, rest, pendingSize_);
+    Remember(bytes, size);
+}
+
+void LegacyText::Remember(const unsigned char* bytes, std::size_t size)
+{
+    for (std::size_t k = size > 3 ? size - 3 : 0; k < size; ++k) {
+        std::memmove(last_, last_ + 1, 2);
+        last_[2] = bytes[k];
+    }
+}
+
+std::vector<ByteEncoding> LegacyText::Finish()
+{
+    Walk(nullptr, 0, true);
+    std::vector<ByteEncoding> best;
+    if (nul_)
+        return best;  // binary
+    std::int64_t bestScore = 0;
+    for (std::size_t page = 0; page < kCodePages.size(); ++page) {
+        std::int64_t count[4] = {};
+        for (unsigned byte = 0x80; byte < 256; ++byte)
+            count[static_cast<int>(EvidenceOf(page, static_cast<unsigned char>(byte)))] += static_cast<std::int64_t>(strays_[byte]);
+        const std::int64_t sure = count[0];
+        const std::int64_t score = sure + count[1] - 2 * count[2];
+        if (sure == 0 || score <= 0 || score < bestScore)
+            continue;
+        if (score > bestScore)
+            best.clear();
+        bestScore = score;
+        best.push_back(kCodePages[page]);
+    }
+    return best;
+}
+
+StartVerdict UnicodeStart::Look(const unsigned char* bytes, std::size_t size, bool complete)
+{
+    if (!consumed_ && looked_ == 0) {
+        static constexpr std::string_view kMarks[] = {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+        for (std::string_view mark : kMarks) {
+            const std::size_t compared = std::min(size, mark.size());
+            if (std::memcmp(bytes, mark.data(), compared) != 0)
+                continue;
+            if (compared == mark.size())
+                return StartVerdict::Unicode;
+            if (!complete)
+                return StartVerdict::Undecided;
+        }
+    }
+    while (looked_ < size) {
+        const unsigned char* lead = bytes + looked_;
+        if (*lead < 0x80) {
+            ++looked_;
+            firstHigh_ = sawHigh_ ? firstHigh_ : looked_;
+            continue;
+        }
+        sawHigh_ = true;
+        const std::size_t length = letter_bytes::SequenceLength(*lead);
+        std::size_t have = 1;
+        while (have < length && looked_ + have < size && letter_bytes::Continues(lead, have, lead[have]))
+            ++have;
+        if (length < 2 || (have < length && looked_ + have < size))
+            return StartVerdict::CodePage;
+        if (have < length)
+            return complete ? StartVerdict::CodePage : StartVerdict::Undecided;
+        looked_ += length;
+        if (++sequences_ == kUnicodeSequences)
+            return StartVerdict::Unicode;
+    }
+    if (!complete)
+        return StartVerdict::Undecided;
+    return sawHigh_ ? StartVerdict::Unicode : StartVerdict::CodePage;
+}
+
+void UnicodeStart::Consumed(std::size_t count)
+{
+    looked_ -= count;
+    firstHigh_ -= count;
+    consumed_ = consumed_ || count > 0;
+}

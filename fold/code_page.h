@@ -1,0 +1,75 @@
+#pragma once
+
+// Polish text in the single-byte code pages it lived in before UTF-8:
+// Windows-1250, ISO-8859-2 and IBM852 (CP852). In each, every one of the 18
+// letters is one byte from 0x80 up, and its fold is one ASCII byte.
+
+#include "fold_bytes.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+inline constexpr std::array<ByteEncoding, 3> kCodePages = {
+    ByteEncoding::Windows1250, ByteEncoding::Iso8859_2, ByteEncoding::Ibm852};
+
+bool IsCodePage(ByteEncoding encoding);
+
+// The character `byte` stands for in a code page; 0 for a byte the code
+// page leaves undefined.
+char16_t CodePageCharacter(ByteEncoding codePage, unsigned char byte);
+
+// FoldBytes, or with a null `out` FindLetter, in a code page: each byte
+// stands alone, so the piece is consumed whole and nothing is held back.
+PieceScan ScanCodePage(ByteEncoding codePage, const unsigned char* in, std::size_t size, unsigned char* out);
+
+// Whether the piece holds a byte from 0x80 up: in a code page, a piece
+// without one folds to itself.
+bool HasHighByte(const unsigned char* in, std::size_t size);
+
+// Watches a stream taken as UTF-8 for the bytes that are not UTF-8, and
+// tells at its end the code pages in which those bytes read as Polish text
+// (see docs/man/kresovar-fold.1 for the rule).
+class LegacyText {
+public:
+    // Takes in the next bytes of the stream.
+    void Take(const unsigned char* bytes, std::size_t size);
+    // The code pages the stream reads as, each of them equally well, in the
+    // order of kCodePages; none when it is UTF-8, binary or not Polish.
+    std::vector<ByteEncoding> Finish();
+
+private:
+    void Walk(const unsigned char* bytes, std::size_t size, bool end);
+    void Remember(const unsigned char* bytes, std::size_t size);
+    std::array<std::uint64_t, 256> strays_{};  // the bytes that are no part of UTF-8, by value
+    unsigned char pending_[3] = {};           // the start of a sequence the next bytes may complete
+    std::size_t pendingSize_ = 0;
+    unsigned char last_[3] = {' ', ' ', ' '};  // the stream's last three bytes, the latest last
+    bool nul_ = false;
+};
+
+// Tells, from its start, whether a stream named as a code page holds UTF-8
+// or UTF-16 text instead: a byte order mark, or valid UTF-8 for its first
+// kUnicodeSequences sequences from 0x80 up (or for all it has, at least one,
+// when it ends or fills the buffer before).
+inline constexpr unsigned kUnicodeSequences = 4;
+enum class StartVerdict { Undecided, CodePage, Unicode };
+class UnicodeStart {
+public:
+    // Looks on through `bytes`, the stream from the first byte not yet
+    // consumed; `complete` when no more bytes can come (the end, or a
+    // full buffer). While undecided, only the bytes before firstHigh() may
+    // be consumed.
+    StartVerdict Look(const unsigned char* bytes, std::size_t size, bool complete);
+    std::size_t firstHigh() const { return firstHigh_; }
+    // The consumer has consumed `count` bytes, all before firstHigh().
+    void Consumed(std::size_t count);
+
+private:
+    std::size_t looked_ = 0;
+    std::size_t firstHigh_ = 0;
+    bool sawHigh_ = false;
+    bool consumed_ = false;
+    unsigned sequences_ = 0;
+};
