@@ -7,6 +7,7 @@
 import functools
 import http.server
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -36,7 +37,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 def serve(folder):
     """A folder served on a port of its own; the server keeps the paths it was asked for."""
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Handler, directory=folder))
-    server.asked, server.url = [], f"http://127.0.0.1:{server.server_port}/"
+    server.asked, server.url, server.folder = [], f"http://127.0.0.1:{server.server_port}/", folder
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
 
@@ -191,8 +192,14 @@ def offline(browser, site, elsewhere):
                                           ".then(() => caches.open('kresovar')).then(c => c.keys())"
                                           ".then(keys => arguments[0](keys.map(k => k.url)))") or ["no worker"]
     loaded = browser.execute_script("return performance.getEntriesByType('resource').map(e => e.name)")
-    check(all(own(url, site.url) for url in cached) and set(loaded) <= set(cached),
-          f"the worker caches {cached}, the page loaded {loaded}")
+    files = {site.url + name for name in next(os.walk(DOCS))[2] if name != "service-worker.js"} | {site.url}
+    check(set(cached) == files and set(loaded) <= files, f"the worker caches {cached}, the page loaded {loaded}")
+    # A new version shows at the next visit, though the browser's cache calls the old one fresh for months.
+    index = os.path.join(site.folder, "index.html")
+    page = open(index, encoding="utf-8").read()
+    open(index, "w", encoding="utf-8").write(page.replace("<title>", "<title>Nowa "))
+    check(until(browser, lambda: browser.get("about:blank") or browser.get(site.url) or "Nowa" in browser.title),
+          "a new version does not reach the next visit")
     # The policy stops a script that tries to send the text elsewhere.
     browser.execute_async_script("fetch(arguments[0], {method: 'POST', body: 'tekst'}).catch(() => {});"
                                  " new Image().src = arguments[0]; setTimeout(arguments[1], 500)", elsewhere.url)
@@ -212,7 +219,11 @@ def offline(browser, site, elsewhere):
 
 
 def main():
-    site, elsewhere = serve(DOCS), serve(tempfile.mkdtemp())
+    # The page's files dated July 2017, as a server may send them.
+    aged = shutil.copytree(DOCS, os.path.join(tempfile.mkdtemp(), "docs"))
+    for name in os.listdir(aged):
+        os.utime(os.path.join(aged, name), (1_500_000_000, 1_500_000_000))
+    site, elsewhere = serve(aged), serve(tempfile.mkdtemp())
     browser = chromium()
     try:
         look(browser, site.url)
