@@ -7,6 +7,7 @@
 import functools
 import http.server
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -73,6 +74,10 @@ def look(browser, page):
         check(all(own(url, page) for url in local if url.startswith(page)), f"{name}: links to no file: {local}")
         browser.save_screenshot(os.path.join(SHOTS, f"home-page-{name}.png"))
     check(not browser.execute_cdp_cmd("Page.getInstallabilityErrors", {})["installabilityErrors"], "not installable")
+    page = open(os.path.join(DOCS, "index.html"), encoding="utf-8").read()
+    release = f'href="https://github.com/kresovar/kresovar/releases/download/v{VERSION}/'
+    check(set(re.findall(r"\d+\.\d+", page)) == {VERSION} and f"{release}kresovar_{VERSION}_amd64.deb" in page
+          and f"{release}kresovar-{VERSION}-x64.msi" in page, f"versions or downloads other than CMake's {VERSION}")
 
 
 def permit(browser, page, setting):
@@ -239,4 +244,5 @@ def main():
 
 if __name__ == "__main__":
     DOCS, SHOTS, FOLD = sys.argv[1:4]
+    VERSION = re.search(r"project\([^)]*VERSION\s+([\d.]+)", open(os.path.join(DOCS, "..", "CMakeLists.txt")).read())[1]
     main()
