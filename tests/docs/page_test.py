@@ -125,6 +125,7 @@ def area(browser, script="", *args):
 
 REFUSED, EMPTY, TO_LF = ("Przeglądarka nie daje dostępu do schowka: ", "Schowek nie zawiera tekstu.",
                          "Końce wierszy wrócą jako LF: były różne albo samotne CR.")
+COPIED = "Skopiowano do schowka."
 # Clipboard, message after the paste, selection, text after the fold (caret at the selection's start), copied text.
 ROWS = [
     ("Zażółć gęślą jaźń", "", (3, 9), "Zazolc gesla jazn", "Zazolc gesla jazn"),
@@ -141,11 +142,23 @@ KEYED = [
     ("\r\nx", Keys.CONTROL + Keys.END, "ź\nż\nx", TO_LF, "ź\nż\nx"),
     ("ą\r\nb", Keys.CONTROL + "a", "ą\nb", "", "ą\r\nb"),
 ]
+UNDO, REDO = Keys.CONTROL + "z", Keys.CONTROL + Keys.SHIFT + "z"
+# Pastes (by the button, or by Ctrl+V after keys), then Ctrl+Z and redo: what "Kopiuj do schowka" writes then.
+STEPS = [
+    ([("", "ą\nb\nc"), ("", "x\r\ny")], [UNDO], "ą\nb\nc"),
+    ([("", "x\r\ny"), ("", "ą\nb\nc")], [UNDO], "x\r\ny"),
+    ([("", "ą\nb\nc"), ("", "x\r\ny")], [UNDO, REDO], "x\r\ny"),
+    ([("", "ą\r\nb"), (Keys.CONTROL + Keys.END, "\nc")], [UNDO], "ą\r\nb"),
+    # Ctrl+Z takes back 500 line breaks of either form; a text written plainly it leaves as it is.
+    ([("", "x"), ("", "a\r\n" * 500)], [UNDO], "x"),
+    ([("", "y"), ("", "a\n" * 500)], [UNDO], "y"),
+    ([("", "yz"), ("", "a\r\n" * 501)], [UNDO], "a\r\n" * 501),
+]
 
 
 def use(browser, page):
     permit(browser, page, "granted")
-    before = ""
+    before, caret = "", 0
     for pasted, said, selection, folded, copied in ROWS:
         clipboard(browser, pasted)
         press(browser, "Wklej ze schowka")
@@ -156,17 +169,22 @@ def use(browser, page):
         check(area(browser) == [folded, selection[0], selection[0], True, ""],
               f"after the fold of {pasted!r}: {area(browser)}")
         press(browser, "Kopiuj do schowka")
-        check(until(browser, lambda: clipboard(browser) == copied), f"{pasted!r} copied as {clipboard(browser)!r}")
-        # Ctrl+Z takes back the fold, or the paste where the fold changed nothing.
-        before = kept if folded != kept else before
-        type_keys(browser, Keys.CONTROL + "z")
-        check(area(browser)[0] == before, f"{pasted!r}: Ctrl+Z gives {area(browser)}, not {before!r}")
+        check(until(browser, lambda: clipboard(browser) == copied and area(browser)[4] == COPIED),
+              f"{pasted!r} copied as {clipboard(browser)!r}, saying {area(browser)[4]!r}")
+        # Ctrl+Z takes back the fold, or the paste where the fold changed nothing, and puts back the caret.
+        before, caret = (kept, selection[0]) if folded != kept else (before, caret)
+        type_keys(browser, UNDO)
+        check(area(browser)[:3] == [before, caret, caret], f"{pasted!r}: Ctrl+Z gives {area(browser)}")
     permit(browser, page, "denied")
-    # Paste leaves the text and the selection Ctrl+Z left; copy selects its 13 units; the fold clears the message.
-    for caption, expected in (("Wklej ze schowka", [0, 13, True, REFUSED + "wklej tekst klawiszami Ctrl+V."]),
-                              ("Kopiuj do schowka", [0, 13, True, REFUSED + "tekst jest zaznaczony, skopiuj go"
-                                                                            " klawiszami Ctrl+C."]),
-                              ("Usuń ogonki", [0, 0, True, ""])):
+    # Paste leaves the caret Ctrl+Z left; copy selects its 13 units; on a touch screen no keys are named;
+    # the fold clears the message.
+    for caption, expected, *touch in (("Wklej ze schowka", [6, 6, True, REFUSED + "wklej tekst klawiszami Ctrl+V."]),
+                                      ("Kopiuj do schowka", [0, 13, True, REFUSED + "tekst jest zaznaczony, skopiuj go"
+                                                                                    " klawiszami Ctrl+C."]),
+                                      ("Wklej ze schowka", [0, 13, True, REFUSED + "wklej tekst, przytrzymując palec"
+                                                                                   " w polu tekstu."], True),
+                                      ("Usuń ogonki", [0, 0, True, ""])):
+        browser.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": bool(touch)})
         press(browser, caption)
         check(until(browser, lambda: area(browser)[1:] == expected), f"{caption} refused: {area(browser)}")
     permit(browser, page, "granted")
@@ -176,6 +194,14 @@ def use(browser, page):
         check(area(browser)[::4] == [kept, said], f"Ctrl+V of {pasted!r}: {area(browser)}")
         type_keys(browser, Keys.CONTROL + "a", Keys.CONTROL + "c")
         check(until(browser, lambda: clipboard(browser) == copied), f"Ctrl+C after {pasted!r}: {clipboard(browser)!r}")
+    for pastes, keys, copied in STEPS:
+        for before, pasted in pastes:
+            clipboard(browser, pasted)
+            type_keys(browser, before, Keys.CONTROL + "v") if before else press(browser, "Wklej ze schowka")
+            until(browser, lambda: area(browser)[0].endswith(pasted.replace("\r\n", "\n")))
+        type_keys(browser, *keys)
+        press(browser, "Kopiuj do schowka")
+        check(until(browser, lambda: clipboard(browser) == copied), f"{pastes!r:.60} {keys}: {clipboard(browser)!r:.60}")
     errors = [entry["message"] for entry in browser.get_log("browser") if entry["level"] == "SEVERE"]
     check(not errors, f"console errors: {errors}")
 
