@@ -7,6 +7,8 @@
 import functools
 import http.server
 import os
+import re
+import shutil
 import struct
 import subprocess
 import sys
@@ -36,7 +38,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 def serve(folder):
     """A folder served on a port of its own; the server keeps the paths it was asked for."""
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Handler, directory=folder))
-    server.asked, server.url = [], f"http://127.0.0.1:{server.server_port}/"
+    server.asked, server.url, server.folder = [], f"http://127.0.0.1:{server.server_port}/", folder
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
 
@@ -72,6 +74,10 @@ def look(browser, page):
         check(all(own(url, page) for url in local if url.startswith(page)), f"{name}: links to no file: {local}")
         browser.save_screenshot(os.path.join(SHOTS, f"home-page-{name}.png"))
     check(not browser.execute_cdp_cmd("Page.getInstallabilityErrors", {})["installabilityErrors"], "not installable")
+    page = open(os.path.join(DOCS, "index.html"), encoding="utf-8").read()
+    release = f'href="https://github.com/kresovar/kresovar/releases/download/v{VERSION}/'
+    check(set(re.findall(r"\d+\.\d+", page)) == {VERSION} and f"{release}kresovar_{VERSION}_amd64.deb" in page
+          and f"{release}kresovar-{VERSION}-x64.msi" in page, f"versions or downloads other than CMake's {VERSION}")
 
 
 def permit(browser, page, setting):
@@ -119,6 +125,7 @@ def area(browser, script="", *args):
 
 REFUSED, EMPTY, TO_LF = ("Przeglądarka nie daje dostępu do schowka: ", "Schowek nie zawiera tekstu.",
                          "Końce wierszy wrócą jako LF: były różne albo samotne CR.")
+COPIED = "Skopiowano do schowka."
 # Clipboard, message after the paste, selection, text after the fold (caret at the selection's start), copied text.
 ROWS = [
     ("Zażółć gęślą jaźń", "", (3, 9), "Zazolc gesla jazn", "Zazolc gesla jazn"),
@@ -135,11 +142,23 @@ KEYED = [
     ("\r\nx", Keys.CONTROL + Keys.END, "ź\nż\nx", TO_LF, "ź\nż\nx"),
     ("ą\r\nb", Keys.CONTROL + "a", "ą\nb", "", "ą\r\nb"),
 ]
+UNDO, REDO = Keys.CONTROL + "z", Keys.CONTROL + Keys.SHIFT + "z"
+# Pastes (by the button, or by Ctrl+V after keys), then Ctrl+Z and redo: what "Kopiuj do schowka" writes then.
+STEPS = [
+    ([("", "ą\nb\nc"), ("", "x\r\ny")], [UNDO], "ą\nb\nc"),
+    ([("", "x\r\ny"), ("", "ą\nb\nc")], [UNDO], "x\r\ny"),
+    ([("", "ą\nb\nc"), ("", "x\r\ny")], [UNDO, REDO], "x\r\ny"),
+    ([("", "ą\r\nb"), (Keys.CONTROL + Keys.END, "\nc")], [UNDO], "ą\r\nb"),
+    # Ctrl+Z takes back 500 line breaks of either form; a text written plainly it leaves as it is.
+    ([("", "x"), ("", "a\r\n" * 500)], [UNDO], "x"),
+    ([("", "y"), ("", "a\n" * 500)], [UNDO], "y"),
+    ([("", "yz"), ("", "a\r\n" * 501)], [UNDO], "a\r\n" * 501),
+]
 
 
 def use(browser, page):
     permit(browser, page, "granted")
-    before = ""
+    before, caret = "", 0
     for pasted, said, selection, folded, copied in ROWS:
         clipboard(browser, pasted)
         press(browser, "Wklej ze schowka")
@@ -150,17 +169,22 @@ def use(browser, page):
         check(area(browser) == [folded, selection[0], selection[0], True, ""],
               f"after the fold of {pasted!r}: {area(browser)}")
         press(browser, "Kopiuj do schowka")
-        check(until(browser, lambda: clipboard(browser) == copied), f"{pasted!r} copied as {clipboard(browser)!r}")
-        # Ctrl+Z takes back the fold, or the paste where the fold changed nothing.
-        before = kept if folded != kept else before
-        type_keys(browser, Keys.CONTROL + "z")
-        check(area(browser)[0] == before, f"{pasted!r}: Ctrl+Z gives {area(browser)}, not {before!r}")
+        check(until(browser, lambda: clipboard(browser) == copied and area(browser)[4] == COPIED),
+              f"{pasted!r} copied as {clipboard(browser)!r}, saying {area(browser)[4]!r}")
+        # Ctrl+Z takes back the fold, or the paste where the fold changed nothing, and puts back the caret.
+        before, caret = (kept, selection[0]) if folded != kept else (before, caret)
+        type_keys(browser, UNDO)
+        check(area(browser)[:3] == [before, caret, caret], f"{pasted!r}: Ctrl+Z gives {area(browser)}")
     permit(browser, page, "denied")
-    # Paste leaves the text and the selection Ctrl+Z left; copy selects its 13 units; the fold clears the message.
-    for caption, expected in (("Wklej ze schowka", [0, 13, True, REFUSED + "wklej tekst klawiszami Ctrl+V."]),
-                              ("Kopiuj do schowka", [0, 13, True, REFUSED + "tekst jest zaznaczony, skopiuj go"
-                                                                            " klawiszami Ctrl+C."]),
-                              ("Usuń ogonki", [0, 0, True, ""])):
+    # Paste leaves the caret Ctrl+Z left; copy selects its 13 units; on a touch screen no keys are named;
+    # the fold clears the message.
+    for caption, expected, *touch in (("Wklej ze schowka", [6, 6, True, REFUSED + "wklej tekst klawiszami Ctrl+V."]),
+                                      ("Kopiuj do schowka", [0, 13, True, REFUSED + "tekst jest zaznaczony, skopiuj go"
+                                                                                    " klawiszami Ctrl+C."]),
+                                      ("Wklej ze schowka", [0, 13, True, REFUSED + "wklej tekst, przytrzymując palec"
+                                                                                   " w polu tekstu."], True),
+                                      ("Usuń ogonki", [0, 0, True, ""])):
+        browser.execute_cdp_cmd("Emulation.setTouchEmulationEnabled", {"enabled": bool(touch)})
         press(browser, caption)
         check(until(browser, lambda: area(browser)[1:] == expected), f"{caption} refused: {area(browser)}")
     permit(browser, page, "granted")
@@ -170,6 +194,14 @@ def use(browser, page):
         check(area(browser)[::4] == [kept, said], f"Ctrl+V of {pasted!r}: {area(browser)}")
         type_keys(browser, Keys.CONTROL + "a", Keys.CONTROL + "c")
         check(until(browser, lambda: clipboard(browser) == copied), f"Ctrl+C after {pasted!r}: {clipboard(browser)!r}")
+    for pastes, keys, copied in STEPS:
+        for before, pasted in pastes:
+            clipboard(browser, pasted)
+            type_keys(browser, before, Keys.CONTROL + "v") if before else press(browser, "Wklej ze schowka")
+            until(browser, lambda: area(browser)[0].endswith(pasted.replace("\r\n", "\n")))
+        type_keys(browser, *keys)
+        press(browser, "Kopiuj do schowka")
+        check(until(browser, lambda: clipboard(browser) == copied), f"{pastes!r:.60} {keys}: {clipboard(browser)!r:.60}")
     errors = [entry["message"] for entry in browser.get_log("browser") if entry["level"] == "SEVERE"]
     check(not errors, f"console errors: {errors}")
 
@@ -191,8 +223,14 @@ def offline(browser, site, elsewhere):
                                           ".then(() => caches.open('kresovar')).then(c => c.keys())"
                                           ".then(keys => arguments[0](keys.map(k => k.url)))") or ["no worker"]
     loaded = browser.execute_script("return performance.getEntriesByType('resource').map(e => e.name)")
-    check(all(own(url, site.url) for url in cached) and set(loaded) <= set(cached),
-          f"the worker caches {cached}, the page loaded {loaded}")
+    files = {site.url + name for name in next(os.walk(DOCS))[2] if name != "service-worker.js"} | {site.url}
+    check(set(cached) == files and set(loaded) <= files, f"the worker caches {cached}, the page loaded {loaded}")
+    # A new version shows at the next visit, though the browser's cache calls the old one fresh for months.
+    index = os.path.join(site.folder, "index.html")
+    page = open(index, encoding="utf-8").read()
+    open(index, "w", encoding="utf-8").write(page.replace("<title>", "<title>Nowa "))
+    check(until(browser, lambda: browser.get("about:blank") or browser.get(site.url) or "Nowa" in browser.title),
+          "a new version does not reach the next visit")
     # The policy stops a script that tries to send the text elsewhere.
     browser.execute_async_script("fetch(arguments[0], {method: 'POST', body: 'tekst'}).catch(() => {});"
                                  " new Image().src = arguments[0]; setTimeout(arguments[1], 500)", elsewhere.url)
@@ -212,7 +250,11 @@ def offline(browser, site, elsewhere):
 
 
 def main():
-    site, elsewhere = serve(DOCS), serve(tempfile.mkdtemp())
+    # The page's files dated July 2017, as a server may send them.
+    aged = shutil.copytree(DOCS, os.path.join(tempfile.mkdtemp(), "docs"))
+    for name in os.listdir(aged):
+        os.utime(os.path.join(aged, name), (1_500_000_000, 1_500_000_000))
+    site, elsewhere = serve(aged), serve(tempfile.mkdtemp())
     browser = chromium()
     try:
         look(browser, site.url)
@@ -228,4 +270,5 @@ def main():
 
 if __name__ == "__main__":
     DOCS, SHOTS, FOLD = sys.argv[1:4]
+    VERSION = re.search(r"project\([^)]*VERSION\s+([\d.]+)", open(os.path.join(DOCS, "..", "CMakeLists.txt")).read())[1]
     main()

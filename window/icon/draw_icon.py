@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws the program's icon, a yellow serif capital E with an ogonek, from the
-pixel grid below and writes it as a 16-colour PNG, ICO and SVG."""
+pixel grid below and writes it as a 16-colour PNG, ICO and SVG; then the home
+page's, outlined, as SVG and as PNG at 192 and 512 px, plain and maskable."""
 
 import pathlib
 import struct
@@ -61,14 +62,16 @@ def nibbles(row):
     return bytes((row[i] << 4) | row[i + 1] for i in range(0, len(row), 2))
 
 
-def png():
+def png(pixels, palette, depth):
+    """Rows of palette indices as an indexed PNG of 4 or 8 bits, index 0 transparent."""
     def chunk(kind, data):
         return (struct.pack(">I", len(data)) + kind + data
                 + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
-    rows = b"".join(b"\0" + nibbles([index(x, y) for x in range(SIZE)]) for y in range(SIZE))
+    pack = nibbles if depth == 4 else bytes
+    rows = b"".join(b"\0" + pack(row) for row in pixels)
     return (b"\x89PNG\r\n\x1a\n"
-            + chunk(b"IHDR", struct.pack(">IIBBBBB", SIZE, SIZE, 4, 3, 0, 0, 0))
-            + chunk(b"PLTE", b"".join(bytes(c) for c in PALETTE))
+            + chunk(b"IHDR", struct.pack(">IIBBBBB", len(pixels[0]), len(pixels), depth, 3, 0, 0, 0))
+            + chunk(b"PLTE", b"".join(bytes(c) for c in palette))
             + chunk(b"tRNS", b"\0")
             + chunk(b"IDAT", zlib.compress(rows, 9))
             + chunk(b"IEND", b""))
@@ -92,24 +95,58 @@ def ico():
             + image)
 
 
-def svg():
-    rects = []
-    for y, row in enumerate(GRID):
-        x = 0
-        while x < SIZE:
-            if row[x] == "#":
-                end = x
-                while end < SIZE and row[end] == "#":
-                    end += 1
-                rects.append(f'<rect x="{x}" y="{y}" width="{end - x}" height="1"/>')
-                x = end
-            else:
-                x += 1
+def svg(layers):
+    """Each layer's cells as runs of rectangles in its colour, later layers on top."""
+    groups = ""
+    for colour, filled in layers:
+        rects = []
+        for y in range(SIZE):
+            x = 0
+            while x < SIZE:
+                if filled(x, y):
+                    end = x
+                    while end < SIZE and filled(end, y):
+                        end += 1
+                    rects.append(f'<rect x="{x}" y="{y}" width="{end - x}" height="1"/>')
+                    x = end
+                else:
+                    x += 1
+        groups += f'<g fill="{colour}">\n' + "\n".join(rects) + "\n</g>\n"
     return ('<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32" '
-            'shape-rendering="crispEdges">\n<g fill="#ffff00">\n' + "\n".join(rects) + "\n</g>\n</svg>\n")
+            'shape-rendering="crispEdges">\n' + groups + "</svg>\n")
+
+
+# On the page the icon sits on white as often as on dark, where the yellow alone
+# nearly vanishes: there the letter, one row higher to leave room, has a dark
+# outline, and the maskable icon (cut to any shape) a dark backing.
+PAGE = GRID[1:] + ["." * SIZE]
+DARK = (0x22, 0x22, 0x22)
+
+
+def outlined(x, y):
+    """2 on the letter, 1 on its outline (a cell beside it), else 0."""
+    if PAGE[y][x] == "#":
+        return 2
+    return int(any(PAGE[j][i] == "#" for j in range(max(y - 1, 0), min(y + 2, SIZE))
+                   for i in range(max(x - 1, 0), min(x + 2, SIZE))))
+
+
+def page_pixels(size, scale, backing):
+    """The outlined letter at `scale` pixels a cell, centred on `size` pixels of `backing`."""
+    origin = size // 2 - SIZE * scale // 2
+    cells = [(p - origin) // scale for p in range(size)]
+    return [[(outlined(x, y) if 0 <= x < SIZE and 0 <= y < SIZE else 0) or backing for x in cells] for y in cells]
 
 
 here = pathlib.Path(__file__).resolve().parent
-(here / "kresovar.png").write_bytes(png())
+(here / "kresovar.png").write_bytes(png([[index(x, y) for x in range(SIZE)] for y in range(SIZE)], PALETTE, 4))
 (here / "kresovar.ico").write_bytes(ico())
-(here / "kresovar.svg").write_text(svg())
+(here / "kresovar.svg").write_text(svg([("#ffff00", lambda x, y: GRID[y][x] == "#")]))
+
+docs = here.parent.parent / "docs"
+(docs / "kresovar.svg").write_text(svg([("#%02x%02x%02x" % DARK, lambda x, y: outlined(x, y) > 0),
+                                        ("#ffff00", lambda x, y: outlined(x, y) == 2)]))
+# The maskable icon keeps the letter within the middle 80 %, which any mask leaves.
+for name, size, scale, backing in (("kresovar-192.png", 192, 6, 0), ("kresovar-512.png", 512, 16, 0),
+                                   ("kresovar-maskable.png", 512, 10, 1)):
+    (docs / name).write_bytes(png(page_pixels(size, scale, backing), [(0, 0, 0), DARK, PALETTE[YELLOW]], 8))
