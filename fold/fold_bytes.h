@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <optional>
-#include <vector>
 
 enum class ByteEncoding { Utf8, Utf16LittleEndian, Utf16BigEndian };
 
@@ -47,10 +46,3 @@ PieceScan FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, un
 // with no byte that can begin a letter or a mark. A quick look, for passing
 // such a piece on without copying it.
 bool FoldsToItself(ByteFold fold, const unsigned char* in, std::size_t size);
-
-// The ways FoldBytes can fold UTF-8 on this machine, the portable one first
-// and the fastest last, which is the one used unless another is chosen.
-// Each gives the same bytes; the choice is for tests that check so.
-enum class FoldPath { Portable, Sse2, Compressing };
-std::vector<FoldPath> FoldPaths();
-void UseFoldPath(FoldPath path);
