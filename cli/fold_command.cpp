@@ -3,6 +3,7 @@
 #include "files.h"
 #include "find_letter.h"
 #include "fold_bytes.h"
+#include "fold_path.h"
 #include "text_position.h"
 
 #include <getopt.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -59,6 +61,42 @@ int Usage(int status)
     else
         std::fputs("Try 'kresovar-fold --help' for more information.\n", stderr);
     return status;
+}
+
+// The version, and the fold path in use among those the processor offers.
+int Version()
+{
+    std::string offered;
+    for (FoldPath path : FoldPaths()) {
+        if (path != FoldPath::Portable)
+            offered += std::string(" ") + FoldPathName(path);
+    }
+    std::printf("kresovar-fold 1.00\nfold path: %s (processor:%s)\n", FoldPathName(UsedFoldPath()),
+                offered.empty() ? " no vector path" : offered.c_str());
+    return 0;
+}
+
+// Takes the fold path that KRESOVAR_FOLD_PATH names, when it names one;
+// false, having said why, for a name unknown or a path the processor lacks.
+bool ChooseFoldPath()
+{
+    const char* name = std::getenv("KRESOVAR_FOLD_PATH");
+    if (name == nullptr || *name == '\0')
+        return true;
+    const std::optional<FoldPath> path = FoldPathNamed(name);
+    const std::vector<FoldPath> offered = FoldPaths();
+    if (path && std::find(offered.begin(), offered.end(), *path) != offered.end()) {
+        UseFoldPath(*path);
+        return true;
+    }
+    std::string names;
+    for (FoldPath each : offered)
+        names += std::string(names.empty() ? "" : ", ") + FoldPathName(each);
+    Say(std::string("KRESOVAR_FOLD_PATH: ")
+        + (path ? std::string("the '") + name + "' fold path needs what this processor lacks"
+                : std::string("no fold path is called '") + name + "'")
+        + "; this processor can take " + names);
+    return false;
 }
 
 // Reads a stream piece by piece into a buffer that keeps, at its front, the
@@ -341,7 +379,7 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
         case 'c': set(Mode::Check); break;
         case kDecomposed: options.decomposed = true; break;
         case 'h': return Usage(0);
-        case kVersion: return std::puts("kresovar-fold 1.00"), 0;
+        case kVersion: return Version();
         default:  // a long option is named by its word, a letter alone by itself
             if (optopt == 0)
                 return Refuse(std::string("unrecognized option '") + argv[optind - 1] + "'");
@@ -364,6 +402,8 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
 
 int RunFoldCommand(const std::vector<std::string>& arguments)
 {
+    if (!ChooseFoldPath())
+        return 2;
     Options options;
     const std::optional<int> ended = Parse(arguments, options);
     const int result = ended ? *ended : FoldCommand(std::move(options)).Run();
