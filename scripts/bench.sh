@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds in release mode and prints the benchmark tables: FoldText and
-# FoldBytes against their copy floors; the window's commands through real
-# widgets against theirs, and the CPU the window takes at rest; kresovar-fold
-# in a pipe against cat | cat and other filters; and the Windows build's
-# commands under Wine against the EDIT control's own cost.
+# FoldBytes on each fold path the processor offers against their copy floors;
+# the window's commands through real widgets against theirs, and the CPU the
+# window takes at rest; kresovar-fold in a pipe on each fold path against
+# cat | cat and other filters; and the Windows build's commands under Wine
+# against the EDIT control's own cost.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
