@@ -163,14 +163,13 @@ KRESOVAR_AVX2 std::pair<std::size_t, std::size_t> FoldUtf8Avx2(const unsigned ch
         const __m256i plain = PlainLetters(tables, _mm256_add_epi8(bytes, _mm256_set1_epi8(0x40)), next);
         const __m256i unchanged = _mm256_cmpeq_epi8(plain, _mm256_setzero_si256());
         const auto folds = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(unchanged));
-        const std::uint32_t kept = ~(folds << 1 | taken);
-        // Text with no letter in 32 bytes, common in prose and usual in
-        // anything else, is copied whole.
-        if (kept == ~0u) {
+        // 32 bytes with no letter, rare in Polish prose but usual in most
+        // other text, are copied whole.
+        if ((folds | taken) == 0) {
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + written), bytes);
             written += 32;
         } else {
-            written += Pack(_mm256_blendv_epi8(plain, bytes, unchanged), kept, out + written);
+            written += Pack(_mm256_blendv_epi8(plain, bytes, unchanged), ~(folds << 1 | taken), out + written);
         }
         taken = folds >> 31;
     }
