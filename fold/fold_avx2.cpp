@@ -122,6 +122,11 @@ KRESOVAR_AVX2 inline __m256i PlainLetters(const Tables& t, __m256i lead, __m256i
     return _mm256_andnot_si256(_mm256_cmpeq_epi8(classes, _mm256_setzero_si256()), plain);
 }
 
+KRESOVAR_AVX2 inline void StoreHigh(unsigned char* to, __m128i bytes)
+{
+    _mm_storeh_pi(reinterpret_cast<__m64*>(to), _mm_castsi128_ps(bytes));
+}
+
 // Writes the bytes of `bytes` whose bits are set in `kept`, packed, to
 // `out`, which has room for 32; returns how many. Each 8 bytes are packed by
 // a shuffle from a table, and the four pieces stored one after another.
@@ -138,9 +143,9 @@ KRESOVAR_AVX2 inline std::size_t Pack(__m256i bytes, std::uint32_t kept, unsigne
     const __m128i second = _mm256_extracti128_si256(packed, 1);
     const auto count = [kept](unsigned bits) { return static_cast<std::size_t>(std::popcount(kept & ((1u << bits) - 1))); };
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
-    _mm_storeh_pd(reinterpret_cast<double*>(out + count(8)), _mm_castsi128_pd(first));
+    StoreHigh(out + count(8), first);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + count(16)), second);
-    _mm_storeh_pd(reinterpret_cast<double*>(out + count(24)), _mm_castsi128_pd(second));
+    StoreHigh(out + count(24), second);
     return static_cast<std::size_t>(std::popcount(kept));
 }
 
