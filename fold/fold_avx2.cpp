@@ -195,6 +195,8 @@ KRESOVAR_AVX2 std::size_t FoldUnitsAvx2(char16_t* units, std::size_t count)
         const auto p = reinterpret_cast<__m256i*>(units + at);
         const __m256i a = _mm256_loadu_si256(p);
         const __m256i b = _mm256_loadu_si256(p + 1);
+        if (_mm256_testz_si256(_mm256_or_si256(a, b), _mm256_set1_epi16(static_cast<short>(0xFF80))))
+            continue;  // ASCII alone
         const __m256i plain = PlainLetters(
             tables, _mm256_packus_epi16(_mm256_srli_epi16(a, 6), _mm256_srli_epi16(b, 6)),
             _mm256_or_si256(_mm256_packus_epi16(_mm256_and_si256(a, low6), _mm256_and_si256(b, low6)),
