@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 BUILD_DIR=build-release BUILD_TYPE=Release scripts/build.sh -DBUILD_TESTING=OFF
-build-release/fold/fold_benchmark
+build-release/fold/fold_benchmark --benchmark_enable_random_interleaving=true
 QT_LOGGING_RULES='qt.text.font.db=false' build-release/window/commands_benchmark 2>&1 \
     | grep -v 'OpenType support missing'
 for characters in 1000000 10000000; do
