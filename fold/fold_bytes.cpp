@@ -1,5 +1,7 @@
 #include "fold_bytes.h"
 
+#include "fold_kernels.h"
+#include "fold_path.h"
 #include "letter_bytes.h"
 
 #include <algorithm>
@@ -154,48 +156,28 @@ KRESOVAR_COMPRESS_TARGET std::pair<std::size_t, std::size_t> FoldUtf8Compressing
 }
 #endif
 
-using BodyFold = std::pair<std::size_t, std::size_t> (*)(const unsigned char*, std::size_t, unsigned char*);
-
-BodyFold BodyFoldOf(FoldPath path)
+fold_kernels::BytesKernel BodyFoldOf(FoldPath path)
 {
+    switch (path) {
 #ifdef KRESOVAR_SSE2
-    if (path == FoldPath::Sse2)
-        return FoldUtf8Body<Sse2Leads>;
-    if (path == FoldPath::Compressing)
-        return FoldUtf8Compressing;
+    case FoldPath::Sse2: return FoldUtf8Body<Sse2Leads>;
+    case FoldPath::Avx2: return fold_kernels::FoldUtf8Avx2;
+    case FoldPath::Avx512: return FoldUtf8Compressing;
+#elif defined(__aarch64__)
+    case FoldPath::Neon: return fold_kernels::FoldUtf8Neon;
 #endif
-    (void)path;
-    return FoldUtf8Body<PortableLeads>;
+    default: return FoldUtf8Body<PortableLeads>;
+    }
 }
-
-BodyFold chosenBodyFold = BodyFoldOf(FoldPaths().back());
 
 } // namespace
-
-std::vector<FoldPath> FoldPaths()
-{
-#ifdef KRESOVAR_SSE2
-    static const bool compresses = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")
-                                   && __builtin_cpu_supports("avx512vbmi2");
-    if (compresses)
-        return {FoldPath::Portable, FoldPath::Sse2, FoldPath::Compressing};
-    return {FoldPath::Portable, FoldPath::Sse2};
-#else
-    return {FoldPath::Portable};
-#endif
-}
-
-void UseFoldPath(FoldPath path)
-{
-    chosenBodyFold = BodyFoldOf(path);
-}
 
 PieceScan FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, unsigned char* out, bool end)
 {
     std::size_t read = 0;
     std::size_t written = 0;
     if (fold.encoding == ByteEncoding::Utf8 && !fold.decomposed)
-        std::tie(read, written) = chosenBodyFold(in, size, out);
+        std::tie(read, written) = BodyFoldOf(UsedFoldPath())(in, size, out);
     const PieceScan scan = Scan<false>(fold, in + read, size - read, out + written, end);
     return {read + scan.consumed, written + scan.produced};
 }

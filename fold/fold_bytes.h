@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <optional>
-#include <vector>
 
 enum class ByteEncoding { Utf8, Utf16LittleEndian, Utf16BigEndian, Windows1250, Iso8859_2, Ibm852 };
 
@@ -59,10 +58,3 @@ PieceScan FindLetter(ByteFold fold, const unsigned char* in, std::size_t size, b
 // with no byte that can begin a letter or a mark. A quick look, for passing
 // such a piece on without copying it.
 bool FoldsToItself(ByteFold fold, const unsigned char* in, std::size_t size);
-
-// The ways FoldBytes can fold UTF-8 on this machine, the portable one first
-// and the fastest last, which is the one used unless another is chosen.
-// Each gives the same bytes; the choice is for tests that check so.
-enum class FoldPath { Portable, Sse2, Compressing };
-std::vector<FoldPath> FoldPaths();
-void UseFoldPath(FoldPath path);

@@ -1,5 +1,8 @@
 #include "fold_text.h"
 
+#include "fold_kernels.h"
+#include "fold_path.h"
+
 #include <algorithm>
 #include <cstddef>
 
@@ -43,9 +46,25 @@ void FoldUnits(char16_t* units, std::size_t count)
     }
 }
 
-void FoldInPlace(char16_t* units, std::size_t count)
+// The vector kernel of a path, if it has one: the SSE2 path has no byte
+// shuffle, and the compiler already vectorises the portable blocks with SSE2.
+fold_kernels::UnitsKernel KernelOf(FoldPath path)
 {
-    std::size_t i = 0;
+    switch (path) {
+#if defined(__x86_64__) || defined(_M_X64)
+    // A processor with AVX-512 has AVX2, whose kernel already keeps up with the copy before it.
+    case FoldPath::Avx2:
+    case FoldPath::Avx512: return fold_kernels::FoldUnitsAvx2;
+#elif defined(__aarch64__)
+    case FoldPath::Neon: return fold_kernels::FoldUnitsNeon;
+#endif
+    default: return nullptr;
+    }
+}
+
+void FoldInPlace(fold_kernels::UnitsKernel kernel, char16_t* units, std::size_t count)
+{
+    std::size_t i = kernel ? kernel(units, count) : 0;
     for (; i + kBlock <= count; i += kBlock) {
         if (MayHoldLetter(units + i))
             FoldUnits(units + i, kBlock);
@@ -64,12 +83,13 @@ std::u16string FoldText(std::u16string_view source)
 {
     // Copy a chunk, then fold it while it is still in cache: one pass over
     // memory, and no zero-filled result written first.
+    const fold_kernels::UnitsKernel kernel = KernelOf(UsedFoldPath());
     std::u16string result;
     result.reserve(source.size());
     for (std::size_t at = 0; at < source.size(); at += kChunk) {
         const std::u16string_view piece = source.substr(at, kChunk);
         result.append(piece);
-        FoldInPlace(result.data() + at, piece.size());
+        FoldInPlace(kernel, result.data() + at, piece.size());
     }
     return result;
 }

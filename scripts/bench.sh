@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds in release mode and prints the benchmark tables: FoldText and
-# FoldBytes against their copy floors; the window's commands through real
-# widgets against theirs, and the CPU the window takes at rest; kresovar-fold
-# in a pipe against cat | cat and other filters; and the Windows build's
-# commands under Wine against the EDIT control's own cost.
+# FoldBytes on each fold path the processor offers against their copy floors;
+# the window's commands through real widgets against theirs, and the CPU the
+# window takes at rest; kresovar-fold in a pipe on each fold path against
+# cat | cat and other filters; and the Windows build's commands under Wine
+# against the EDIT control's own cost.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 BUILD_DIR=build-release BUILD_TYPE=Release scripts/build.sh -DBUILD_TESTING=OFF
-build-release/fold/fold_benchmark
+build-release/fold/fold_benchmark --benchmark_enable_random_interleaving=true
 QT_LOGGING_RULES='qt.text.font.db=false' build-release/window/commands_benchmark 2>&1 \
     | grep -v 'OpenType support missing'
 for characters in 1000000 10000000; do

@@ -5,12 +5,16 @@ Writes 200 MB of Polish prose and of ASCII text to a scratch folder (they stay
 in the page cache), then times each command piped into `cat >/dev/null`,
 the commands taking turns round after round, and prints each one's median
 throughput, its share of the `cat | cat` floor's, and the spread (lowest and
-highest of its runs) beside it.
+highest of its runs) beside it; then the processor time of the whole
+pipeline, its median against the floor's. kresovar-fold runs once on each
+fold path that its --version says the processor offers, and on the
+Windows-1250 text with -e cp1250.
 
     scripts/bench_fold_pipeline.py build-release/cli/kresovar-fold [ROUNDS]
 """
 import os
 import random
+import resource
 import statistics
 import subprocess
 import sys
@@ -43,16 +47,28 @@ def write_texts(folder):
     return paths
 
 
+def fold_paths(fold):
+    """The portable path and those the processor offers, from the line "fold path: X (processor: ...)"."""
+    line = subprocess.run([fold, "--version"], capture_output=True, text=True, check=True).stdout.splitlines()[1]
+    offered = line.split("(processor:")[1].rstrip(")").split()
+    return ["portable"] + [path for path in offered if path != "no"]
+
+
+def processor_seconds():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def main():
     fold = os.path.abspath(sys.argv[1])
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 7
     env = dict(os.environ, LC_ALL="C.UTF-8")
     with tempfile.TemporaryDirectory() as folder:
         texts = write_texts(folder)
-        commands = {
-            "cat FILE | cat (floor)": "cat {0}",
-            "kresovar-fold FILE | cat": fold + " {0}",
-            "kresovar-fold -e cp1250 FILE | cat": fold + " -e cp1250 {0}",
+        commands = {"cat FILE | cat (floor)": "cat {0}"}
+        for path in fold_paths(fold):
+            commands[f"kresovar-fold, {path}"] = f"KRESOVAR_FOLD_PATH={path} {fold} {{0}}"
+        others = {
             "perl -CSD -pe 'tr/…/…/'": f"perl -CSD -pe 'tr/{LETTERS}/{PLAIN}/' {{0}}",
             "iconv -t ascii//TRANSLIT": "iconv -f UTF-8 -t ASCII//TRANSLIT {0}",
             "sed 'y/…/…/'": f"sed 'y/{LETTERS}/{PLAIN}/' {{0}}",
@@ -60,25 +76,31 @@ def main():
         slow = {"sed 'y/…/…/'": 3}  # about 16 MB/s: three runs say enough
         for text, path in texts.items():
             subprocess.run(["cat", path], stdout=subprocess.DEVNULL, check=True)  # into the page cache
-            chosen = {name: command for name, command in commands.items()
-                      if text == "Polish prose" and "cp1250" not in name or name == "cat FILE | cat (floor)"
-                      or ("cp1250" in name) == text.endswith("1250") and name.startswith("kresovar")}
+            chosen = dict(commands, **others) if text == "Polish prose" else commands
+            if text.endswith("1250"):
+                chosen = {name: command.replace(" {0}", " -e cp1250 {0}") if name.startswith("kresovar") else command
+                          for name, command in commands.items()}
             seconds = {name: [] for name in chosen}
+            processor = {name: [] for name in chosen}
             for round_ in range(rounds):
                 for name, command in chosen.items():
                     if round_ >= slow.get(name, rounds):
                         continue
-                    start = time.perf_counter()
+                    start, used = time.perf_counter(), processor_seconds()
                     subprocess.run(command.format(path) + " | cat >/dev/null", shell=True, check=True, env=env,
                                    stderr=subprocess.DEVNULL)
                     seconds[name].append(time.perf_counter() - start)
+                    processor[name].append(processor_seconds() - used)
             floor = statistics.median(seconds["cat FILE | cat (floor)"])
+            floor_processor = statistics.median(processor["cat FILE | cat (floor)"])
             print(f"\n{text}, {SIZE // 10**6} MB, median of {rounds} runs (sed: 3)")
-            print(f"{'command':28} {'MB/s':>7} {'share of floor':>15} {'spread (s)':>15}")
+            print(f"{'command':28} {'MB/s':>7} {'share of floor':>15} {'spread (s)':>15} "
+                  f"{'processor s':>12} {'× floor':>8}")
             for name, runs in seconds.items():
                 median = statistics.median(runs)
+                used = statistics.median(processor[name])
                 print(f"{name:28} {SIZE / median / 1e6:7.0f} {floor / median:15.2f} "
-                      f"{min(runs):7.2f}–{max(runs):.2f}")
+                      f"{min(runs):7.2f}–{max(runs):.2f} {used:12.2f} {used / floor_processor:8.2f}")
 
 
 if __name__ == "__main__":

@@ -21,6 +21,7 @@ test_packages=(
     dpkg-dev file desktop-file-utils appstream groff-base lintian
     g++-mingw-w64-x86-64-posix googletest wine wine64 wixl msitools
     clang libclang-rt-14-dev
+    qemu-user g++-aarch64-linux-gnu libacl1-dev:arm64
 )
 
 case ${1:-} in
@@ -37,18 +38,28 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 [ "${2:-}" != --check ] || exit 1
 
+# A package for another architecture (name:arch) needs that architecture added first.
+add_architectures=()
+for architecture in $(printf '%s\n' "${missing[@]}" | sed -n 's/^.*://p' | sort -u); do
+    dpkg --print-foreign-architectures | grep -qx "$architecture" \
+        || add_architectures+=(dpkg --add-architecture "$architecture" '&&')
+done
+
 install=(apt-get install -y --no-install-recommends "${missing[@]}")
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
     if ! command -v sudo >/dev/null; then
         echo "Missing packages: ${missing[*]}" >&2
         echo "Installing them needs root, and there is no sudo here. As root, run:" >&2
-        echo "  su -c 'apt-get update && ${install[*]}'" >&2
+        echo "  su -c '${add_architectures[*]} apt-get update && ${install[*]}'" >&2
         echo "and then this command again." >&2
         exit 1
     fi
     sudo=(sudo)
 fi
 echo "Installing: ${missing[*]}"
+for ((i = 0; i < ${#add_architectures[@]}; i += 4)); do
+    "${sudo[@]}" "${add_architectures[@]:i:3}"
+done
 "${sudo[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" "${install[@]}" -qq

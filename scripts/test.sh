@@ -2,7 +2,8 @@
 # Installs what is missing, builds Kresovar and runs every test headless:
 #  1. the whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
 #  2. the whole suite again in the normal build, with the two fuzzers, and the
-#     cross-built Windows program's tests and scenarios under Wine.
+#     cross-built Windows program's tests and scenarios under Wine;
+#  3. the fold's tests and kresovar-fold's, cross-built for ARM64, under qemu.
 # Widget tests run offscreen; each end-to-end scenario starts its own X display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,6 +11,7 @@ scripts/install-deps.sh test
 jobs=$(nproc)
 
 scripts/build-windows.sh
+scripts/build-arm64.sh
 CXX=clang++ cmake -S fold/fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j"$jobs"
 BUILD_DIR=build-asan scripts/build.sh -DBUILD_TESTING=ON -DKRESOVAR_SANITIZE=ON
@@ -49,3 +51,6 @@ UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
 
 echo "== The suite, the fuzzers and the Windows build"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== The fold and kresovar-fold for ARM64, under qemu-aarch64"
+ctest --test-dir build-arm64 --output-on-failure -j"$jobs"

@@ -2,12 +2,14 @@
 // function that returns a new text (allocate and copy) and against the folding
 // rule read literally (each unit tested against the 18 rows); and of FoldBytes
 // on the same texts in UTF-8, against memcpy of the same bytes into the same
-// buffer. Each runs 7 times; the tables give medians and the spread of the
-// ratio, repetition by repetition, in CPU time: on a shared machine the wall
-// clock also counts the other programs' turns.
+// buffer; the two folds on each path the processor offers. Each runs 7
+// times; the tables give medians and the spread of the ratio, repetition by
+// repetition, in CPU time: on a shared machine the wall clock also counts the
+// other programs' turns.
 
 #include "fold_bytes.h"
 #include "fold_by_rows.h"
+#include "fold_path.h"
 #include "fold_text.h"
 
 #include <benchmark/benchmark.h>
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -138,18 +141,15 @@ void BM_MemcpyFloor(benchmark::State& state)
     });
 }
 
-void BM_FoldBytes(benchmark::State& state)
+void FoldBytesOf(const std::string& source, unsigned char* out)
 {
-    RunBytes(state, [](const std::string& source, unsigned char* out) {
-        FoldBytes({}, reinterpret_cast<const unsigned char*>(source.data()), source.size(), out, true);
-    });
+    FoldBytes({}, reinterpret_cast<const unsigned char*>(source.data()), source.size(), out, true);
 }
 
 void BM_CopyFloor(benchmark::State& state)
 {
     Run(state, [](std::u16string_view source) { return std::u16string(source); });
 }
-void BM_FoldText(benchmark::State& state) { Run(state, FoldText); }
 void BM_FoldByRows(benchmark::State& state) { Run(state, FoldByRows); }
 
 constexpr int kRepetitions = 7;
@@ -159,11 +159,25 @@ void Kinds(benchmark::internal::Benchmark* benchmark)
     benchmark->DenseRange(0, 2)->Repetitions(kRepetitions)->Unit(benchmark::kMillisecond);
 }
 
+// FoldText and FoldBytes on each path this processor offers, in turn.
+std::vector<std::string> OnEachPath(const char* name, std::function<void(benchmark::State&)> run)
+{
+    std::vector<std::string> names;
+    for (FoldPath path : FoldPaths()) {
+        names.push_back(std::string(name) + "_" + FoldPathName(path));
+        benchmark::RegisterBenchmark(names.back().c_str(), [path, run](benchmark::State& state) {
+            UseFoldPath(path);
+            run(state);
+        })->Apply(Kinds);
+    }
+    return names;
+}
+
 BENCHMARK(BM_CopyFloor)->Apply(Kinds);
-BENCHMARK(BM_FoldText)->Apply(Kinds);
+const std::vector<std::string> kFoldText = OnEachPath("BM_FoldText", [](auto& state) { Run(state, FoldText); });
 BENCHMARK(BM_FoldByRows)->Apply(Kinds);
 BENCHMARK(BM_MemcpyFloor)->Apply(Kinds);
-BENCHMARK(BM_FoldBytes)->Apply(Kinds);
+const std::vector<std::string> kFoldBytes = OnEachPath("BM_FoldBytes", [](auto& state) { RunBytes(state, FoldBytesOf); });
 
 double Median(std::vector<double> values)
 {
@@ -194,20 +208,21 @@ public:
         ConsoleReporter::Finalize();
         std::printf("\nThroughput as a share of the floor (1 = as fast as copying), median of %d"
                     " repetitions in CPU time (lowest–highest):\n", kRepetitions);
-        Table("allocate and copy, " + std::to_string(kUnits >> 20) + " M UTF-16 units", "BM_CopyFloor",
-              {"BM_FoldText", "BM_FoldByRows"});
+        std::vector<std::string> foldText = kFoldText;
+        foldText.push_back("BM_FoldByRows");
+        Table("allocate and copy, " + std::to_string(kUnits >> 20) + " M UTF-16 units", "BM_CopyFloor", foldText);
         Table("memcpy, the same texts in UTF-8 (" + std::to_string(Bytes(0).size() >> 20) + "/" +
                   std::to_string(Bytes(1).size() >> 20) + "/" + std::to_string(Bytes(2).size() >> 20) + " MiB)",
-              "BM_MemcpyFloor", {"BM_FoldBytes"});
+              "BM_MemcpyFloor", kFoldBytes);
     }
 
 private:
-    void Table(const std::string& floorName, const char* floor, std::initializer_list<const char*> functions)
+    void Table(const std::string& floorName, const char* floor, const std::vector<std::string>& functions)
     {
-        std::printf("\nfloor: %s\n%-14s %18s %18s %18s\n", floorName.c_str(), "function", "prose", "ascii",
+        std::printf("\nfloor: %s\n%-22s %18s %18s %18s\n", floorName.c_str(), "function", "prose", "ascii",
                     "letters");
-        for (const char* function : functions) {
-            std::printf("%-14s", function + 3);
+        for (const std::string& function : functions) {
+            std::printf("%-22s", function.c_str() + 3);
             for (const char* kind : kKinds) {
                 const std::vector<double>& floorSeconds = seconds_[{floor, kind}];
                 const std::vector<double>& seconds = seconds_[{function, kind}];

@@ -5,6 +5,7 @@
 // itself), folds each with FoldText and encodes it again.
 
 #include "fold_bytes.h"
+#include "fold_path.h"
 #include "fold_text.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
 #include "fold_by_rows.h"
+#include "fold_path.h"
 #include "fold_text.h"
 
 #include <gtest/gtest.h>
@@ -57,7 +58,11 @@ TEST(FoldText, AgreesWithTheRowsForEveryCodeUnit)
     std::u16string every(0x10000, u'\0');
     for (std::size_t unit = 0; unit < every.size(); ++unit)
         every[unit] = static_cast<char16_t>(unit);
-    EXPECT_EQ(FoldText(every), FoldByRows(every));
+    for (FoldPath path : FoldPaths()) {
+        UseFoldPath(path);
+        EXPECT_EQ(FoldText(every), FoldByRows(every)) << "on path " << FoldPathName(path);
+    }
+    UseFoldPath(FoldPaths().back());
 
     int changed = 0;
     for (std::size_t unit = 0; unit < every.size(); ++unit) {
@@ -67,7 +72,7 @@ TEST(FoldText, AgreesWithTheRowsForEveryCodeUnit)
     EXPECT_EQ(changed, 18);
 }
 
-// Lengths around the internal chunk and block sizes, letters at every position.
+// Lengths around the internal chunk and block sizes, letters at every position, on each path.
 TEST(FoldText, AgreesWithTheRowsOnRandomTextsOfManyLengths)
 {
     const std::u16string alphabet = u"aąbcćeęlłnńoósśzźżAĄCĆEĘLŁNŃOÓSŚZŹŻ \r\n\t\u00D2\u017D\xD83D\xDE00";
@@ -76,8 +81,12 @@ TEST(FoldText, AgreesWithTheRowsOnRandomTextsOfManyLengths)
         std::u16string source(length, u'\0');
         for (char16_t& unit : source)
             unit = alphabet[random() % alphabet.size()];
-        EXPECT_EQ(FoldText(source), FoldByRows(source)) << "length " << length;
+        for (FoldPath path : FoldPaths()) {
+            UseFoldPath(path);
+            EXPECT_EQ(FoldText(source), FoldByRows(source)) << "length " << length << " on path " << FoldPathName(path);
+        }
     }
+    UseFoldPath(FoldPaths().back());
 }
 
 // The source is writable memory seen through a view, as the fold command's is.

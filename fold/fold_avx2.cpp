@@ -1,0 +1,215 @@
+// The AVX2 kernels, compiled for AVX2 function by function, so that nothing
+// else in the program comes to need it.
+
+#include "fold_kernels.h"
+
+#if defined(__x86_64__) || defined(_M_X64)
+
+#include "letter_bytes.h"
+
+#include <immintrin.h>
+
+#include <bit>
+
+#define KRESOVAR_AVX2 __attribute__((target("avx2,popcnt")))
+
+using namespace letter_bytes;
+
+namespace fold_kernels {
+namespace {
+
+// A 32-byte shuffle looks up 16 bytes, so a letter is found by three
+// lookups, each giving a bit for each class of letters that the byte allows:
+// a class is a lead byte and the high half of a second byte; the lead byte,
+// the second byte's high half and its low half each say which classes they
+// allow, and a letter starts where one class is allowed by all three.
+struct Classes {
+    std::array<unsigned char, 16> byLead{};  // by the lead byte's low half: all lead bytes are C0 to CF
+    std::array<unsigned char, 16> byHigh{};
+    std::array<unsigned char, 16> byLow{};
+};
+static_assert((kFirstLead & 0xF0) == 0xC0 && ((kFirstLead + kOtherLead - 1) & 0xF0) == 0xC0);
+
+constexpr Classes kClasses = [] {
+    Classes classes;
+    unsigned bit = 0;
+    for (unsigned row = 0; row < kOtherLead; ++row) {
+        for (unsigned high = 0x8; high < 0xC; ++high) {
+            bool any = false;
+            for (unsigned low = 0; low < 16; ++low) {
+                if (kPlain[row][high << 4 | low] != 0) {
+                    classes.byLow[low] |= 1u << bit;
+                    any = true;
+                }
+            }
+            if (!any)
+                continue;
+            if (bit == 8)
+                throw "more classes than bits in a byte";
+            classes.byLead[(kFirstLead + row) & 0xF] |= 1u << bit;
+            classes.byHigh[high] |= 1u << bit;
+            ++bit;
+        }
+    }
+    return classes;
+}();
+
+// The plain letter is looked up by a key of 5 bits, made of the second byte
+// and a number for each lead byte, found by search so that no two letters
+// with different plain letters share a key.
+constexpr std::array<unsigned char, 3> kKeyOffsets = {0, 0, 27};
+static_assert(kKeyOffsets.size() == kOtherLead);
+
+constexpr unsigned KeyOf(unsigned row, unsigned second)
+{
+    return ((second ^ second >> 3) + kKeyOffsets[row]) & 31;
+}
+
+struct Keys {
+    std::array<unsigned char, 16> offsetByLead{};
+    std::array<unsigned char, 32> plain{};
+};
+
+constexpr Keys kKeys = [] {
+    Keys keys;
+    for (unsigned row = 0; row < kOtherLead; ++row) {
+        keys.offsetByLead[(kFirstLead + row) & 0xF] = kKeyOffsets[row];
+        for (unsigned second = 0x80; second < 0xC0; ++second) {
+            const unsigned char plain = kPlain[row][second];
+            unsigned char& slot = keys.plain[KeyOf(row, second)];
+            if (plain != 0 && slot != 0 && slot != plain)
+                throw "two letters share a key";
+            if (plain != 0)
+                slot = plain;
+        }
+    }
+    return keys;
+}();
+
+struct Tables {
+    __m256i byLead, byHigh, byLow, offsetByLead, plainLow, plainHigh;
+};
+
+KRESOVAR_AVX2 inline __m256i Both(const unsigned char* table)
+{
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table)));
+}
+
+KRESOVAR_AVX2 inline Tables LoadTables()
+{
+    return {Both(kClasses.byLead.data()), Both(kClasses.byHigh.data()), Both(kClasses.byLow.data()),
+            Both(kKeys.offsetByLead.data()), Both(kKeys.plain.data()), Both(kKeys.plain.data() + 16)};
+}
+
+// The plain letter of each letter that starts at a byte, 0 at every other:
+// `lead` holds each lead byte less C0, `second` the byte after it.
+KRESOVAR_AVX2 inline __m256i PlainLetters(const Tables& t, __m256i lead, __m256i second)
+{
+    const __m256i low = _mm256_set1_epi8(0x0F);
+    // 70 to 7F for a lead byte C0 to CF, and past 7F, which looks up 0, for any other.
+    const __m256i byLead = _mm256_adds_epu8(lead, _mm256_set1_epi8(0x70));
+    const __m256i classes = _mm256_and_si256(
+        _mm256_and_si256(_mm256_shuffle_epi8(t.byLead, byLead),
+                         _mm256_shuffle_epi8(t.byHigh, _mm256_and_si256(_mm256_srli_epi16(second, 4), low))),
+        _mm256_shuffle_epi8(t.byLow, _mm256_and_si256(second, low)));
+    // Shifted as 16-bit words, a byte takes in its neighbour's bits above the key's 5.
+    const __m256i key = _mm256_and_si256(
+        _mm256_add_epi8(_mm256_xor_si256(second, _mm256_srli_epi16(second, 3)), _mm256_shuffle_epi8(t.offsetByLead, byLead)),
+        _mm256_set1_epi8(31));
+    // The key's bit 4, moved to the top, chooses between the two halves of the table.
+    const __m256i plain = _mm256_blendv_epi8(_mm256_shuffle_epi8(t.plainLow, key), _mm256_shuffle_epi8(t.plainHigh, key),
+                                             _mm256_slli_epi16(key, 3));
+    return _mm256_andnot_si256(_mm256_cmpeq_epi8(classes, _mm256_setzero_si256()), plain);
+}
+
+KRESOVAR_AVX2 inline void StoreHigh(unsigned char* to, __m128i bytes)
+{
+    _mm_storeh_pi(reinterpret_cast<__m64*>(to), _mm_castsi128_ps(bytes));
+}
+
+// Writes the bytes of `bytes` whose bits are set in `kept`, packed, to
+// `out`, which has room for 32; returns how many. Each 8 bytes are packed by
+// a shuffle from a table, and the four pieces stored one after another.
+KRESOVAR_AVX2 inline std::size_t Pack(__m256i bytes, std::uint32_t kept, unsigned char* out)
+{
+    const __m256i order = _mm256_add_epi8(
+        _mm256_set_epi64x(static_cast<long long>(kKeptOffsets[kept >> 24]),
+                          static_cast<long long>(kKeptOffsets[kept >> 16 & 0xFF]),
+                          static_cast<long long>(kKeptOffsets[kept >> 8 & 0xFF]),
+                          static_cast<long long>(kKeptOffsets[kept & 0xFF])),
+        _mm256_set_epi64x(0x0808080808080808, 0, 0x0808080808080808, 0));
+    const __m256i packed = _mm256_shuffle_epi8(bytes, order);
+    const __m128i first = _mm256_castsi256_si128(packed);
+    const __m128i second = _mm256_extracti128_si256(packed, 1);
+    const auto count = [kept](unsigned bits) { return static_cast<std::size_t>(std::popcount(kept & ((1u << bits) - 1))); };
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), first);
+    StoreHigh(out + count(8), first);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + count(16)), second);
+    StoreHigh(out + count(24), second);
+    return static_cast<std::size_t>(std::popcount(kept));
+}
+
+} // namespace
+
+// 32 bytes at a time: each letter's lead byte becomes its plain letter and
+// its second byte is dropped. Whether a letter starts at a byte depends on
+// that byte and the next only, so a block needs from the block before only
+// whether its first byte is the second byte of a letter.
+KRESOVAR_AVX2 std::pair<std::size_t, std::size_t> FoldUtf8Avx2(const unsigned char* in, std::size_t size,
+                                                                unsigned char* out)
+{
+    const Tables tables = LoadTables();
+    std::size_t read = 0;
+    std::size_t written = 0;
+    std::uint32_t taken = 0;
+    for (; read + 33 <= size; read += 32) {
+        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + read));
+        const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + read + 1));
+        const __m256i plain = PlainLetters(tables, _mm256_add_epi8(bytes, _mm256_set1_epi8(0x40)), next);
+        const __m256i unchanged = _mm256_cmpeq_epi8(plain, _mm256_setzero_si256());
+        const auto folds = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(unchanged));
+        // 32 bytes with no letter, rare in Polish prose but usual in most
+        // other text, are copied whole.
+        if ((folds | taken) == 0) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + written), bytes);
+            written += 32;
+        } else {
+            written += Pack(_mm256_blendv_epi8(plain, bytes, unchanged), ~(folds << 1 | taken), out + written);
+        }
+        taken = folds >> 31;
+    }
+    return {read + taken, written};
+}
+
+// 32 units at a time, narrowed to the bytes their UTF-8 would have: a unit
+// below U+0400 is the lead byte C0 plus its bits above the low 6, and the
+// second byte 80 plus those 6; a higher unit saturates to a lead byte that
+// begins no letter.
+KRESOVAR_AVX2 std::size_t FoldUnitsAvx2(char16_t* units, std::size_t count)
+{
+    const Tables tables = LoadTables();
+    const __m256i low6 = _mm256_set1_epi16(0x3F);
+    const __m256i zero = _mm256_setzero_si256();
+    std::size_t at = 0;
+    for (; at + 32 <= count; at += 32) {
+        const auto p = reinterpret_cast<__m256i*>(units + at);
+        const __m256i a = _mm256_loadu_si256(p);
+        const __m256i b = _mm256_loadu_si256(p + 1);
+        if (_mm256_testz_si256(_mm256_or_si256(a, b), _mm256_set1_epi16(static_cast<short>(0xFF80))))
+            continue;  // ASCII alone
+        const __m256i plain = PlainLetters(
+            tables, _mm256_packus_epi16(_mm256_srli_epi16(a, 6), _mm256_srli_epi16(b, 6)),
+            _mm256_or_si256(_mm256_packus_epi16(_mm256_and_si256(a, low6), _mm256_and_si256(b, low6)),
+                            _mm256_set1_epi8(static_cast<char>(0x80))));
+        // The pack takes a and b half by half; widening the same halves gives each its own back.
+        const __m256i plainA = _mm256_unpacklo_epi8(plain, zero);
+        const __m256i plainB = _mm256_unpackhi_epi8(plain, zero);
+        _mm256_storeu_si256(p, _mm256_blendv_epi8(plainA, a, _mm256_cmpeq_epi16(plainA, zero)));
+        _mm256_storeu_si256(p + 1, _mm256_blendv_epi8(plainB, b, _mm256_cmpeq_epi16(plainB, zero)));
+    }
+    return at;
+}
+
+} // namespace fold_kernels
+
+#endif
