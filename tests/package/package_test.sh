@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the built tree and builds the .deb, then checks that both hold the
-# three programs, their manual pages, the desktop entry, the icons, the
+# three programs, their manual pages, the desktop entry with its action, the icons, the
 # metadata and the package's documents, and that each passes its validator:
 # desktop-file-validate, appstreamcli, groff and lintian.
 set -euo pipefail
@@ -37,6 +37,9 @@ done
     || fail "a program is not executable"
 file -b "$work/usr/share/icons/hicolor/32x32/apps/$id.png" | grep -q '32 x 32' || fail "the icon is not 32 x 32"
 desktop-file-validate "$work/usr/share/applications/$id.desktop"
+[ "$(sed -n '/^Actions=/p; /^\[Desktop Action fold-clipboard\]/,/^\[/p' "$work/usr/share/applications/$id.desktop")" \
+    = $'Actions=fold-clipboard;\n[Desktop Action fold-clipboard]\nName=Usuń ogonki ze schowka\nExec=kresovar-clipboard' ] \
+    || fail "the desktop entry has no action that folds the clipboard"
 appstreamcli validate --pedantic --no-net --explain "$work/usr/share/metainfo/$id.metainfo.xml"
 for page in "$work"/usr/share/man/man1/*.1.gz; do
     warnings=$(zcat "$page" | groff -man -ww -Tutf8 2>&1 >/dev/null)
