@@ -8,14 +8,15 @@ namespace {
 
 Window* mainWindow = nullptr;
 
+constexpr char kOperationFailed[] = "Operacja systemu nie powiodła się i program zostanie zamknięty.";
+constexpr char kWindowNotBuilt[] = "Nie udało się otworzyć okna programu.";
+
 // Runs a handler and catches whatever leaves it, which must never cross the
 // toolkit's event loop. Returns nothing when the handler returned; otherwise
-// the exit status to end with, after a failure has been reported.
-std::optional<int> RunHandler(const ClickHandler& handler, Window* owner)
+// the exit status to end with, after a failure has been reported under `what`.
+std::optional<int> RunHandler(const ClickHandler& handler, Window* owner, const char* what = kOperationFailed)
 {
-    const auto report = [owner](std::int32_t number, const std::string& description) {
-        const char* what = owner ? "Operacja systemu nie powiodła się i program zostanie zamknięty."
-                                 : "Nie udało się otworzyć okna programu.";
+    const auto report = [owner, what](std::int32_t number, const std::string& description) {
         ShowReport(owner, std::string(what) + "\n\nBłąd nr " + std::to_string(number) + ": " + description);
     };
     try {
@@ -104,8 +105,15 @@ void LeaveHandlerIfClosed()
 int RunProgram(const std::function<int()>& entry)
 {
     int status = 0;
-    const std::optional<int> end = RunHandler([&] { status = entry(); }, nullptr);
+    const std::optional<int> end = RunHandler([&] { status = entry(); }, nullptr, kWindowNotBuilt);
     return end ? *end : status;
+}
+
+int RunReported(const std::function<int()>& entry, int failureStatus)
+{
+    int status = 0;
+    const std::optional<int> end = RunHandler([&] { status = entry(); }, nullptr);
+    return end ? failureStatus : status;
 }
 
 void EndProgram()

@@ -50,4 +50,7 @@ Window* MainWindow();
 // Called by PumpEvents once it has processed the events.
 void LeaveHandlerIfClosed();
 
+// The core of RunWithoutWindow, once the backend is ready.
+int RunReported(const std::function<int()>& entry, int failureStatus);
+
 } // namespace platform

@@ -3,8 +3,10 @@
 # FoldBytes on each fold path the processor offers against their copy floors;
 # the window's commands through real widgets against theirs, and the CPU the
 # window takes at rest; kresovar-fold in a pipe on each fold path against
-# cat | cat and other filters; and the Windows build's commands under Wine
-# against the EDIT control's own cost.
+# cat | cat and other filters; kresovar-clipboard on a clipboard of 10 M
+# characters against the clipboard's own transfer; and the Windows build's
+# commands under Wine against the EDIT control's own cost, and its
+# kresovar-clipboard.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -16,8 +18,10 @@ for characters in 1000000 10000000; do
     scripts/bench_at_rest.sh build-release/window/kresovar "$characters" 6
 done
 /usr/bin/python3 scripts/bench_fold_pipeline.py build-release/cli/kresovar-fold
+/usr/bin/python3 scripts/bench_clipboard.py build-release/clipboard/kresovar-clipboard
 
 scripts/build-windows.sh
 prefix=$PWD/build-win/bench-wine-prefix
 [ -d "$prefix/drive_c/windows" ] || tests/e2e/with_display.sh bash tests/e2e/wine_prefix.sh "$prefix"
 WINEPREFIX=$prefix WINEDEBUG=-all tests/e2e/with_display.sh wine build-win/window/commands_benchmark_win32.exe
+WINEPREFIX=$prefix /usr/bin/python3 scripts/bench_clipboard.py build-win/clipboard/kresovar-clipboard.exe

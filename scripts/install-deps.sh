@@ -9,13 +9,13 @@ set -euo pipefail
 run_packages=(
     cmake g++ make pkgconf
     qt6-base-dev qt6-wayland qt6-translations-l10n libgl-dev fonts-dejavu-core
-    libacl1-dev
+    libacl1-dev libxcb1-dev
 )
 test_packages=(
     "${run_packages[@]}"
     libgtest-dev libbenchmark-dev libx11-dev libxtst-dev acl
     xvfb xauth xdotool xclip imagemagick
-    weston wl-clipboard
+    weston xwayland wl-clipboard
     dbus at-spi2-core python3-pyatspi
     chromium chromium-driver python3-selenium
     dpkg-dev file desktop-file-utils appstream groff-base lintian

@@ -11,3 +11,8 @@ std::u16string ClipboardRead();
 void ClipboardWipe();
 // Places the text on the clipboard as plain text, also when it is empty.
 void ClipboardWrite(std::u16string_view text);
+// Keeps the text this program last placed on the clipboard there once it
+// ends: Windows keeps it anyway; on X11 a clipboard manager is handed it as
+// the program ends, or else this waits, as its owner, until another program
+// takes the clipboard.
+void ClipboardKeep();

@@ -65,6 +65,13 @@ Button& CreateButton(Window& window, std::u16string_view caption, TwipsRect plac
 // StartProgram. A failure while the window is being built is reported like
 // one in a click handler, and the program then ends with status 1.
 int RunProgram(const std::function<int()>& entry);
+// Runs a program that shows no window of its own, only the error report:
+// `entry` returns the exit status, and a failure is reported as one in a
+// click handler is, after which the program ends with `failureStatus`. On
+// Linux it reaches the desktop through X11, through XWayland on a Wayland
+// session, where a program without a window has no clipboard of its own; a
+// session without X11 is such a failure.
+int RunWithoutWindow(const std::function<int()>& entry, int failureStatus);
 // Shows the window with the focus on its first control and runs the event
 // loop until the window is closed or the program ends; returns the exit status.
 int StartProgram(Window& window);

@@ -41,6 +41,15 @@ QAccessibleInterface* WindowAccessibility(const QString&, QObject* object)
     return nullptr;
 }
 
+// The program takes no command line.
+std::unique_ptr<QApplication> NewApplication()
+{
+    static int argc = 1;
+    static char name[] = "kresovar";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QApplication>(argc, argv);
+}
+
 } // namespace
 
 DispatchState& StateOf(Window& window)
@@ -111,13 +120,8 @@ WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view descri
                            std::string_view desktopId)
 {
     std::unique_ptr<QApplication> application;
-    if (!QApplication::instance()) {
-        // The program takes no command line.
-        static int argc = 1;
-        static char name[] = "kresovar";
-        static char* argv[] = {name, nullptr};
-        application = std::make_unique<QApplication>(argc, argv);
-    }
+    if (!QApplication::instance())
+        application = NewApplication();
     QApplication::setQuitOnLastWindowClosed(false);
     // On Wayland this is the window's app_id, which docks match to the desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QString::fromUtf8(desktopId.data(), static_cast<qsizetype>(desktopId.size())));
@@ -172,6 +176,28 @@ Button& CreateButton(Window& window, std::u16string_view caption, TwipsRect plac
     QObject::connect(button, &QPushButton::clicked, button,
                      [&window, handler = std::move(onClick)] { Dispatch(window, handler); });
     return *button;
+}
+
+// Qt 6.4 on Wayland reads the clipboard only for a focused window, and what
+// it puts there the compositor ignores; XWayland's clipboard is bridged to
+// the Wayland one both ways. Wayland is used only where no X11 server can be
+// reached, to show the report of that.
+int RunWithoutWindow(const std::function<int()>& entry, int failureStatus)
+{
+    std::unique_ptr<QApplication> application;
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (x11 || wayland) {
+        qputenv("QT_QPA_PLATFORM", x11 && wayland ? "xcb;wayland" : x11 ? "xcb" : "wayland");
+        application = NewApplication();
+    }
+    return RunReported(
+        [&] {
+            if (QGuiApplication::platformName() != QLatin1StringView("xcb"))
+                throw PlatformError(0, "Brak serwera X11 (XWayland), przez który program sięga do schowka.");
+            return entry();
+        },
+        failureStatus);
 }
 
 int StartProgram(Window& window)

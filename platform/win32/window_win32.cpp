@@ -315,6 +315,11 @@ Button& CreateButton(Window& window, std::u16string_view caption, TwipsRect plac
     return *window.buttons.back();
 }
 
+int RunWithoutWindow(const std::function<int()>& entry, int failureStatus)
+{
+    return RunReported(entry, failureStatus);
+}
+
 int StartProgram(Window& window)
 {
     ShowWindow(window.hwnd, SW_SHOWNORMAL);

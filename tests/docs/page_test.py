@@ -223,7 +223,7 @@ def offline(browser, site, elsewhere):
                                           ".then(() => caches.open('kresovar')).then(c => c.keys())"
                                           ".then(keys => arguments[0](keys.map(k => k.url)))") or ["no worker"]
     loaded = browser.execute_script("return performance.getEntriesByType('resource').map(e => e.name)")
-    files = {site.url + name for name in next(os.walk(DOCS))[2] if name != "service-worker.js"} | {site.url}
+    files = {site.url + name for name in next(os.walk(DOCS))[2] if name != "service-worker.js" and not name.endswith(".md")} | {site.url}
     check(set(cached) == files and set(loaded) <= files, f"the worker caches {cached}, the page loaded {loaded}")
     # A new version shows at the next visit, though the browser's cache calls the old one fresh for months.
     index = os.path.join(site.folder, "index.html")

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The Windows installer in a fresh Wine prefix: it installs both programs and
-# their licence notices in Program Files\Kresovar, a Start-menu shortcut and
-# an uninstall entry (name, version, publisher, home page, icon), puts its
-# folder on the system PATH, so that kresovar-fold runs by name in a new
-# console, and leaves nothing behind when removed, the rest of PATH as it
-# was. Runs in a display of its own (with_display.sh).
+# The Windows installer in a fresh Wine prefix: it installs the three programs
+# and their licence notices in Program Files\Kresovar, a Start-menu shortcut,
+# one with a hotkey that folds the clipboard, and an uninstall entry (name,
+# version, publisher, home page, icon), puts its folder on the system PATH,
+# so that kresovar-fold runs by name in a new console, and leaves nothing
+# behind when removed, the rest of PATH as it was. Runs in a display of its own (with_display.sh).
 set -euo pipefail
 msi=$(realpath "${1:?usage: msi_test.sh KRESOVAR.MSI}")
 work=$(mktemp -d)
@@ -20,7 +20,7 @@ fail() {
 }
 
 traces() {
-    find "$WINEPREFIX/drive_c" -ipath '*kresovar*' 2>/dev/null
+    find "$WINEPREFIX/drive_c" -ipath '*kresovar*' -o -ipath '*ogonki*' 2>/dev/null
     grep -il kresovar "$WINEPREFIX"/*.reg 2>/dev/null || true
 }
 
@@ -38,12 +38,16 @@ echo "installer: $(stat -c %s "$msi") bytes"
 timeout 120 wine msiexec /i "$msi" /qn || fail "the installation failed"
 timeout 60 wineserver --wait
 folder="$WINEPREFIX/drive_c/Program Files/Kresovar"
-for file in kresovar.exe kresovar-fold.exe LICENSE.txt THIRD-PARTY-NOTICES.txt; do
+for file in kresovar.exe kresovar-fold.exe kresovar-clipboard.exe LICENSE.txt THIRD-PARTY-NOTICES.txt; do
     [ -s "$folder/$file" ] || fail "not installed: Program Files\\Kresovar\\$file"
 done
 grep -q 'MinGW-w64' "$folder/THIRD-PARTY-NOTICES.txt" || fail "the notices do not name the MinGW-w64 runtime"
 shortcut=$(find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Kresovar.lnk' | head -n 1)
 [ -n "$shortcut" ] && grep -aq 'kresovar.exe' "$shortcut" || fail "no Start-menu shortcut to kresovar.exe"
+# The hotkey, Ctrl+Alt+K, is at offset 64 of the link, and named in its description (UTF-16).
+shortcut=$(find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Usuń ogonki ze schowka.lnk' | head -n 1)
+[ -n "$shortcut" ] && grep -aq 'kresovar-clipboard.exe' "$shortcut" && [ "$(od -An -tu2 -j64 -N2 "$shortcut")" -eq 1611 ] \
+    && tr -d '\0' <"$shortcut" | grep -q 'Ctrl+Alt+K' || fail "no shortcut with the hotkey Ctrl+Alt+K to kresovar-clipboard.exe"
 # The uninstall entry, as the list of programs shows it.
 entry=$(awk '/CurrentVersion\\\\Uninstall\\\\\{/ { show = 1 } show && /^$/ { show = 0 } show' "$WINEPREFIX/system.reg")
 for value in '"DisplayName"="Kresovar"' "\"DisplayVersion\"=\"$KRESOVAR_VERSION\"" '"Publisher"="Kresovar developers"' \

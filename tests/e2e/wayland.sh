@@ -18,7 +18,7 @@ start_compositor() {
     export XDG_RUNTIME_DIR=$WORK/runtime
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     weston --backend=x11-backend.so --use-pixman --width=1200 --height=800 --socket=kresovar-wayland \
-        --idle-time=0 >"$WORK/weston.log" 2>&1 &
+        --idle-time=0 ${KRESOVAR_XWAYLAND:+--xwayland} >"$WORK/weston.log" 2>&1 &
     WESTON_PID=$!
     wait_until "$DEADLINE" test -S "$XDG_RUNTIME_DIR/kresovar-wayland" || fail "weston did not start: $(tail "$WORK/weston.log")"
     # The compositor's own X window, which takes the keys and the pointer.

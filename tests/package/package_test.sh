@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the built tree and builds the .deb, then checks that both hold the
-# two programs, their manual pages, the desktop entry, the icons, the
+# three programs, their manual pages, the desktop entry with its action, the icons, the
 # metadata and the package's documents, and that each passes its validator:
 # desktop-file-validate, appstreamcli, groff and lintian. The version and the
 # home page written by hand (the changelogs, the home page) are CMake's.
@@ -19,8 +19,10 @@ fail() {
 files=(
     bin/kresovar
     bin/kresovar-fold
+    bin/kresovar-clipboard
     share/man/man1/kresovar.1.gz
     share/man/man1/kresovar-fold.1.gz
+    share/man/man1/kresovar-clipboard.1.gz
     share/doc/kresovar/copyright
     share/doc/kresovar/changelog.gz
     "share/applications/$id.desktop"
@@ -33,9 +35,13 @@ cmake --install "$build" --prefix "$work/usr" >/dev/null
 for file in "${files[@]}"; do
     [ -s "$work/usr/$file" ] || fail "not installed: $file"
 done
-[ -x "$work/usr/bin/kresovar" ] && [ -x "$work/usr/bin/kresovar-fold" ] || fail "a program is not executable"
+[ -x "$work/usr/bin/kresovar" ] && [ -x "$work/usr/bin/kresovar-fold" ] && [ -x "$work/usr/bin/kresovar-clipboard" ] \
+    || fail "a program is not executable"
 file -b "$work/usr/share/icons/hicolor/32x32/apps/$id.png" | grep -q '32 x 32' || fail "the icon is not 32 x 32"
 desktop-file-validate "$work/usr/share/applications/$id.desktop"
+[ "$(sed -n '/^Actions=/p; /^\[Desktop Action fold-clipboard\]/,/^\[/p' "$work/usr/share/applications/$id.desktop")" \
+    = $'Actions=fold-clipboard;\n[Desktop Action fold-clipboard]\nName=Usuń ogonki ze schowka\nExec=kresovar-clipboard' ] \
+    || fail "the desktop entry has no action that folds the clipboard"
 appstreamcli validate --pedantic --no-net --explain "$work/usr/share/metainfo/$id.metainfo.xml"
 for page in "$work"/usr/share/man/man1/*.1.gz; do
     warnings=$(zcat "$page" | groff -man -ww -Tutf8 2>&1 >/dev/null)

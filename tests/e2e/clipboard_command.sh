@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# kresovar-clipboard with another program on the clipboard's other side:
+# xclip on X11 and, through Wine's bridge, for the Windows build; wl-copy and
+# wl-paste on a Wayland session, which the program reaches through XWayland.
+# A Polish text is folded in place and kept until another program takes the
+# clipboard (Windows keeps it itself); a clipboard with nothing to fold is
+# left as it was.
+source "$(dirname "$0")/lib.sh"
+if [ -n "${KRESOVAR_WAYLAND:-}" ]; then
+    wait_until "$DEADLINE" grep -q 'xserver listening' "$WORK/weston.log" || fail "weston started no XWayland"
+    XWAYLAND=$(sed -n 's/.*xserver listening on display //p' "$WORK/weston.log")
+    RUN=(env DISPLAY="$XWAYLAND" "${RUN[@]}")
+fi
+
+run() { "${RUN[@]}" 2>>"$WORK/kresovar.log" & KRESOVAR_PID=$!; }
+
+# put TEXT: puts the text on the clipboard, and waits until the program's own display has it.
+put() {
+    printf "$1" | tee "$WORK/given" | clipboard_in
+    wait_until "$DEADLINE" program_sees || fail "the text did not reach the clipboard"
+}
+program_sees() { DISPLAY=${XWAYLAND:-$DISPLAY} xclip -selection clipboard -o 2>/dev/null | cmp -s - "$WORK/given"; }
+
+# left_alone STATUS: the program ends with STATUS, and the clipboard offers what it did.
+left_alone() {
+    clipboard_out -t TARGETS >"$WORK/before" || true
+    run
+    expect_exit "$1"
+    { clipboard_out -t TARGETS || true; } | cmp -s - "$WORK/before" || fail "the clipboard was changed"
+}
+
+left_alone 1
+put 'abc\r\n'
+left_alone 0
+
+# Folded in place; a second run finds nothing to fold and leaves the first,
+# which owns the clipboard, waiting until another program takes it.
+put 'Zażółć gęślą jaźń\r\nŁÓDŹ\n'
+printf 'Zazolc gesla jazn\r\nLODZ\n' >"$WORK/folded"
+run
+expect_clipboard "$WORK/folded"
+FIRST=$KRESOVAR_PID
+[ -n "$WINDOWS_BUILD" ] || left_alone 0
+KRESOVAR_PID=$FIRST
+put 'abc'
+expect_exit 0
+
+pass
