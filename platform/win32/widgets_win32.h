@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -16,8 +17,11 @@ namespace platform {
 struct TextArea {
     HWND hwnd = nullptr;
     WNDPROC original = nullptr;
-    // The last change was an undo, which Ctrl+Y may take back.
-    bool undone = false;
+    // The changes of the text so far, one for each EN_CHANGE, and the count
+    // just after the last undo: while no change has come since, Ctrl+Y may
+    // take that undo back.
+    std::uint64_t changes = 0;
+    std::uint64_t undoneAt = UINT64_MAX;
 };
 
 struct Button {

@@ -31,6 +31,8 @@ rows=(
     "fold  space,ctrl+z,ctrl+shift+z  abx"
     "fold  space,ctrl+z,ctrl+y  abx"
     "text  Tab,Tab,space,shift+Tab,shift+Tab,ctrl+z,ctrl+End  ąbx"
+    # Ctrl+Y has nothing to redo once Shift+Insert has put text in.
+    "text  ctrl+a,ctrl+Insert,End,Tab,space,ctrl+z,shift+Insert,ctrl+y,ctrl+End  ąbąbx"
 )
 # An empty clipboard pasted: an empty text area with no undo history. The
 # program's own copy of the emptied text area empties the clipboard: a text
