@@ -59,11 +59,20 @@ void WriteText(TextArea& area, std::u16string_view text)
     CheckFault("WriteText");
     // The control takes a NUL-terminated text: a NUL character ends it there.
     const std::wstring terminated = ToWide(text);
+    const std::size_t length = std::wcslen(terminated.c_str());
+    const bool wasEmpty = Send(area, WM_GETTEXTLENGTH) == 0;
+    // Emptying an empty text removes nothing, so the control would extend
+    // the step of whatever removal emptied it before, and an undo would
+    // bring back that older text: the write starts a step of its own.
+    if (wasEmpty && length > 0 && area.emptiedAt != area.changes)
+        Send(area, EM_EMPTYUNDOBUFFER);
     Send(area, EM_SETSEL, 0, -1);
     Send(area, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(terminated.c_str()));
     // The control says only to its parent when it finds no room for the text.
-    if (static_cast<std::size_t>(Send(area, WM_GETTEXTLENGTH)) != std::wcslen(terminated.c_str()))
+    if (static_cast<std::size_t>(Send(area, WM_GETTEXTLENGTH)) != length)
         throw PlatformError(ERROR_NOT_ENOUGH_MEMORY, DescribeError(ERROR_NOT_ENOUGH_MEMORY));
+    if (!wasEmpty && length == 0)
+        area.emptiedAt = area.changes;
     Select(area, 0);
     Send(area, EM_SCROLLCARET);
 }

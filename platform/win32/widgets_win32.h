@@ -17,11 +17,13 @@ namespace platform {
 struct TextArea {
     HWND hwnd = nullptr;
     WNDPROC original = nullptr;
-    // The changes of the text so far, one for each EN_CHANGE, and the count
-    // just after the last undo: while no change has come since, Ctrl+Y may
-    // take that undo back.
+    // The changes of the text so far, one for each EN_CHANGE. A state that
+    // holds only until the next change records the count it began at: the
+    // last change was an undo, which Ctrl+Y may take back; or a write that
+    // emptied the text, whose undo step the next write joins.
     std::uint64_t changes = 0;
     std::uint64_t undoneAt = UINT64_MAX;
+    std::uint64_t emptiedAt = UINT64_MAX;
 };
 
 struct Button {
