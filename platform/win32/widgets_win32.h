@@ -24,6 +24,9 @@ struct TextArea {
     std::uint64_t changes = 0;
     std::uint64_t undoneAt = UINT64_MAX;
     std::uint64_t emptiedAt = UINT64_MAX;
+    // A message is being handled: those the control sends itself on the
+    // way (Ctrl+X sends WM_CUT) are part of that one's edit.
+    bool busy = false;
 };
 
 struct Button {
@@ -46,6 +49,10 @@ struct Window {
     DispatchState state;
     int exitStatus = 0;
 };
+
+// After an edit of the text between `from` and `to`: a lone CR that the
+// edit has put right before a line break becomes CR LF.
+void MendLineBreaks(TextArea& area, std::int32_t from, std::int32_t to);
 
 // Hands every pending message to the dialog manager (Tab, Space on a button)
 // or to its window. Returns false if the program is to end (WM_QUIT, which is

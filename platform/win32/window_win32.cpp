@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace platform {
 
 namespace {
@@ -173,14 +175,23 @@ LRESULT CALLBACK TextAreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     }
     const bool undo = message == WM_UNDO || message == EM_UNDO;
     const std::uint64_t changes = area->changes;
+    DWORD start = 0;
+    CallWindowProcW(area->original, hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
+    const bool outermost = !area->busy;
+    area->busy = true;
     LRESULT result = CallWindowProcW(area->original, hwnd, message, wParam, lParam);
+    area->busy = !outermost;
+    DWORD end = 0;
+    CallWindowProcW(area->original, hwnd, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&end));
     if (undo) {
         // The control selects what the undo brought back, for the next key
         // to replace; the caret goes after it instead.
-        DWORD end = 0;
-        CallWindowProcW(area->original, hwnd, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&end));
         CallWindowProcW(area->original, hwnd, EM_SETSEL, end, end);
         area->undoneAt = area->undoneAt == changes ? UINT64_MAX : area->changes;
+    } else if (outermost && area->changes != changes) {
+        // Whatever the edit was (typing, a paste by any key, a cut), it
+        // replaced the text from the earlier selection's start up to the caret.
+        MendLineBreaks(*area, static_cast<std::int32_t>(std::min(start, end)), static_cast<std::int32_t>(end));
     }
     // It also takes every key for itself; Tab should move the focus along
     // the tab order instead, as in the rest of the window. And the dialog
