@@ -96,9 +96,18 @@ std::u16string ClipboardRead()
     OpenClipboardScope open;
     if (!IsClipboardFormatAvailable(CF_UNICODETEXT))
         return {};
+    SetLastError(ERROR_SUCCESS);
     const HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    if (!data)
+    if (!data) {
+        // Text offered to be rendered on request, by an owner that has gone
+        // or does not answer, or that answers with none, is no text.
+        const DWORD error = GetLastError();
+        const HWND owner = GetClipboardOwner();
+        if (error == ERROR_SUCCESS || !IsWindow(owner) || IsHungAppWindow(owner))
+            return {};
+        SetLastError(error);
         RaiseLastError();
+    }
     const GlobalLockScope lock(data);
     // The text ends at its NUL, or at the end of the memory if another program left none.
     const std::size_t room = GlobalSize(data) / sizeof(char16_t);

@@ -52,6 +52,8 @@ private:
 // Selects from `anchor` to `active`, in the program's offsets.
 void Select(platform::TextArea& area, std::int32_t anchor, std::int32_t active);
 bool HasSelection(platform::TextArea& area);
+// The lines the text area shows (the Win32 driver's alone).
+std::int32_t ShownLines(platform::TextArea& area);
 bool HasFocus(platform::TextArea& area);
 bool HasFocus(platform::Button& button);
 bool IsEnabled(platform::Button& button);

@@ -197,6 +197,11 @@ bool HasSelection(TextArea& area)
     return start != end;
 }
 
+std::int32_t ShownLines(TextArea& area)
+{
+    return static_cast<std::int32_t>(SendMessageW(area.hwnd, EM_GETLINECOUNT, 0, 0));
+}
+
 bool HasFocus(TextArea& area)
 {
     return GetFocus() == area.hwnd;

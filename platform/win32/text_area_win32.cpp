@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <utility>
+#include <vector>
 
 // The EDIT control keeps the text as the program sees it, each line break as
 // CR LF, so offsets need no mapping.
@@ -59,13 +60,55 @@ void WriteText(TextArea& area, std::u16string_view text)
     CheckFault("WriteText");
     // The control takes a NUL-terminated text: a NUL character ends it there.
     const std::wstring terminated = ToWide(text);
+    const std::size_t length = std::wcslen(terminated.c_str());
+    const bool wasEmpty = Send(area, WM_GETTEXTLENGTH) == 0;
+    // Emptying an empty text removes nothing, so the control would extend
+    // the step of whatever removal emptied it before, and an undo would
+    // bring back that older text: the write starts a step of its own.
+    if (wasEmpty && length > 0 && area.emptiedAt != area.changes)
+        Send(area, EM_EMPTYUNDOBUFFER);
     Send(area, EM_SETSEL, 0, -1);
     Send(area, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(terminated.c_str()));
     // The control says only to its parent when it finds no room for the text.
-    if (static_cast<std::size_t>(Send(area, WM_GETTEXTLENGTH)) != std::wcslen(terminated.c_str()))
+    if (static_cast<std::size_t>(Send(area, WM_GETTEXTLENGTH)) != length)
         throw PlatformError(ERROR_NOT_ENOUGH_MEMORY, DescribeError(ERROR_NOT_ENOUGH_MEMORY));
+    if (!wasEmpty && length == 0)
+        area.emptiedAt = area.changes;
     Select(area, 0);
     Send(area, EM_SCROLLCARET);
+}
+
+// The control shows no line break at a lone CR: it draws one inside its
+// line, and one before CR LF as part of that break. Other programs read a
+// break at each, and a lone CR followed by LF as a single CR LF. So a lone CR
+// that an edit puts before LF or CR LF gets an LF of its own: the text keeps
+// every line it had, and the control shows them all.
+void MendLineBreaks(TextArea& area, std::int32_t from, std::int32_t to)
+{
+    const auto send = [&](UINT message, WPARAM wParam, LPARAM lParam) {
+        return CallWindowProcW(area.original, area.hwnd, message, wParam, lParam);
+    };
+    // The control's own buffer: each edit reads a few of its units, however long the text.
+    const auto buffer = reinterpret_cast<HLOCAL>(send(EM_GETHANDLE, 0, 0));
+    const auto length = static_cast<std::int32_t>(send(WM_GETTEXTLENGTH, 0, 0));
+    std::vector<std::int32_t> mended;
+    if (const auto* units = static_cast<const wchar_t*>(LocalLock(buffer))) {
+        const auto at = [&](std::int32_t i) { return i >= 0 && i < length ? units[i] : L'\0'; };
+        for (std::int32_t joint : {to, from}) {
+            const bool meets = at(joint) == L'\n' || (at(joint) == L'\r' && at(joint + 1) == L'\n');
+            if (at(joint - 1) == L'\r' && meets && (mended.empty() || mended.back() != joint))
+                mended.push_back(joint);
+        }
+        LocalUnlock(buffer);
+    }
+    for (std::int32_t joint : mended) {
+        send(EM_SETSEL, static_cast<WPARAM>(joint), joint);
+        send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"\n"));
+    }
+    if (!mended.empty()) {
+        const auto caret = static_cast<WPARAM>(to + static_cast<std::int32_t>(mended.size()));
+        send(EM_SETSEL, caret, static_cast<LPARAM>(caret));
+    }
 }
 
 std::int32_t CaretPos(TextArea& area)

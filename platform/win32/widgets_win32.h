@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -16,8 +17,16 @@ namespace platform {
 struct TextArea {
     HWND hwnd = nullptr;
     WNDPROC original = nullptr;
-    // The last change was an undo, which Ctrl+Y may take back.
-    bool undone = false;
+    // The changes of the text so far, one for each EN_CHANGE. A state that
+    // holds only until the next change records the count it began at: the
+    // last change was an undo, which Ctrl+Y may take back; or a write that
+    // emptied the text, whose undo step the next write joins.
+    std::uint64_t changes = 0;
+    std::uint64_t undoneAt = UINT64_MAX;
+    std::uint64_t emptiedAt = UINT64_MAX;
+    // A message is being handled: those the control sends itself on the
+    // way (Ctrl+X sends WM_CUT) are part of that one's edit.
+    bool busy = false;
 };
 
 struct Button {
@@ -40,6 +49,10 @@ struct Window {
     DispatchState state;
     int exitStatus = 0;
 };
+
+// After an edit of the text between `from` and `to`: a lone CR that the
+// edit has put right before a line break becomes CR LF.
+void MendLineBreaks(TextArea& area, std::int32_t from, std::int32_t to);
 
 // Hands every pending message to the dialog manager (Tab, Space on a button)
 // or to its window. Returns false if the program is to end (WM_QUIT, which is

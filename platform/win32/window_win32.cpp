@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace platform {
 
 namespace {
@@ -89,6 +91,13 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 
     switch (message) {
     case WM_COMMAND:
+        if (HIWORD(wParam) == EN_CHANGE) {
+            for (const auto& area : window->textAreas) {
+                if (area->hwnd == reinterpret_cast<HWND>(lParam))
+                    ++area->changes;
+            }
+            return 0;
+        }
         // The dialog manager's Enter and Escape arrive as IDOK and IDCANCEL
         // from no control: no button is a default or cancel button.
         if (HIWORD(wParam) == BN_CLICKED) {
@@ -155,27 +164,34 @@ LRESULT CALLBACK TextAreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     if ((message == WM_KEYDOWN && wParam == VK_ESCAPE) || (message == WM_CHAR && wParam == 0x1B))
         return 0;
     // The control's one level of undo: a second undo (Ctrl+Z, Ctrl+Shift+Z,
-    // the context menu) redoes, and Ctrl+Y redoes what was just undone.
+    // the context menu) redoes, and Ctrl+Y redoes what was just undone, as
+    // long as nothing has changed the text since. Each undoes through WM_UNDO.
     constexpr WPARAM kCtrlY = 0x19;
-    if (message == WM_CHAR && wParam == kCtrlY) {
-        if (area->undone)
+    constexpr WPARAM kCtrlZ = 0x1A;
+    if (message == WM_CHAR && (wParam == kCtrlY || wParam == kCtrlZ)) {
+        if (wParam == kCtrlZ || area->undoneAt == area->changes)
             SendMessageW(hwnd, WM_UNDO, 0, 0);
-        area->undone = false;
         return 0;
     }
     const bool undo = message == WM_UNDO || message == EM_UNDO;
-    const bool edit = (message == WM_CHAR && wParam != 0x1A) || message == WM_PASTE || message == WM_CUT
-        || message == WM_CLEAR || message == EM_REPLACESEL || (message == WM_KEYDOWN && wParam == VK_DELETE);
+    const std::uint64_t changes = area->changes;
+    DWORD start = 0;
+    CallWindowProcW(area->original, hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
+    const bool outermost = !area->busy;
+    area->busy = true;
     LRESULT result = CallWindowProcW(area->original, hwnd, message, wParam, lParam);
+    area->busy = !outermost;
+    DWORD end = 0;
+    CallWindowProcW(area->original, hwnd, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&end));
     if (undo) {
         // The control selects what the undo brought back, for the next key
         // to replace; the caret goes after it instead.
-        DWORD end = 0;
-        CallWindowProcW(area->original, hwnd, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&end));
         CallWindowProcW(area->original, hwnd, EM_SETSEL, end, end);
-        area->undone = !area->undone;
-    } else if (edit) {
-        area->undone = false;
+        area->undoneAt = area->undoneAt == changes ? UINT64_MAX : area->changes;
+    } else if (outermost && area->changes != changes) {
+        // Whatever the edit was (typing, a paste by any key, a cut), it
+        // replaced the text from the earlier selection's start up to the caret.
+        MendLineBreaks(*area, static_cast<std::int32_t>(std::min(start, end)), static_cast<std::int32_t>(end));
     }
     // It also takes every key for itself; Tab should move the focus along
     // the tab order instead, as in the rest of the window. And the dialog

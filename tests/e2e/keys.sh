@@ -31,6 +31,10 @@ rows=(
     "fold  space,ctrl+z,ctrl+shift+z  abx"
     "fold  space,ctrl+z,ctrl+y  abx"
     "text  Tab,Tab,space,shift+Tab,shift+Tab,ctrl+z,ctrl+End  ąbx"
+    # Ctrl+Y has nothing to redo once Shift+Insert has put text in; Ctrl+Z
+    # after a paste into an emptied text area brings back the empty text.
+    "text  ctrl+a,ctrl+Insert,End,Tab,space,ctrl+z,shift+Insert,ctrl+y,ctrl+End  ąbąbx"
+    "text  ctrl+a,ctrl+Insert,Delete,Tab,Tab,space,shift+Tab,shift+Tab,ctrl+z  x"
 )
 # An empty clipboard pasted: an empty text area with no undo history. The
 # program's own copy of the emptied text area empties the clipboard: a text

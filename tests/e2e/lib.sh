@@ -16,6 +16,9 @@ if [[ "$KRESOVAR" == *.exe ]]; then
     RUN=(wine "$KRESOVAR")
     export WINEPREFIX=${KRESOVAR_WINEPREFIX:?a Wine prefix made by wine_prefix.sh}
     export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    # A Wine server left running by a program without a display (the
+    # command-line tests) would give this program no display: it ends first.
+    wineserver -w
 fi
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 WORK=$(mktemp -d)
