@@ -23,6 +23,11 @@
 // brings the format back. A block's format would not do, for when a removal
 // merges blocks Qt keeps the format of the first block or, if the removal
 // began at that block's start, of the last one.
+//
+// A lone CR that an edit leaves directly before an LF (with the line between
+// them emptied, or a new line typed there) is written as CR LF: written as it
+// is, the two would read as one line break, and a line the window shows would
+// be lost.
 
 namespace platform {
 
@@ -68,6 +73,16 @@ private:
     std::vector<std::pair<int, int>> seen_;
 };
 
+// The form in which the break before a block is written.
+int WrittenForm(const QTextBlock& block, FormOf& formOf)
+{
+    const int form = formOf(block);
+    if (form != kCr || block.length() != 1)
+        return form;
+    const QTextBlock next = block.next();
+    return next.isValid() && formOf(next) == kLf ? kCrLf : form;
+}
+
 const TextArea::Breaks& Breaks(const TextArea& area)
 {
     auto& breaks = const_cast<TextArea&>(area).breaks;
@@ -84,7 +99,7 @@ const TextArea::Breaks& Breaks(const TextArea& area)
         const int form = formOf(block);
         first = first < 0 ? form : first;
         mixed = mixed || form != first;
-        count += form == kCrLf;
+        count += WrittenForm(block, formOf) == kCrLf;
         crLfBefore[number] = count;
     }
     breaks.blocks = document.blockCount();
@@ -200,7 +215,7 @@ std::u16string TextBetween(const TextArea& area, int from, int to)
         if (lineEnd == std::u16string_view::npos)
             break;
         block = block.next();
-        text.append(kUnits[static_cast<std::size_t>(breaks.form >= 0 ? breaks.form : formOf(block))]);
+        text.append(kUnits[static_cast<std::size_t>(breaks.form >= 0 ? breaks.form : WrittenForm(block, formOf))]);
         at = lineEnd + 1;
     }
     return text;
@@ -216,11 +231,14 @@ struct EndOfStep final : QAbstractUndoItem {
 TextArea::TextArea(QWidget* parent)
     : QPlainTextEdit(parent)
 {
-    // An edit inside one line leaves the record as it is.
+    // An edit inside one line leaves the record as it is, unless it empties
+    // the line or fills an empty one, which a lone CR may end.
     connect(document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
         ++edits;
         const QTextDocument& text = *document();
-        if (text.blockCount() != breaks.blocks || text.findBlock(position) != text.findBlock(position + added))
+        const QTextBlock block = text.findBlock(position);
+        if (text.blockCount() != breaks.blocks || block != text.findBlock(position + added) || block.length() == 1
+            || block.length() - 1 == added)
             breaks.known = false;
     });
 }
