@@ -221,6 +221,19 @@ std::u16string TextBetween(const TextArea& area, int from, int to)
     return text;
 }
 
+// Replaces the selection with a text, its line breaks as they come.
+void InsertAtCaret(TextArea& area, const QString& text)
+{
+    QTextCursor cursor = area.textCursor();
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    InsertText(cursor, std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()),
+                                           static_cast<std::size_t>(text.size())));
+    cursor.endEditBlock();
+    area.setTextCursor(cursor);
+    area.ensureCursorVisible();
+}
+
 struct EndOfStep final : QAbstractUndoItem {
     void undo() override {}
     void redo() override {}
@@ -265,23 +278,21 @@ void TextArea::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    // A typed paragraph separator stays one, as a pasted one does; Qt would
+    // give it the form of the line break before it.
+    if (event->text().contains(QChar(kBlockBreak)) && !isReadOnly()) {
+        InsertAtCaret(*this, event->text());
+        event->accept();
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
 }
 
 // Paste, drop and the X11 middle click: the plain text, its line breaks as they come.
 void TextArea::insertFromMimeData(const QMimeData* source)
 {
-    if (!source || !source->hasText())
-        return;
-    const QString text = source->text();
-    QTextCursor cursor = textCursor();
-    cursor.beginEditBlock();
-    cursor.removeSelectedText();
-    InsertText(cursor, std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()),
-                                           static_cast<std::size_t>(text.size())));
-    cursor.endEditBlock();
-    setTextCursor(cursor);
-    ensureCursorVisible();
+    if (source && source->hasText())
+        InsertAtCaret(*this, source->text());
 }
 
 // Copy, cut and drag: the plain text alone, every unit as the text holds it.

@@ -187,8 +187,9 @@ TEST_F(PlatformTest, EnterWithOrWithoutShiftOrCtrlTypesOneLineBreak)
     }
 }
 
-// A removal keeps every line break outside it as it was; typing after a
-// write is an undo step of its own (the EDIT control keeps one step in all).
+// A removal keeps every line break outside it as it was, and a typed
+// paragraph separator stays one; typing after a write is an undo step of its
+// own (the EDIT control keeps one step in all).
 TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
 {
     struct Row {
@@ -211,6 +212,7 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         {u"x\ny\rz", 4, 4, Enter, u"", kWin32 ? u"x\ny\r\r\nz" : u"x\ny\r\n\nz"},
         {u"a\rb\nc", 3, 3, Enter, u"", u"a\rb\r\n\nc"},
         {u"a\rX\nb", 2, 3, Delete, u"", kWin32 ? u"a\r\nb" : u"a\r\n\nb"},
+        {u"p\rq", 3, 3, Escape, u"X\u2029Y", u"p\rqX\u2029Y"},
         // The EDIT control's one step takes the typing back with the write, to the row above's text.
         {u"new", 3, 3, CtrlZ, u"ab", kWin32 ? u"a\nb" : u"new"},
     };
