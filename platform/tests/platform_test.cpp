@@ -189,7 +189,8 @@ TEST_F(PlatformTest, EnterWithOrWithoutShiftOrCtrlTypesOneLineBreak)
 
 // A removal keeps every line break outside it as it was, and a typed
 // paragraph separator stays one; typing after a write is an undo step of its
-// own (the EDIT control keeps one step in all).
+// own, and Ctrl+Z right after a write brings back the text before it (the
+// EDIT control keeps one step in all).
 TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
 {
     struct Row {
@@ -215,6 +216,7 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         {u"p\rq", 3, 3, Escape, u"X\u2029Y", u"p\rqX\u2029Y"},
         // The EDIT control's one step takes the typing back with the write, to the row above's text.
         {u"new", 3, 3, CtrlZ, u"ab", kWin32 ? u"a\nb" : u"new"},
+        {u"next", 0, 0, CtrlZ, u"", kWin32 ? u"a\nb" : u"new"},
     };
     driver::Show(*window);
     for (const Row& row : rows) {
