@@ -208,12 +208,12 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         {u"x\ny\r\nz\rw", 2, 7, CtrlX, u"", u"x\nw"},
         {u"A\nB\r\nC\rD", 2, 6, Delete, u"", u"A\n\rD"},
         {u"one\ntwo\r\nthree", 4, 11, Escape, u"q", u"one\nqree"},
-        {u"a\n\r\nb", 2, 2, Delete, u"", u"a\nb"},
         // A lone CR that comes to stand before an LF must not make one line break with it.
         {u"x\ny\rz", 4, 4, Enter, u"", kWin32 ? u"x\ny\r\r\nz" : u"x\ny\r\n\nz"},
         {u"a\rb\nc", 3, 3, Enter, u"", u"a\rb\r\n\nc"},
         {u"a\rX\nb", 2, 3, Delete, u"", kWin32 ? u"a\r\nb" : u"a\r\n\nb"},
         {u"p\rq", 3, 3, Escape, u"X\u2029Y", u"p\rqX\u2029Y"},
+        {u"a\n\r\nb", 2, 2, Delete, u"", u"a\nb"},
         // The EDIT control's one step takes the typing back with the write, to the row above's text.
         {u"new", 3, 3, CtrlZ, u"ab", kWin32 ? u"a\nb" : u"new"},
         {u"next", 0, 0, CtrlZ, u"", kWin32 ? u"a\nb" : u"new"},
