@@ -9,11 +9,11 @@ set -euo pipefail
 run_packages=(
     cmake g++ make pkgconf
     qt6-base-dev qt6-wayland qt6-translations-l10n libgl-dev fonts-dejavu-core
-    libacl1-dev libxcb1-dev
+    libacl1-dev libx11-dev libxcb1-dev
 )
 test_packages=(
     "${run_packages[@]}"
-    libgtest-dev libbenchmark-dev libx11-dev libxtst-dev acl
+    libgtest-dev libbenchmark-dev libxtst-dev acl
     xvfb xauth xdotool xclip imagemagick
     weston xwayland wl-clipboard
     dbus at-spi2-core python3-pyatspi

@@ -1,5 +1,6 @@
 #include "clipboard.h"
 
+#include "clipboard_x11.h"
 #include "platform_qt.h"
 #include "platform_seam.h"
 
@@ -7,17 +8,53 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
+#include <optional>
+#include <string_view>
+
 // Always the clipboard proper, never the X11 primary selection.
+
+namespace {
+
+// The text targets an X11 program may offer, in the order they are taken.
+constexpr const char* kTextTargets[] = {"UTF8_STRING", "text/plain;charset=utf-8", "COMPOUND_TEXT", "STRING", "TEXT"};
+
+std::u16string U16(const QString& text)
+{
+    return std::u16string(reinterpret_cast<const char16_t*>(text.constData()), static_cast<std::size_t>(text.size()));
+}
+
+std::optional<QString> TextOf(const QMimeData& data, std::string_view target)
+{
+    // Qt hands this one over whole, a trailing NUL included.
+    if (target == "text/plain;charset=utf-8")
+        return QString::fromUtf8(data.data(QString::fromLatin1(target)));
+    if (target == "COMPOUND_TEXT")
+        return x11::CompoundText(data.data(QStringLiteral("COMPOUND_TEXT")));
+    // Qt reads UTF8_STRING, STRING and TEXT as text/plain, in that order, the
+    // last two as Latin-1, and takes one trailing NUL for the end of the text.
+    return QString::fromUtf8(data.data(QStringLiteral("text/plain")));
+}
+
+} // namespace
 
 std::u16string ClipboardRead()
 {
     platform::CheckFault("ClipboardRead");
     // QClipboard::text() would fall back to the HTML markup of a page.
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-    if (!data || !data->hasText())
+    QClipboard& clipboard = *QGuiApplication::clipboard();
+    const QMimeData* data = clipboard.mimeData(QClipboard::Clipboard);
+    if (!data)
         return {};
-    const QString text = data->text();
-    return std::u16string(reinterpret_cast<const char16_t*>(text.constData()), static_cast<std::size_t>(text.size()));
+    const auto listed = clipboard.ownsClipboard() ? std::nullopt
+                                                  : x11::ListedTargets(data->data(QStringLiteral("TARGETS")), kTextTargets);
+    // The program's own copy, and on Wayland the text as Qt reads it.
+    if (!listed)
+        return data->hasText() ? U16(data->text()) : std::u16string();
+    for (const char* target : *listed) {
+        if (const std::optional<QString> text = TextOf(*data, target))
+            return U16(*text);
+    }
+    return {};
 }
 
 void ClipboardWipe()

@@ -90,7 +90,8 @@ std::u16string ReadText(TextArea& area);
 // Replaces the whole text; afterwards the caret is at 0 and nothing is
 // selected. One undo step takes it back: a write that follows one with the
 // empty text joins that one's step, so a command that empties the text area
-// and then fills it is undone at once.
+// and then fills it is undone at once. A write that leaves an empty text
+// area empty is no step.
 void WriteText(TextArea& area, std::u16string_view text);
 // The selection start (the caret when nothing is selected).
 std::int32_t CaretPos(TextArea& area);

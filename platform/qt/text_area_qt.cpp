@@ -2,11 +2,12 @@
 
 #include "platform_seam.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QAbstractUndoItem>
 
 #include <algorithm>
 #include <array>
@@ -23,6 +24,11 @@
 // brings the format back. A block's format would not do, for when a removal
 // merges blocks Qt keeps the format of the first block or, if the removal
 // began at that block's start, of the last one.
+//
+// A lone CR that an edit leaves directly before an LF (with the line between
+// them emptied, or a new line typed there) is written as CR LF: written as it
+// is, the two would read as one line break, and a line the window shows would
+// be lost.
 
 namespace platform {
 
@@ -68,6 +74,16 @@ private:
     std::vector<std::pair<int, int>> seen_;
 };
 
+// The form in which the break before a block is written.
+int WrittenForm(const QTextBlock& block, FormOf& formOf)
+{
+    const int form = formOf(block);
+    if (form != kCr || block.length() != 1)
+        return form;
+    const QTextBlock next = block.next();
+    return next.isValid() && formOf(next) == kLf ? kCrLf : form;
+}
+
 const TextArea::Breaks& Breaks(const TextArea& area)
 {
     auto& breaks = const_cast<TextArea&>(area).breaks;
@@ -84,7 +100,7 @@ const TextArea::Breaks& Breaks(const TextArea& area)
         const int form = formOf(block);
         first = first < 0 ? form : first;
         mixed = mixed || form != first;
-        count += form == kCrLf;
+        count += WrittenForm(block, formOf) == kCrLf;
         crLfBefore[number] = count;
     }
     breaks.blocks = document.blockCount();
@@ -200,29 +216,115 @@ std::u16string TextBetween(const TextArea& area, int from, int to)
         if (lineEnd == std::u16string_view::npos)
             break;
         block = block.next();
-        text.append(kUnits[static_cast<std::size_t>(breaks.form >= 0 ? breaks.form : formOf(block))]);
+        text.append(kUnits[static_cast<std::size_t>(breaks.form >= 0 ? breaks.form : WrittenForm(block, formOf))]);
         at = lineEnd + 1;
     }
     return text;
 }
 
-struct EndOfStep final : QAbstractUndoItem {
-    void undo() override {}
-    void redo() override {}
-};
+std::u16string WholeText(const TextArea& area)
+{
+    return TextBetween(area, 0, area.document()->characterCount() - 1);
+}
+
+std::int32_t TextOffsetOf(const TextArea& area, int position)
+{
+    return ClampToOffset(static_cast<qsizetype>(position)
+                         + CrLfBefore(area, area.document()->findBlock(position).blockNumber()));
+}
+
+void PlaceCaretAt(TextArea& area, std::int32_t offset)
+{
+    const QTextBlock block = BlockAtTextOffset(area, std::max<std::int32_t>(offset, 0));
+    const qsizetype lineLength = block.length() - 1;
+    const qsizetype column = std::clamp<qsizetype>(offset - TextOffsetOfBlock(area, block), 0, lineLength);
+    QTextCursor cursor = area.textCursor();
+    cursor.setPosition(block.position() + static_cast<int>(column));
+    area.setTextCursor(cursor);
+}
+
+// Replaces the whole text outside the document's undo record, which would
+// keep every text it ever held; clearing the document frees the old one.
+void Replace(TextArea& area, std::u16string_view text)
+{
+    QTextDocument& document = *area.document();
+    const bool undo = document.isUndoRedoEnabled();
+    document.clear();
+    document.setUndoRedoEnabled(false);
+    QTextCursor cursor(&document);
+    const int forms = InsertText(cursor, text);
+    document.setUndoRedoEnabled(undo);
+    // A text whose breaks take one form needs no look at its blocks.
+    if (std::has_single_bit(static_cast<unsigned>(forms)) || forms == 0)
+        area.breaks = {true, document.blockCount(), forms ? std::countr_zero(static_cast<unsigned>(forms)) : kLf, {}};
+    else
+        area.breaks.known = false;
+}
+
+// Replaces the selection with a text, its line breaks as they come.
+void InsertAtCaret(TextArea& area, const QString& text)
+{
+    QTextCursor cursor = area.textCursor();
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    InsertText(cursor, std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()),
+                                           static_cast<std::size_t>(text.size())));
+    cursor.endEditBlock();
+    area.setTextCursor(cursor);
+    area.ensureCursorVisible();
+}
+
+// Takes the whole text to `text` as one step, the caret staying at its offset.
+void ReplaceAsStep(TextArea& area, std::optional<std::u16string>& text, std::optional<std::u16string>& other)
+{
+    const std::int32_t caret = TextOffsetOf(area, area.textCursor().selectionStart());
+    other.reset();
+    other = WholeText(area);
+    Replace(area, *text);
+    text.reset();
+    PlaceCaretAt(area, caret);
+    area.ensureCursorVisible();
+}
 
 } // namespace
 
 TextArea::TextArea(QWidget* parent)
     : QPlainTextEdit(parent)
 {
-    // An edit inside one line leaves the record as it is.
+    // An edit inside one line leaves the record as it is, unless it empties
+    // the line or fills an empty one, which a lone CR may end.
     connect(document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
         ++edits;
         const QTextDocument& text = *document();
-        if (text.blockCount() != breaks.blocks || text.findBlock(position) != text.findBlock(position + added))
+        const QTextBlock block = text.findBlock(position);
+        if (text.blockCount() != breaks.blocks || block != text.findBlock(position + added) || block.length() == 1
+            || block.length() - 1 == added)
             breaks.known = false;
     });
+    // A new edit, not an undo or redo, leaves nothing to redo.
+    connect(document(), &QTextDocument::undoCommandAdded, this, [this] { redoText.reset(); });
+}
+
+// The typing since the last command first, as the document records it, then
+// the command. Typing that Ctrl+Z had taken back comes back with the
+// command's redo, so that no typing is lost.
+void TextArea::Undo()
+{
+    if (document()->isUndoAvailable()) {
+        QPlainTextEdit::undo();
+    } else if (undoText) {
+        while (document()->isRedoAvailable())
+            document()->redo();
+        ReplaceAsStep(*this, undoText, redoText);
+    }
+}
+
+void TextArea::Redo()
+{
+    if (document()->isRedoAvailable())
+        QPlainTextEdit::redo();
+    else if (redoText)
+        ReplaceAsStep(*this, redoText, undoText);
 }
 
 void TextArea::keyPressEvent(QKeyEvent* event)
@@ -242,28 +344,43 @@ void TextArea::keyPressEvent(QKeyEvent* event)
         return;
     }
     // Qt on X11 redoes with Ctrl+Shift+Z alone.
-    if (event->key() == Qt::Key_Y && event->modifiers() == Qt::ControlModifier && !isReadOnly()) {
-        redo();
+    const bool ctrlY = event->key() == Qt::Key_Y && event->modifiers() == Qt::ControlModifier;
+    if ((event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo) || ctrlY) && !isReadOnly()) {
+        event->matches(QKeySequence::Undo) ? Undo() : Redo();
+        event->accept();
+        return;
+    }
+    // A typed paragraph separator stays one, as a pasted one does; Qt would
+    // give it the form of the line break before it.
+    if (event->text().contains(QChar(kBlockBreak)) && !isReadOnly()) {
+        InsertAtCaret(*this, event->text());
         event->accept();
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
 }
 
+void TextArea::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = createStandardContextMenu(event->pos());
+    const auto reach = [&](const char* name, bool enabled, void (TextArea::*step)()) {
+        if (auto* action = menu->findChild<QAction*>(QLatin1String(name))) {
+            disconnect(action, &QAction::triggered, nullptr, nullptr);
+            connect(action, &QAction::triggered, this, step);
+            action->setEnabled(enabled);
+        }
+    };
+    reach("edit-undo", !isReadOnly() && (document()->isUndoAvailable() || undoText), &TextArea::Undo);
+    reach("edit-redo", !isReadOnly() && (document()->isRedoAvailable() || redoText), &TextArea::Redo);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
 // Paste, drop and the X11 middle click: the plain text, its line breaks as they come.
 void TextArea::insertFromMimeData(const QMimeData* source)
 {
-    if (!source || !source->hasText())
-        return;
-    const QString text = source->text();
-    QTextCursor cursor = textCursor();
-    cursor.beginEditBlock();
-    cursor.removeSelectedText();
-    InsertText(cursor, std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()),
-                                           static_cast<std::size_t>(text.size())));
-    cursor.endEditBlock();
-    setTextCursor(cursor);
-    ensureCursorVisible();
+    if (source && source->hasText())
+        InsertAtCaret(*this, source->text());
 }
 
 // Copy, cut and drag: the plain text alone, every unit as the text holds it.
@@ -280,51 +397,38 @@ std::u16string ReadText(TextArea& area)
     CheckFault("ReadText");
     // toPlainText() would turn U+00A0 into a space and U+2028 into a line
     // feed; the raw text keeps every unit and marks block breaks with U+2029.
-    return TextBetween(area, 0, area.document()->characterCount() - 1);
+    return WholeText(area);
 }
 
-// One undo step: a write that follows an emptying one (the fold's and the
-// paste's own pairs) joins that one's step.
+// A command's first write starts its one undo step, keeping the text before
+// it; a write that follows an emptying one (the fold's and the paste's own
+// pairs) joins that one's step, and one that leaves an empty text empty adds none.
 void WriteText(TextArea& area, std::u16string_view text)
 {
     CheckFault("WriteText");
-    QTextDocument& document = *area.document();
-    QTextCursor cursor(&document);
-    if (area.joinAfterEdit == area.edits)
-        cursor.joinPreviousEditBlock();
-    else
-        cursor.beginEditBlock();
-    const bool wasEmpty = document.isEmpty();
-    cursor.select(QTextCursor::Document);
-    cursor.removeSelectedText();
-    const int forms = InsertText(cursor, text);
-    // Qt would join typing that goes on from the inserted text to this step.
-    document.appendUndoItem(new EndOfStep);
-    cursor.endEditBlock();
-    // A text whose breaks take one form needs no look at its blocks.
-    if (std::has_single_bit(static_cast<unsigned>(forms)) || forms == 0)
-        area.breaks = {true, document.blockCount(), forms ? std::countr_zero(static_cast<unsigned>(forms)) : kLf, {}};
+    const bool wasEmpty = area.document()->isEmpty();
+    if (!wasEmpty || !text.empty()) {
+        if (area.joinAfterEdit != area.edits) {
+            area.redoText.reset();
+            area.undoText.reset();
+            area.undoText = WholeText(area);
+        }
+        Replace(area, text);
+    }
     area.joinAfterEdit = text.empty() && !wasEmpty ? area.edits : -1;
-    cursor.setPosition(0);
-    area.setTextCursor(cursor);
+    area.setTextCursor(QTextCursor(area.document()));
 }
 
 std::int32_t CaretPos(TextArea& area)
 {
     CheckFault("CaretPos");
-    const int position = area.textCursor().selectionStart();
-    return ClampToOffset(static_cast<qsizetype>(position) + CrLfBefore(area, area.document()->findBlock(position).blockNumber()));
+    return TextOffsetOf(area, area.textCursor().selectionStart());
 }
 
 void PlaceCaret(TextArea& area, std::int32_t offset)
 {
     CheckFault("PlaceCaret");
-    const QTextBlock block = BlockAtTextOffset(area, std::max<std::int32_t>(offset, 0));
-    const qsizetype lineLength = block.length() - 1;
-    const qsizetype column = std::clamp<qsizetype>(offset - TextOffsetOfBlock(area, block), 0, lineLength);
-    QTextCursor cursor = area.textCursor();
-    cursor.setPosition(block.position() + static_cast<int>(column));
-    area.setTextCursor(cursor);
+    PlaceCaretAt(area, offset);
 }
 
 void CollapseSelection(TextArea& area)

@@ -15,6 +15,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -60,8 +62,20 @@ struct TextArea final : QPlainTextEdit {
     std::int64_t edits = 0;
     std::int64_t joinAfterEdit = -1;
 
+    // The document's own record undoes the typing since the last command.
+    // The command itself is the program's one step, kept apart, for the
+    // document's record would keep every text it ever held: the text before
+    // the last command, or, once Ctrl+Z has taken it back, the text to bring
+    // back. One of them at most.
+    std::optional<std::u16string> undoText;
+    std::optional<std::u16string> redoText;
+    // Ctrl+Z and Ctrl+Y, the context menu's Undo and Redo.
+    void Undo();
+    void Redo();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
 };

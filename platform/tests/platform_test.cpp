@@ -197,8 +197,10 @@ std::ptrdiff_t LineBreaks(const std::u16string& text)
     return breaks;
 }
 
-// A removal keeps every line break outside it as it was; typing after a
-// write is an undo step of its own (the EDIT control keeps one step in all).
+// A removal keeps every line break outside it as it was, and a typed
+// paragraph separator stays one; typing after a write is an undo step of its
+// own, and Ctrl+Z right after a write brings back the text before it (the
+// EDIT control keeps one step in all).
 TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
 {
     struct Row {
@@ -216,15 +218,15 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         {u"x\ny\r\nz\rw", 2, 7, CtrlX, u"", u"x\nw"},
         {u"A\nB\r\nC\rD", 2, 6, Delete, u"", u"A\n\rD"},
         {u"one\ntwo\r\nthree", 4, 11, Escape, u"q", u"one\nqree"},
+        // A lone CR that an edit brings before a line break becomes CR LF; one the edit leaves alone stays.
+        {u"x\ny\rz", 4, 4, Enter, u"", kWin32 ? u"x\ny\r\n\r\nz" : u"x\ny\r\n\nz"},
+        {u"a\rb\nc", 3, 3, Enter, u"", u"a\rb\r\n\nc"},
+        {u"a\rX\nb", 2, 3, Delete, u"", u"a\r\n\nb"},
+        {u"p\rq", 3, 3, Escape, u"X\u2029Y", u"p\rqX\u2029Y"},
         {u"a\n\r\nb", 2, 2, Delete, u"", u"a\nb"},
         // The EDIT control's one step takes the typing back with the write, to the row above's text.
         {u"new", 3, 3, CtrlZ, u"ab", kWin32 ? u"a\nb" : u"new"},
-#ifdef _WIN32
-        // A lone CR that an edit puts before a line break becomes CR LF; one the edit leaves alone stays.
-        {u"x\ny\rz", 4, 4, Enter, u"", u"x\ny\r\n\r\nz"},
-        {u"a\rb\nc", 3, 3, Enter, u"", u"a\rb\r\n\nc"},
-        {u"a\rX\nb", 2, 2, Delete, u"", u"a\r\n\nb"},
-#endif
+        {u"next", 0, 0, CtrlZ, u"", kWin32 ? u"a\nb" : u"new"},
     };
     driver::Show(*window);
     for (const Row& row : rows) {
@@ -240,6 +242,9 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
             if (LineBreaks(row.expected) == std::ranges::count(row.expected, u'\n'))
                 EXPECT_EQ(driver::ShownLines(area), LineBreaks(back) + 1) << row.anchor << "-" << row.active;
         }
+        const auto end = static_cast<std::int32_t>(row.expected.size());
+        PlaceCaret(area, end);
+        EXPECT_EQ(CaretPos(area), end) << row.anchor << "-" << row.active << ": the caret's offsets";
     }
 }
 

@@ -28,6 +28,27 @@ Zażółć\040gęślą\040jaźń\r\nZAŻÓŁĆ\040GĘŚLĄ\nkoniec\r\n  Zazolc\0
 echo\040łódź\n\n\nexit\0400\n  echo\040lodz\n\n\nexit\0400\n
 ROWS
 
+# Each text target an X11 program may offer, alone: UTF-8 kept whole,
+# COMPOUND_TEXT decoded, STRING and TEXT as Latin-1, and one trailing NUL
+# taken for the end of UTF8_STRING, STRING and TEXT. (Wine's clipboard and
+# wl-copy choose the targets themselves.)
+if [ -z "$WINDOWS_BUILD${KRESOVAR_WAYLAND:-}" ]; then
+    while read -r target given expected; do
+        printf "$given" | clipboard_in -t "$target"
+        wait_until "$DEADLINE" clipboard_offers "$target" || fail "$target did not reach the clipboard"
+        press PASTE
+        printf "$expected" >"$WORK/expected"
+        copy_with_button
+        expect_clipboard "$WORK/expected"
+    done <<'ROWS'
+UTF8_STRING               a\0b\0                     a\0b
+text/plain;charset=utf-8  \305\274\303\263\305\202w\0  \305\274\303\263\305\202w\0
+COMPOUND_TEXT             za\033-B\277\363\263\346\0x  za\305\274\303\263\305\202\304\207\0x
+STRING                    caf\351\0                  caf\303\251
+TEXT                      tekst                      tekst
+ROWS
+fi
+
 # Only a picture on the clipboard: paste leaves the text area empty.
 clipboard_in -t image/png <"$E2E_DIR/../../window/icon/kresovar.png"
 wait_until "$DEADLINE" clipboard_offers image/png || fail "the picture did not reach the clipboard"

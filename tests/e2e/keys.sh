@@ -30,6 +30,8 @@ rows=(
     "fold  space,ctrl+z,ctrl+End  ąbx"
     "fold  space,ctrl+z,ctrl+shift+z  abx"
     "fold  space,ctrl+z,ctrl+y  abx"
+    "fold  space,Menu,Down,Return,ctrl+End  ąbx"
+    "text  ctrl+a,Delete,Tab,space,ctrl+z,ctrl+End  ąbx"
     "text  Tab,Tab,space,shift+Tab,shift+Tab,ctrl+z,ctrl+End  ąbx"
     # Ctrl+Y has nothing to redo once Shift+Insert has put text in; Ctrl+Z
     # after a paste into an emptied text area brings back the empty text.

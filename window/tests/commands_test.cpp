@@ -38,6 +38,7 @@ struct PasteCase {
     const char* name;
     QMimeData* (*clipboard)();
     std::u16string pasted;
+    std::u16string before = u"stary tekst\r\nwiersz";
 };
 
 TEST(PasteCommand, ReplacesTheWholeTextAndPutsTheCaretAfterIt)
@@ -50,6 +51,7 @@ TEST(PasteCommand, ReplacesTheWholeTextAndPutsTheCaretAfterIt)
          std::u16string(u"a\0b", 3)},
         {"empty_text", [] { return TextData(QString()); }, u""},
         {"nothing", [] { return new QMimeData; }, u""},
+        {"into_an_empty_text_area", [] { return TextData(QStringLiteral("abc")); }, u"abc", u""},
         {"only_a_picture", [] {
              auto* data = new QMimeData;
              QImage picture(4, 4, QImage::Format_RGB32);
@@ -65,7 +67,7 @@ TEST(PasteCommand, ReplacesTheWholeTextAndPutsTheCaretAfterIt)
     };
     for (const PasteCase& c : cases) {
         Form1 form;
-        WriteText(form.Text1, u"stary tekst\r\nwiersz");
+        WriteText(form.Text1, c.before);
         driver::Select(form.Text1, 0, 19);
         form.Command2.setFocus();
         SetClipboard(c.clipboard());
@@ -76,9 +78,10 @@ TEST(PasteCommand, ReplacesTheWholeTextAndPutsTheCaretAfterIt)
         EXPECT_EQ(CaretPos(form.Text1), static_cast<std::int32_t>(c.pasted.size())) << c.name;
         EXPECT_FALSE(driver::HasSelection(form.Text1)) << c.name;
         EXPECT_TRUE(driver::HasFocus(form.Command2)) << c.name << ": paste moved the focus";
-        form.Text1.undo();
-        EXPECT_EQ(ReadText(form.Text1), u"stary tekst\r\nwiersz") << c.name << ": one undo step";
-        form.Text1.redo();
+        form.Text1.Undo();
+        EXPECT_EQ(ReadText(form.Text1), c.before) << c.name << ": one undo step";
+        form.Text1.Undo();  // goes no further back
+        form.Text1.Redo();
         EXPECT_EQ(ReadText(form.Text1), c.pasted) << c.name;
     }
 }

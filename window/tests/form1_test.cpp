@@ -3,6 +3,7 @@
 #include "qt/widgets_qt.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QStyle>
 #include <QStyleHints>
@@ -97,6 +98,15 @@ TEST(Form1Layout, TheTextAreasContextMenuSpeaksTheDesktopsLanguage)
     const bool polish = QLocale::system().language() == QLocale::Polish;
     EXPECT_EQ(captions.first().toStdString(), polish ? "Cofnij" : "Undo");
     EXPECT_EQ(captions.last().toStdString(), polish ? "Zaznacz wszystko" : "Select All");
+    // The menu the user opens undoes a command as Ctrl+Z does.
+    WriteText(form.Text1, u"tekst");
+    QContextMenuEvent opened(QContextMenuEvent::Keyboard, {}, {});
+    QApplication::sendEvent(&form.Text1, &opened);
+    auto* shown = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(shown);
+    shown->findChild<QAction*>(QStringLiteral("edit-undo"))->trigger();
+    shown->close();
+    EXPECT_EQ(ReadText(form.Text1), u"");
 }
 
 TEST(Form1Layout, StartsWithTheFocusOnTheTextAreaAndTabFollowsTheButtonNumbers)
@@ -160,10 +170,17 @@ TEST(FoldCommand, FoldsTheWholeTextAndPutsTheCaretBack)
         for (QPushButton* button : form.window().findChildren<QPushButton*>())
             EXPECT_TRUE(button->isEnabled()) << c.name;
         // One undo step brings the text back; redo folds it again.
-        form.Text1.undo();
+        form.Text1.Undo();
         EXPECT_EQ(ReadText(form.Text1), c.text) << c.name;
-        form.Text1.redo();
+        form.Text1.Redo();
         EXPECT_EQ(ReadText(form.Text1), c.folded) << c.name;
+        // Typing after it is taken back first, then the fold; redo brings back both.
+        QTest::keyClicks(&form.Text1, QStringLiteral("q"));
+        form.Text1.Undo();
+        EXPECT_EQ(ReadText(form.Text1), c.folded) << c.name;
+        form.Text1.Undo();
+        form.Text1.Redo();
+        EXPECT_EQ(ReadText(form.Text1), std::u16string(c.folded).insert(static_cast<std::size_t>(c.caret), u"q")) << c.name;
     }
 }
 
