@@ -79,7 +79,7 @@
 
     function offer(name, result) {
         URL.revokeObjectURL(offered);
-        offered = URL.createObjectURL(new Blob([result.output], {type: "application/octet-stream"}));
+        offered = URL.createObjectURL(result.output);
         save.textContent = `Zapisz ${name}`;
         save.onclick = () => Object.assign(document.createElement("a"), {href: offered, download: name}).click();
         save.hidden = false;
