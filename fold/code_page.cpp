@@ -103,12 +103,6 @@ constexpr auto kFolded = [] {
     return folded;
 }();
 
-// What a byte that is not UTF-8 says for a code page: a Polish letter that
-// Western European text has no use for (Sure), one that it has (Unsure, as
-// F3 ó and F1 ń in Windows-1252 are ó and ñ), a sign against (another
-// letter, a control character, an undefined byte), or nothing.
-enum class Evidence { Sure, Unsure, Against, None };
-
 // The bytes of Windows-1252 (and, from 0xA0, ISO-8859-1) that Western
 // European text hardly holds: the five it leaves undefined, † ‡ ˆ ˜ ¢ ¤ ¥ ¦
 // ¨ ¬ ¯ ³ ´ ¶ ¸ ¹.
@@ -250,6 +244,11 @@ bool IsCodePage(ByteEncoding encoding)
 char16_t CodePageCharacter(ByteEncoding codePage, unsigned char byte)
 {
     return byte < 0x80 ? byte : kHighCharacters[IndexOf(codePage)][byte - 0x80];
+}
+
+Evidence StrayEvidence(ByteEncoding codePage, unsigned char byte)
+{
+    return byte < 0x80 ? Evidence::None : EvidenceOf(IndexOf(codePage), byte);
 }
 
 bool HasHighByte(const unsigned char* in, std::size_t size)

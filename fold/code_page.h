@@ -28,6 +28,13 @@ PieceScan ScanCodePage(ByteEncoding codePage, const unsigned char* in, std::size
 // without one folds to itself.
 bool HasHighByte(const unsigned char* in, std::size_t size);
 
+// What a byte that is not UTF-8 says for a code page: a Polish letter that
+// Western European text has no use for (Sure), one that it has (Unsure, as
+// F3 ó and F1 ń in Windows-1252 are ó and ñ), a sign against (another
+// letter, a control character, an undefined byte), or nothing.
+enum class Evidence { Sure, Unsure, Against, None };
+Evidence StrayEvidence(ByteEncoding codePage, unsigned char byte);
+
 // Watches a stream taken as UTF-8 for the bytes that are not UTF-8, and
 // tells at its end the code pages in which those bytes read as Polish text
 // (see docs/man/kresovar-fold.1 for the rule).

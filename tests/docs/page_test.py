@@ -112,7 +112,7 @@ def type_keys(browser, *keys):
 
 def until(browser, condition):
     try:
-        return WebDriverWait(browser, 10).until(lambda _: condition())
+        return WebDriverWait(browser, 10, poll_frequency=0.05).until(lambda _: condition())
     except TimeoutException:
         return False
 
@@ -223,8 +223,8 @@ def offline(browser, site, elsewhere):
                                           ".then(() => caches.open('kresovar')).then(c => c.keys())"
                                           ".then(keys => arguments[0](keys.map(k => k.url)))") or ["no worker"]
     loaded = browser.execute_script("return performance.getEntriesByType('resource').map(e => e.name)")
-    files = {site.url + name for name in next(os.walk(DOCS))[2] if name != "service-worker.js" and not name.endswith(".md")} | {site.url}
-    check(set(cached) == files and set(loaded) <= files, f"the worker caches {cached}, the page loaded {loaded}")
+    own = {site.url + name for name in next(os.walk(DOCS))[2] if name != "service-worker.js" and not name.endswith(".md")} | {site.url}
+    check(set(cached) == own and set(loaded) <= own, f"the worker caches {cached}, the page loaded {loaded}")
     # A new version shows at the next visit, though the browser's cache calls the old one fresh for months.
     index = os.path.join(site.folder, "index.html")
     page = open(index, encoding="utf-8").read()
@@ -241,12 +241,126 @@ def offline(browser, site, elsewhere):
     check(area(browser, "area.value = 'Zażółć'")[0] == "Zażółć", "no page once the server has stopped")
     press(browser, "Usuń ogonki")
     check(area(browser)[0] == "Zazolc", "no fold once the server has stopped")
+    files(browser, [row for row in CHOSEN if row[0] == "Kraków.srt"])
     # Opened as a file the page has no worker, but folds a text of more lines than the browser edits quickly.
     browser.get("file://" + os.path.abspath(os.path.join(DOCS, "index.html")))
     check(area(browser, "area.value = 'Zażółć\\n'.repeat(501); usun.click()")[0] == "Zazolc\n" * 501,
           "no fold as a file")
     errors = [entry["message"] for entry in browser.get_log("browser") if "Uncaught" in entry["message"]]
     check(not errors, f"the page as a file: {errors}")
+
+
+# Files chosen on the page, each folded as kresovar-fold folds it: the fuzzers' seeds, whole and without the byte
+# that sets the fuzzer's mode; Polish words in each code page; text that tells no code page, or two; text that -e
+# refuses as a code page for its UTF-8 start (within kresovar-fold's first buffer or not); counts of letters. Beside
+# them, the message's ending where it matters, and the answer where the page asks and it is not UTF-8.
+HERE = os.path.dirname(os.path.abspath(__file__))
+SEEDS, WORDS = os.path.join(HERE, "../../fold/fuzz/corpus_bytes"), os.path.join(HERE, "../../cli/tests/words")
+POLISH, SPANISH = (open(os.path.join(WORDS, name), encoding="utf-8").read() for name in ("polish.txt", "spanish.txt"))
+CHOSEN = [(name + cut, open(os.path.join(SEEDS, name), "rb").read()[len(cut):]) for name in sorted(os.listdir(SEEDS))
+          for cut in ("", "-")]
+CHOSEN += [(f"słowa-{codec}.txt", POLISH.encode(codec)) for codec in ("cp1250", "iso8859_2", "cp852")] + [
+    ("Kraków.srt", "Kraków i Łódź\r\n".encode("cp1250")), ("ł.srt", "Mały kłos\r\n".encode("cp1250")),
+    ("remis.txt", "ł ¶¶ ± ą".encode("cp1250")), ("urwane.txt", b"\xc5" + "żółć\xc4".encode()[:-1]),
+    ("mieszany.txt", "Zażółć ".encode() + "gęślą".encode("cp1250")), ("hiszpański.txt", SPANISH.encode("cp1252")),
+    ("daleko.txt", "ó".encode() + b" " * 300_000 + "ąś".encode("cp1250")),
+    ("blisko.txt", "ó".encode() + b" " * 200_000 + "ąś".encode("cp1250"))]
+CHOSEN += [(f"{count}.txt", "ą".encode() * count) for count in (1, 2, 5, 12, 22, 1234, 12345)]
+MIXED = "bajtów spoza UTF-8 (zapewne Windows-1250) nie zmieniono"
+ENDINGS = {"1.txt": "1 literę", "2.txt": "2 litery", "5.txt": "5 liter", "12.txt": "12 liter", "22.txt": "22 litery",
+           "1234.txt": "1234 litery", "12345.txt": "12\u00a0345 liter", "mieszany.txt": MIXED, "daleko.txt": MIXED}
+ANSWERS = {"Kraków.srt": "windows-1250"}
+LABELS = {"utf-8": "UTF-8", "windows-1250": "Windows-1250", "iso-8859-2": "ISO-8859-2", "ibm852": "CP852"}
+SAID = "const said = document.getElementById('plik-komunikat').textContent; return !said.endsWith('…') && said"
+RUN = "const run = steps => { let step; while (!(step = steps.next()).done); return step.value; };"
+
+
+def reads_as(stderr):
+    """The files kresovar-fold says are not UTF-8, each with the code pages it reads as, as "X or Y"."""
+    return dict(line.removeprefix("kresovar-fold: ").split(": use")[0].split(": not UTF-8; it reads as ")
+                for line in stderr.splitlines() if "reads as" in line)
+
+
+def kresovar_fold(data, *options):
+    run = subprocess.run([FOLD, *options], input=data, capture_output=True)
+    return run.stdout, [page for page in reads_as(run.stderr.decode()).get("-", "").split(" or ") if page], run.stderr
+
+
+def choose(browser, path, data, drop):
+    """The file chosen with the button or dropped on the text area: the message, and the encodings it asks about."""
+    open(path, "wb").write(data)
+    browser.execute_script("document.getElementById('plik-komunikat').textContent = ''")
+    if drop:  # the page takes the drag over and the drop from the browser, which would open the file
+        taken = browser.execute_script("const drop = new DataTransfer(); drop.items.add(new File([Uint8Array.from("
+                                       "arguments[0])], arguments[1])); return ['dragover', 'drop'].map(type => !tekst"
+                                       ".dispatchEvent(new DragEvent(type, {dataTransfer: drop, bubbles: true,"
+                                       " cancelable: true})))", list(data), os.path.basename(path))
+        check(taken == [True, True], f"{path}: the drag over and the drop are taken: {taken}")
+    else:
+        browser.find_element("id", "plik").send_keys(path)
+    return until(browser, lambda: browser.execute_script(SAID)) or "", browser.execute_script(
+        "return [...document.querySelectorAll('#plik-pytanie:not([hidden]) button')].map(b => b.textContent)")
+
+
+def files(browser, chosen):
+    """Asks only where kresovar-fold names no code page, or two that fold the file otherwise, and -e would take one;
+    says the encoding and the letters; saves the result under the file's name; breaks no policy."""
+    folder, saved = tempfile.mkdtemp(), tempfile.mkdtemp()
+    browser.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": saved})
+    errors = [entry["message"] for entry in browser.get_log("browser") if "Uncaught" in entry["message"]]
+    for number, (name, data) in enumerate(chosen):
+        said, asked = choose(browser, os.path.join(folder, name), data, number % 2)
+        expected, pages, _ = kresovar_fold(data)
+        # Taken as Unicode: UTF-16, binary, UTF-8, or text that -e refuses to read as a code page.
+        unicode = b"\0" in data or data.decode("utf-8", "ignore").encode() == data or b"UTF-8 or UTF-16" in \
+            kresovar_fold(data, "-e", "ibm852")[2]
+        pages = [] if unicode else pages
+        differ = len({kresovar_fold(data, "-e", page)[0] for page in pages}) > 1
+        check(bool(asked) == (not pages and not unicode or differ)
+              and asked[:len(pages)] == [LABELS[page] for page in pages][:len(asked)],
+              f"{name}: kresovar-fold names {pages}, the page asks {asked}: {said!r}")
+        answer = pages[0] if pages else ANSWERS.get(name, "utf-8")
+        if asked:
+            browser.execute_script("document.getElementById('plik-komunikat').textContent = ''")
+            browser.find_element("xpath", f"//div[@id='plik-pytanie']/button[.='{LABELS[answer]}']").click()
+            said = until(browser, lambda: browser.execute_script(SAID)) or ""
+        expected = kresovar_fold(data, "-e", answer)[0] if answer != "utf-8" else expected
+        width = 2 if data[:2] in (b"\xff\xfe", b"\xfe\xff") else 1
+        label = "UTF-16" if width == 2 else " albo ".join(LABELS[page] for page in pages if not asked) or LABELS[answer]
+        count = len(data) - len(expected) if label == "UTF-8" else sum(
+            data[i:i + width] != expected[i:i + width] for i in range(0, len(data), width))
+        check(said.replace("\u00a0", "").startswith(f"{name}: {label}, zamieniono {count} ")
+              and said.endswith(ENDINGS.get(name, "")), f"{name}: {said!r}, not {label} and {count} letters")
+        browser.find_element("id", "plik-zapisz").click()
+        path = os.path.join(saved, name)
+        check(until(browser, lambda: os.path.exists(path) and open(path, "rb").read() == expected),
+              f"{name}: saved otherwise than kresovar-fold folds it")
+        os.path.exists(path) and os.remove(path)
+    errors += [entry["message"] for entry in browser.get_log("browser") if "Uncaught" in entry["message"]
+               or "Content Security Policy" in entry["message"]]
+    check(not errors, f"files: {errors}")
+
+
+def code_pages(browser):
+    """Each code page's fold of all 256 bytes; the code pages that every pair of high bytes, and every high byte
+    after two of another and 0x81, read as: the page's and kresovar-fold's."""
+    for page in LABELS:
+        folded = browser.execute_script(RUN + "return [...run(foldBytes(Uint8Array.from(arguments[0]), arguments[1]))"
+                                        ".output]", list(range(256)), page)
+        check(bytes(folded) == kresovar_fold(bytes(range(256)), "-e", page)[0], f"{page}: folded otherwise")
+    probes = [bytes([a, 32] * twice + [0x81, 32] * (twice - 1) + [b, 32]) for twice in (1, 2) for a in range(128, 256)
+              for b in range(a if twice == 1 else 128, 256)]
+    folder = tempfile.mkdtemp()
+    paths = [os.path.join(folder, str(n)) for n in range(len(probes))]
+    for path, probe in zip(paths, probes):
+        open(path, "wb").write(probe)
+    named = reads_as(subprocess.run(["xargs", "-0", FOLD, "--check"], input="\0".join(paths), capture_output=True,
+                                    text=True).stderr)
+    page = browser.execute_script(RUN + "return arguments[0].map(probe => run(encodingOf(Uint8Array.from(probe)))"
+                                  ".readsAs.join(' or '))", [list(probe) for probe in probes])
+    wrong = [(probe.hex(), mine, named.get(path, "")) for probe, path, mine in zip(probes, paths, page)
+             if mine != named.get(path, "")]
+    check(not wrong, f"{len(wrong)} files read as other code pages than kresovar-fold says, first {wrong[:3]}")
 
 
 def main():
@@ -260,7 +374,10 @@ def main():
         look(browser, site.url)
         use(browser, site.url)
         agree(browser)
+        code_pages(browser)
+        files(browser, CHOSEN)
         offline(browser, site, elsewhere)
+        files(browser, [row for row in CHOSEN if row[0].endswith((".txt", ".srt"))])  # on the page's thread
     finally:
         browser.quit()
     if failures:

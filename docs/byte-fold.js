@@ -1,0 +1,196 @@
+"use strict";
+// A file's bytes folded as kresovar-fold folds them, after the look that tells
+// their encoding as it does: on the page, or as the worker that runs both off
+// the page's thread.
+
+if (typeof document === "undefined")
+    importScripts("code-pages.js");
+
+// Every so many bytes the work yields, so that the page can run between slices.
+const STRETCH = 1 << 16;
+// kresovar-fold's buffer.
+const READ_SIZE = 256 * 1024;
+
+// The plain letter of each UTF-16 code unit up to the highest letter, 0 for any
+// other; of each letter's second UTF-8 byte, by its lead byte C3 to C5.
+const UNIT_PLAIN = new Uint16Array(Math.max(...[...FOLD_LETTERS].map(letter => letter.charCodeAt(0))) + 1);
+const UTF8_PLAIN = new Uint8Array(3 * 64);
+for (let i = 0; i < FOLD_LETTERS.length; ++i) {
+    const unit = FOLD_LETTERS.charCodeAt(i);
+    UNIT_PLAIN[unit] = UTF8_PLAIN[((unit >> 6) - 3) * 64 + (unit & 0x3F)] = FOLD_PLAIN.charCodeAt(i);
+}
+const PAGE_FOLDS = Object.fromEntries(CODE_PAGES.map(page =>
+    [page.name, Uint8Array.from(page.folded.match(/../g), pair => parseInt(pair, 16))]));
+
+// The length of the UTF-8 sequence that `lead` begins, 0 if it begins none,
+// and whether `next` can be its byte at `have` (Unicode's table of
+// well-formed sequences: no overlong form, no surrogate, nothing past U+10FFFF).
+function sequenceLength(lead) {
+    return lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+}
+function continues(lead, have, next) {
+    const low = have > 1 ? 0x80 : lead === 0xE0 ? 0xA0 : lead === 0xF0 ? 0x90 : 0x80;
+    const high = have > 1 ? 0xBF : lead === 0xED ? 0x9F : lead === 0xF4 ? 0x8F : 0xBF;
+    return next >= low && next <= high;
+}
+
+// The code pages the strays read as (docs/man/kresovar-fold.1 gives the rule),
+// those that read best, in the order of CODE_PAGES.
+function readsAs(strays) {
+    let best = [], bestScore = 0;
+    for (const page of CODE_PAGES) {
+        const count = {S: 0, U: 0, A: 0, ".": 0};
+        for (let byte = 0x80; byte < 0x100; ++byte)
+            count[page.evidence[byte - 0x80]] += strays[byte];
+        const score = count.S + count.U - 2 * count.A;
+        if (count.S === 0 || score <= 0 || score < bestScore)
+            continue;
+        best = score > bestScore ? [page.name] : [...best, page.name];
+        bestScore = score;
+    }
+    return best;
+}
+
+// The encoding of the bytes: UTF-16 by its byte order mark, else UTF-8 unless
+// its bytes that are no part of UTF-8 (strays) read as a code page. Returns
+// {encodings, readsAs}: one encoding, or several that fold these bytes alike,
+// or, where it cannot tell, the ones to ask about, likeliest first, with `ask`
+// set; and the code pages the strays read as. `strays` is set where UTF-8 text
+// keeps bytes that are not UTF-8.
+function* encodingOf(bytes) {
+    if (bytes.length >= 2 && (bytes[0] === 0xFF && bytes[1] === 0xFE || bytes[0] === 0xFE && bytes[1] === 0xFF))
+        return {encodings: [bytes[0] === 0xFF ? "utf-16le" : "utf-16be"], readsAs: []};
+    const strays = new Float64Array(256);
+    const seen = new Uint8Array(256);
+    let binary = false, anyStray = false;
+    // Text that starts with a UTF-8 byte order mark, or whose first four
+    // sequences from 0x80 up are UTF-8 (or all that kresovar-fold's buffer
+    // holds, at least one, where the first of them falls), is UTF-8 even where
+    // bytes further on are not: kresovar-fold -e refuses it as a code page.
+    let unicodeStart = bytes[0] === 0xEF && bytes[1] === 0xBB && bytes[2] === 0xBF || undefined;
+    let sequences = 0, lookEnd = 0;
+    for (let i = 0, pause = STRETCH; i < bytes.length;) {
+        if (i >= pause) {
+            pause = i + STRETCH;
+            yield;
+        }
+        const lead = bytes[i];
+        if (lead < 0x80) {
+            binary ||= lead === 0;
+            ++i;
+            continue;
+        }
+        lookEnd ||= (Math.floor(i / READ_SIZE) + 1) * READ_SIZE;
+        const length = sequenceLength(lead);
+        let have = 1;
+        while (have < length && i + have < bytes.length && continues(lead, have, bytes[i + have]))
+            seen[bytes[i + have++]] = 1;
+        seen[lead] = 1;
+        if (length >= 2 && have === length) {
+            i += length;
+            unicodeStart ??= i + length > lookEnd ? false : ++sequences === 4 || undefined;
+            continue;
+        }
+        unicodeStart ??= i >= lookEnd;
+        anyStray = true;
+        ++strays[lead];
+        ++i;
+    }
+    if (!anyStray || binary)
+        return {encodings: ["utf-8"], readsAs: []};
+    const pages = readsAs(strays);
+    if (unicodeStart)
+        return {encodings: ["utf-8"], readsAs: pages, strays: true};
+    const alike = pages.every(name => seen.every((present, byte) =>
+        !present || PAGE_FOLDS[name][byte] === PAGE_FOLDS[pages[0]][byte]));
+    if (pages.length === 1 || pages.length > 1 && alike)
+        return {encodings: pages, readsAs: pages};
+    const others = CODE_PAGES.map(page => page.name).filter(name => !pages.includes(name));
+    return {encodings: [...pages, ...others, "utf-8"], readsAs: pages, ask: true};
+}
+
+// Folds the bytes in an encoding: returns {output, letters}, the folded bytes
+// and how many letters became plain ones.
+function* foldBytes(bytes, encoding) {
+    const output = new Uint8Array(bytes.length);
+    const size = bytes.length;
+    let written = 0, letters = 0;
+    if (encoding === "utf-8") {
+        for (let i = 0, pause = STRETCH; i < size;) {
+            if (i >= pause) {
+                pause = i + STRETCH;
+                yield;
+            }
+            const lead = bytes[i], second = bytes[i + 1];
+            const plain = lead >= 0xC3 && lead <= 0xC5 && second >= 0x80 && second <= 0xBF
+                ? UTF8_PLAIN[(lead - 0xC3) * 64 + second - 0x80] : 0;
+            output[written++] = plain || lead;
+            i += plain ? 2 : 1;
+            letters += plain ? 1 : 0;
+        }
+    } else if (encoding.startsWith("utf-16")) {
+        const [high, low] = encoding === "utf-16be" ? [0, 1] : [1, 0];
+        for (let i = 0; i + 1 < size; i += 2) {
+            if (i % STRETCH === 0 && i > 0)
+                yield;
+            const unit = bytes[i + high] << 8 | bytes[i + low];
+            const plain = unit < UNIT_PLAIN.length ? UNIT_PLAIN[unit] : 0;
+            output[i + high] = plain ? 0 : bytes[i + high];
+            output[i + low] = plain || bytes[i + low];
+            letters += plain ? 1 : 0;
+        }
+        written = size;
+        if (size % 2)
+            output[size - 1] = bytes[size - 1];  // an odd byte at the end is kept
+    } else {
+        const table = PAGE_FOLDS[encoding];
+        for (let i = 0; i < size; ++i) {
+            if (i % STRETCH === 0 && i > 0)
+                yield;
+            output[i] = table[bytes[i]];
+            letters += output[i] !== bytes[i] ? 1 : 0;
+        }
+        written = size;
+    }
+    return {output: output.subarray(0, written), letters};
+}
+
+// The bytes as a Blob, made a piece at a time: a copy of 50 MB at once holds
+// the thread for 40 to 160 ms.
+const BLOB_PIECE = 1 << 22;
+function* blobOf(bytes) {
+    const pieces = [];
+    for (let at = 0; at < bytes.length; at += BLOB_PIECE) {
+        pieces.push(new Blob([bytes.subarray(at, at + BLOB_PIECE)]));
+        yield;
+    }
+    return new Blob(pieces, {type: "application/octet-stream"});
+}
+
+// The encoding, unless it is given, then the fold: returns the fold's result,
+// its output as a Blob, with the encoding's, or the encoding's alone where it
+// has to ask.
+function* foldFileBytes(bytes, encoding) {
+    const found = encoding ? {encodings: [encoding]} : yield* encodingOf(bytes);
+    if (found.ask)
+        return found;
+    const {output, letters} = yield* foldBytes(bytes, found.encodings[0]);
+    return {...found, letters, output: yield* blobOf(output)};
+}
+
+// A worker folds the file it is sent, to the end.
+if (typeof document === "undefined") {
+    self.onmessage = async ({data: {file, encoding}}) => {
+        let bytes;
+        try {
+            bytes = new Uint8Array(await file.arrayBuffer());
+        } catch (error) {
+            return postMessage({error: error.message});
+        }
+        const steps = foldFileBytes(bytes, encoding);
+        let step;
+        while (!(step = steps.next()).done)
+            ;
+        postMessage(step.value);
+    };
+}
