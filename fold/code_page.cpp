@@ -1,16 +1,18 @@
 #include "code_page.h"
 
+#include "fold_kernels.h"
+#include "fold_path.h"
 #include "fold_text.h"
 #include "letter_bytes.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <optional>
 #include <string_view>
 
 #if defined(__x86_64__) || defined(_M_X64)
 #include <immintrin.h>
+#define KRESOVAR_SSE2 1
 #endif
 
 namespace {
@@ -88,19 +90,19 @@ constexpr bool IsPolishLetter(char16_t character)
     return std::any_of(FoldTable.begin(), FoldTable.end(), [&](FoldRow row) { return row.letter == character; });
 }
 
-// For each code page, every byte's fold: its plain letter, or itself.
-constexpr auto kFolded = [] {
-    std::array<std::array<unsigned char, 256>, 3> folded{};
-    for (std::size_t page = 0; page < folded.size(); ++page) {
-        for (unsigned byte = 0; byte < 256; ++byte) {
-            folded[page][byte] = static_cast<unsigned char>(byte);
+// For each code page, what turns each byte from 0x80 up into its fold by
+// XOR: a letter's bits that differ from its plain letter's, 0 for any other byte.
+constexpr auto kChanges = [] {
+    std::array<std::array<unsigned char, 128>, 3> changes{};
+    for (std::size_t page = 0; page < changes.size(); ++page) {
+        for (unsigned byte = 0x80; byte < 256; ++byte) {
             for (FoldRow row : FoldTable) {
-                if (byte >= 0x80 && kHighCharacters[page][byte - 0x80] == row.letter)
-                    folded[page][byte] = static_cast<unsigned char>(row.plain);
+                if (kHighCharacters[page][byte - 0x80] == row.letter)
+                    changes[page][byte - 0x80] = static_cast<unsigned char>(byte ^ row.plain);
             }
         }
     }
-    return folded;
+    return changes;
 }();
 
 // What a byte that is not UTF-8 says for a code page: a Polish letter that
@@ -178,67 +180,69 @@ unsigned char FlagsFrom3(const unsigned char* p, std::size_t size)
     return flags;
 }
 
-// One bit for each byte from 0x80 up among the 64 at `p`, the first byte's lowest.
-std::uint64_t HighBits(const unsigned char* p)
-{
-    std::uint64_t bits = 0;
-#if defined(__x86_64__) || defined(_M_X64)
-    for (unsigned i = 0; i < 64; i += 16) {
-        const auto sixteen = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
-        bits |= static_cast<std::uint64_t>(static_cast<unsigned>(sixteen)) << i;
+// One bit for each byte from 0x80 up among the 64 at `p`, the first byte's
+// lowest: with SSE2, 16 bytes at a time, or portably 8 at a time.
+#ifdef KRESOVAR_SSE2
+struct Sse2HighBits {
+    static std::uint64_t Of(const unsigned char* p)
+    {
+        std::uint64_t bits = 0;
+        for (unsigned i = 0; i < 64; i += 16) {
+            const auto sixteen = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+            bits |= static_cast<std::uint64_t>(static_cast<unsigned>(sixteen)) << i;
+        }
+        return bits;
     }
-#else
-    for (unsigned i = 0; i < 64; ++i)
-        bits |= static_cast<std::uint64_t>(p[i] >> 7) << i;
+};
 #endif
-    return bits;
-}
 
-using Table = std::array<unsigned char, 256>;
+struct PortableHighBits {
+    static std::uint64_t Of(const unsigned char* p)
+    {
+        std::uint64_t bits = 0;
+        for (unsigned i = 0; i < 64; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            bits |= std::uint64_t{letter_bytes::HighBits(word)} << i;
+        }
+        return bits;
+    }
+};
 
-// Folds or finds 64 bytes at a time: runs of ASCII are copied whole, and
-// only the bytes from 0x80 up are looked up. Returns where it stopped, or
-// with kFind the first letter.
-template <bool kFind>
-std::size_t ScanBlocks(const Table& folded, const unsigned char* in, std::size_t size, unsigned char* out,
-                       std::optional<std::size_t>& letter)
+// A kernel of fold_kernels.h: 64 bytes at a time, runs of ASCII passed
+// whole, and only the bytes from 0x80 up looked up.
+template <class HighBits>
+std::size_t ScanBlocks(const unsigned char* changes, const unsigned char* in, std::size_t size, unsigned char* out)
 {
     std::size_t at = 0;
     for (; at + 64 <= size; at += 64) {
-        if constexpr (!kFind)
+        if (out)
             std::memcpy(out + at, in + at, 64);
-        for (std::uint64_t high = HighBits(in + at); high != 0; high &= high - 1) {
+        for (std::uint64_t high = HighBits::Of(in + at); high != 0; high &= high - 1) {
             const std::size_t i = at + static_cast<std::size_t>(std::countr_zero(high));
-            if constexpr (kFind) {
-                if (folded[in[i]] != in[i])
-                    return letter = i, i;
-            } else {
-                out[i] = folded[in[i]];
-            }
+            if (!out && changes[in[i] - 0x80] != 0)
+                return at;
+            if (out)
+                out[i] ^= changes[in[i] - 0x80];
         }
     }
     return at;
 }
 
-#if defined(__x86_64__) || defined(_M_X64)
-// The same where the processor can look a byte up in 128 at once: every
-// byte from 0x80 up is replaced by its fold, 64 bytes at a time.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t FoldBlocksLookingUp(
-    const Table& folded, const unsigned char* in, std::size_t size, unsigned char* out)
+fold_kernels::CodePageKernel CodePageKernelOf(FoldPath path)
 {
-    const __m512i low = _mm512_loadu_si512(&folded[0x80]);
-    const __m512i high = _mm512_loadu_si512(&folded[0xC0]);
-    std::size_t at = 0;
-    for (; at + 64 <= size; at += 64) {
-        const __m512i bytes = _mm512_loadu_si512(in + at);
-        const __m512i looked = _mm512_permutex2var_epi8(low, bytes, high);
-        _mm512_storeu_si512(out + at, _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), bytes, looked));
-    }
-    return at;
-}
-
-const bool looksUp = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    switch (path) {
+#ifdef KRESOVAR_SSE2
+    case FoldPath::Sse2: return ScanBlocks<Sse2HighBits>;
+    // The AVX2 kernel serves AVX-512 too, so that no kernel runs untested.
+    case FoldPath::Avx2:
+    case FoldPath::Avx512: return fold_kernels::FoldCodePageAvx2;
+#elif defined(__aarch64__)
+    case FoldPath::Neon: return fold_kernels::FoldCodePageNeon;
 #endif
+    default: return ScanBlocks<PortableHighBits>;
+    }
+}
 
 } // namespace
 
@@ -274,22 +278,14 @@ bool HasHighByte(const unsigned char* in, std::size_t size)
 
 PieceScan ScanCodePage(ByteEncoding codePage, const unsigned char* in, std::size_t size, unsigned char* out)
 {
-    const Table& folded = kFolded[IndexOf(codePage)];
-    std::optional<std::size_t> letter;
-    std::size_t at = 0;
-#if defined(__x86_64__) || defined(_M_X64)
-    if (out && looksUp)
-        at = FoldBlocksLookingUp(folded, in, size, out);
-#endif
-    at += out ? ScanBlocks<false>(folded, in + at, size - at, out + at, letter) : ScanBlocks<true>(folded, in, size, nullptr, letter);
-    for (; at < size && !letter; ++at) {
-        if (!out && folded[in[at]] != in[at])
-            letter = at;
-        else if (out)
-            out[at] = folded[in[at]];
+    const unsigned char* changes = kChanges[IndexOf(codePage)].data();
+    for (std::size_t at = CodePageKernelOf(UsedFoldPath())(changes, in, size, out); at < size; ++at) {
+        const unsigned char change = in[at] < 0x80 ? 0 : changes[in[at] - 0x80];
+        if (!out && change != 0)
+            return {at, 0, at, 1};
+        if (out)
+            out[at] = in[at] ^ change;
     }
-    if (letter)
-        return {*letter, 0, *letter, 1};
     return {size, out ? size : 0};
 }
 

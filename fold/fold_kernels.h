@@ -23,6 +23,16 @@ using UnitsKernel = std::size_t (*)(char16_t* units, std::size_t count);
 std::size_t FoldUnitsAvx2(char16_t* units, std::size_t count);
 std::size_t FoldUnitsNeon(char16_t* units, std::size_t count);
 
+// Each folds text of a code page, or with a null `out` looks through it, a
+// block at a time: all but its last few bytes, or up to the block that holds
+// its first letter. `changes` holds, for each byte from 0x80 up, what turns
+// it into its fold by XOR (0 for a byte that is no letter). Returns how far
+// it went.
+using CodePageKernel = std::size_t (*)(const unsigned char* changes, const unsigned char* in, std::size_t size,
+                                       unsigned char* out);
+std::size_t FoldCodePageAvx2(const unsigned char* changes, const unsigned char* in, std::size_t size, unsigned char* out);
+std::size_t FoldCodePageNeon(const unsigned char* changes, const unsigned char* in, std::size_t size, unsigned char* out);
+
 // For each set of 8 bytes to keep, one bit each, the offsets of those bytes
 // in order, one to a byte from the lowest: a shuffle that packs them.
 inline constexpr auto kKeptOffsets = [] {

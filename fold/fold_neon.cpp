@@ -103,6 +103,26 @@ std::size_t FoldUnitsNeon(char16_t* units, std::size_t count)
     return at;
 }
 
+// 16 bytes at a time: the changes of the bytes 80 to BF are one table of 64,
+// of C0 to FF another, and an index past a table looks up 0, or, in the
+// second lookup, keeps what the first found.
+std::size_t FoldCodePageNeon(const unsigned char* changes, const unsigned char* in, std::size_t size, unsigned char* out)
+{
+    const uint8x16x4_t low = vld1q_u8_x4(changes);
+    const uint8x16x4_t high = vld1q_u8_x4(changes + 64);
+    std::size_t at = 0;
+    for (; at + 16 <= size; at += 16) {
+        const uint8x16_t bytes = vld1q_u8(in + at);
+        uint8x16_t change = vqtbl4q_u8(low, vsubq_u8(bytes, vdupq_n_u8(0x80)));
+        change = vqtbx4q_u8(change, high, vsubq_u8(bytes, vdupq_n_u8(0xC0)));
+        if (!out && vmaxvq_u8(change) != 0)
+            break;
+        if (out)
+            vst1q_u8(out + at, veorq_u8(bytes, change));
+    }
+    return at;
+}
+
 } // namespace fold_kernels
 
 #endif

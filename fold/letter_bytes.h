@@ -93,14 +93,20 @@ inline bool Continues(const unsigned char* bytes, std::size_t size, unsigned cha
     return next >= 0x80 && next <= 0xBF;
 }
 
-// One bit for each byte of a word with its two high bits set, the first
-// byte's lowest: the byte's top bits, gathered by a multiplication.
-inline unsigned LeadBits(std::uint64_t word)
+// One bit for each byte of a word from 0x80 up, the first byte's lowest:
+// the bytes' top bits, gathered by a multiplication.
+inline unsigned HighBits(std::uint64_t word)
 {
-    std::uint64_t tops = (word & (word << 1) & 0x8080808080808080u) >> 7;
+    std::uint64_t tops = (word & 0x8080808080808080u) >> 7;
     if constexpr (std::endian::native == std::endian::big)
         tops = __builtin_bswap64(tops);
     return static_cast<unsigned>((tops * 0x0102040810204080u) >> 56);
+}
+
+// The same for the bytes with their two high bits set.
+inline unsigned LeadBits(std::uint64_t word)
+{
+    return HighBits(word & word << 1);
 }
 
 // Folds UTF-8 or, with kFind, only finds the first letter (and writes nothing).

@@ -4,6 +4,7 @@
 // decodes the text character by character (each invalid byte standing for
 // itself), folds each with FoldText and encodes it again.
 
+#include "code_page.h"
 #include "fold_bytes.h"
 #include "fold_path.h"
 #include "fold_text.h"
@@ -74,6 +75,21 @@ inline std::vector<Character> DecodeUtf16(const std::string& text, bool big)
     return characters;
 }
 
+inline std::vector<Character> DecodeCodePage(const std::string& text, ByteEncoding codePage)
+{
+    std::vector<Character> characters;
+    for (char byte : text)
+        characters.push_back({std::string(1, byte), CodePageCharacter(codePage, static_cast<unsigned char>(byte))});
+    return characters;
+}
+
+inline std::vector<Character> Decode(const std::string& text, ByteEncoding encoding)
+{
+    if (IsCodePage(encoding))
+        return DecodeCodePage(text, encoding);
+    return encoding == ByteEncoding::Utf8 ? DecodeUtf8(text) : DecodeUtf16(text, encoding == ByteEncoding::Utf16BigEndian);
+}
+
 inline bool IsMarkAfterItsBase(const std::vector<Character>& characters, std::size_t i)
 {
     static const std::u16string bases[] = {u"aeAE", u"cnoszCNOSZ", u"zZ"};
@@ -102,9 +118,9 @@ inline std::string ReferenceFold(const std::vector<Character>& characters, ByteF
             const char plain = static_cast<char>(FoldText(std::u16string(1, static_cast<char16_t>(c.codePoint)))[0]);
             if (firstLetter < 0)
                 firstLetter = static_cast<long>(offset);
-            folded += fold.encoding == ByteEncoding::Utf8 ? std::string(1, plain)
-                      : fold.encoding == ByteEncoding::Utf16BigEndian ? std::string{'\0', plain}
-                                                                        : std::string{plain, '\0'};
+            folded += fold.encoding == ByteEncoding::Utf16BigEndian    ? std::string{'\0', plain}
+                      : fold.encoding == ByteEncoding::Utf16LittleEndian ? std::string{plain, '\0'}
+                                                                         : std::string(1, plain);
         } else {
             folded += c.bytes;
         }

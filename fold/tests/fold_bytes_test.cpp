@@ -49,16 +49,18 @@ TEST_P(FoldBytesCases, FoldsAsTheReferenceInPiecesOfEachSizeOnEachPath)
     const Layout& c = GetParam();
     const std::string text = Text(c);
     long first = -1;
-    const std::string expected = ReferenceFold(c.fold.encoding == ByteEncoding::Utf8 ? DecodeUtf8(text)
-        : DecodeUtf16(text, c.fold.encoding == ByteEncoding::Utf16BigEndian), c.fold, first);
+    const std::string expected = ReferenceFold(Decode(text, c.fold.encoding), c.fold, first);
     if (!c.expected.empty()) {
         EXPECT_EQ(expected, c.expected);
     }
+    const auto bytes = ExactCopy(text);
     for (FoldPath path : FoldPaths()) {
         UseFoldPath(path);
         for (std::size_t pieceSize : {std::size_t{1}, std::size_t{3}, kSideBySideFrom + 7, kLargePiece, text.size()})
             EXPECT_EQ(FoldInPieces(text, c.fold, pieceSize), expected)
                 << "in pieces of " << pieceSize << " on path " << FoldPathName(path);
+        const std::optional<std::size_t> found = FindLetter(c.fold, bytes.get(), text.size(), true).letter;
+        EXPECT_EQ(found ? static_cast<long>(*found) : -1, first) << "the first letter, on path " << FoldPathName(path);
     }
     UseFoldPath(FoldPaths().back());
 }
@@ -80,6 +82,23 @@ INSTANTIATE_TEST_SUITE_P(Runs, FoldBytesCases, testing::Values(
     Layout{"continuation_across_a_large_piece", kUtf8, kLargePiece + 300, kLargePiece - 300, kLargePiece + 300, "\x80"},
     Layout{"leads_across_a_large_piece", kUtf8, kLargePiece + 300, kLargePiece - 300, kLargePiece + 300, "\xc4"},
     Layout{"marks_across_a_large_piece", kDecomposed, kLargePiece + 300, kLargePiece - 300, kLargePiece + 300, "z\xcc\x87"}),
+    [](const auto& info) { return info.param.name; });
+
+// Each code page: every byte at each of 64 places, and a first letter after many blocks.
+std::string EveryByte()
+{
+    std::string bytes;
+    for (unsigned byte = 0; byte < 256; ++byte)
+        bytes += static_cast<char>(byte);
+    return bytes + "x";
+}
+INSTANTIATE_TEST_SUITE_P(CodePages, FoldBytesCases, testing::Values(
+    Layout{"windows_1250", {ByteEncoding::Windows1250}, 257 * 64, 0, 257 * 64, EveryByte()},
+    Layout{"iso_8859_2", {ByteEncoding::Iso8859_2}, 257 * 64, 0, 257 * 64, EveryByte()},
+    Layout{"ibm852", {ByteEncoding::Ibm852}, 257 * 64, 0, 257 * 64, EveryByte()},
+    Layout{"windows_1250_letter_late", {ByteEncoding::Windows1250}, 1000, 0, 1000, std::string(640, '\xe9') + "\xb9\xa5\xb3"},
+    Layout{"iso_8859_2_letter_late", {ByteEncoding::Iso8859_2}, 1000, 0, 1000, std::string(640, '\xe9') + "\xb9\xa5\xb3"},
+    Layout{"ibm852_letter_late", {ByteEncoding::Ibm852}, 1000, 0, 1000, std::string(640, '\xe9') + "\xb9\xa5\xb3"}),
     [](const auto& info) { return info.param.name; });
 
 // Short texts, folded exactly so.
