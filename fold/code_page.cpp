@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #if defined(__x86_64__) || defined(_M_X64)
 #include <immintrin.h>
@@ -150,34 +151,60 @@ constexpr Evidence EvidenceOf(std::size_t page, unsigned char byte)
 {
     unsigned char flags = 0;
     top = 0;
+    const unsigned char* before = p - 1;
+    const unsigned char* threeBefore = p - 3;
     for (std::size_t j = 0; j < 64; ++j) {
         const unsigned char b0 = p[j];
-        const unsigned char b1 = p[j - 1];
+        const unsigned char b1 = before[j];
         const bool bad = (((b0 & 0xC0) == 0x80) != ((b1 & 0xC0) == 0xC0)) | ((b0 & 0xFE) == 0xC0);
         flags |= static_cast<unsigned char>(bad | (b0 == 0) << 1);
-        top = std::max(top, std::max(b0, p[j - 3]));
+        top = std::max(top, std::max(b0, threeBefore[j]));
     }
     return flags;
 }
 
-// Flags for the bytes p[3] to p[size - 1], 64 at a time where it can.
-unsigned char FlagsFrom3(const unsigned char* p, std::size_t size)
+// The check of fold_kernels.h for the paths without one of their own, 64
+// bytes at a time, each byte checked with the 3 before it: the compiler
+// makes vector loops of it.
+std::size_t WellFormedByFlags(const unsigned char* in, std::size_t size, bool& nul)
 {
+    if (size < 3 + 64)
+        return 0;
+    // Before the first byte, as before any sequence, ASCII.
+    const unsigned char head[6] = {' ', ' ', ' ', in[0], in[1], in[2]};
     unsigned char flags = 0;
-    std::size_t i = 3;
-    for (; i + 64 <= size && !(flags & 1); i += 64) {
+    for (std::size_t i = 3; i < 6; ++i)
+        flags |= Flags(head[i - 3], head[i - 2], head[i - 1], head[i]);
+    if (flags & 1)
+        return 0;
+    std::size_t at = 3;
+    for (; at + 64 <= size; at += 64) {
         unsigned char top;
-        const unsigned char twoByte = TwoByteFlags(p + i, top);
-        if (top < 0xE0 && !(twoByte & 1)) {
-            flags |= twoByte;
-            continue;
+        unsigned char block = TwoByteFlags(in + at, top);
+        if (top >= 0xE0) {
+            block = 0;
+            for (std::size_t j = at; j < at + 64; ++j)
+                block |= Flags(in[j - 3], in[j - 2], in[j - 1], in[j]);
         }
-        for (std::size_t j = i; j < i + 64; ++j)
-            flags |= Flags(p[j - 3], p[j - 2], p[j - 1], p[j]);
+        if (block & 1)
+            break;
+        flags |= block;
     }
-    for (; i < size; ++i)
-        flags |= Flags(p[i - 3], p[i - 2], p[i - 1], p[i]);
-    return flags;
+    nul = nul || (flags & 2) != 0;
+    return letter_bytes::SequenceStart(in, at);
+}
+
+fold_kernels::Utf8CheckKernel Utf8CheckOf(FoldPath path)
+{
+    switch (path) {
+#ifdef KRESOVAR_SSE2
+    case FoldPath::Avx2:
+    case FoldPath::Avx512: return fold_kernels::WellFormedAvx2;
+#elif defined(__aarch64__)
+    case FoldPath::Neon: return fold_kernels::WellFormedNeon;
+#endif
+    default: return WellFormedByFlags;
+    }
 }
 
 // One bit for each byte from 0x80 up among the 64 at `p`, the first byte's
@@ -291,90 +318,62 @@ PieceScan ScanCodePage(ByteEncoding codePage, const unsigned char* in, std::size
 
 void LegacyText::Take(const unsigned char* bytes, std::size_t size)
 {
-    // A piece that is all UTF-8, given the bytes before it, is passed over
-    // 64 bytes at a time; any other is walked a byte at a time.
-    if (pendingSize_ == 0 && !HasHighByte(bytes, size)) {
-        nul_ = nul_ || std::memchr(bytes, 0, size);
-        Remember(bytes, size);
-        return;
+    std::size_t at = 0;
+    if (pendingSize_ > 0) {
+        // The sequence the bytes before left unfinished, walked with those that finish or break it.
+        unsigned char seam[6];
+        const std::size_t waiting = std::exchange(pendingSize_, 0);
+        const std::size_t taken = std::min<std::size_t>(size, 3);
+        std::memcpy(seam, pending_, waiting);
+        std::memcpy(seam + waiting, bytes, taken);
+        const std::size_t walked = Walk(seam, waiting + taken, 0, waiting, false);
+        if (pendingSize_ > 0)
+            return;  // still unfinished, with all of these bytes
+        at = walked - waiting;
     }
-    if (size >= 16) {
-        unsigned char flags = 0;
-        const unsigned char head[6] = {last_[0], last_[1], last_[2], bytes[0], bytes[1], bytes[2]};
-        for (std::size_t i = 3; i < 6; ++i)
-            flags |= Flags(head[i - 3], head[i - 2], head[i - 1], head[i]);
-        flags |= FlagsFrom3(bytes, size);
-        nul_ |= (flags & 2) != 0;
-        if (!(flags & 1)) {
-            // A sequence the next piece completes waits, as the walk leaves it.
-            pendingSize_ = 0;
-            for (std::size_t back = 1; back <= 3; ++back) {
-                const unsigned char byte = bytes[size - back];
-                if (byte >= 0xC0) {
-                    if (letter_bytes::SequenceLength(byte) > back) {
-                        std::memcpy(pending_, bytes + size - back, back);
-                        pendingSize_ = back;
-                    }
-                    break;
-                }
-                if (byte < 0x80)
-                    break;
-            }
-            Remember(bytes, size);
-            return;
-        }
+    // The path's check passes whole sequences of UTF-8; what stops it, a
+    // block that is not UTF-8 or the last bytes, is walked a byte at a time.
+    const fold_kernels::Utf8CheckKernel check = Utf8CheckOf(UsedFoldPath());
+    while (at < size) {
+        at += check(bytes + at, size - at, nul_);
+        at = Walk(bytes, size, at, std::min(size, at + 64), false);
     }
-    Walk(bytes, size, false);
 }
 
-void LegacyText::Walk(const unsigned char* bytes, std::size_t size, bool end)
+std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end)
 {
     using letter_bytes::Continues;
-    const std::size_t total = pendingSize_ + size;
-    const auto at = [&](std::size_t i) { return i < pendingSize_ ? pending_[i] : bytes[i - pendingSize_]; };
-    std::size_t i = 0;
-    while (i < total) {
-        const unsigned char lead = at(i);
+    std::size_t i = from;
+    while (i < to) {
+        const unsigned char lead = bytes[i];
         if (lead < 0x80) {
-            nul_ |= lead == 0;
+            nul_ = nul_ || lead == 0;
             ++i;
             continue;
         }
         const std::size_t length = letter_bytes::SequenceLength(lead);
-        unsigned char sequence[4] = {lead};
         std::size_t have = 1;
-        while (have < length && i + have < total && Continues(sequence, have, at(i + have))) {
-            sequence[have] = at(i + have);
+        while (have < length && i + have < size && Continues(bytes + i, have, bytes[i + have]))
             ++have;
-        }
         if (length >= 2 && have == length) {
             i += length;
-            continue;
+        } else if (length >= 2 && i + have == size && !end) {
+            // The next bytes may finish it.
+            pendingSize_ = size - i;
+            std::memcpy(pending_, bytes + i, pendingSize_);
+            return size;
+        } else {
+            ++strays_[lead];
+            ++i;
         }
-        if (length >= 2 && i + have == total && !end)
-            break;  // the next bytes may complete it
-        ++strays_[lead];
-        ++i;
     }
-    unsigned char rest[3];
-    for (std::size_t k = i; k < total; ++k)
-        rest[k - i] = at(k);
-    pendingSize_ = total - i;
-    std::memcpy(pending_, rest, pendingSize_);
-    Remember(bytes, size);
-}
-
-void LegacyText::Remember(const unsigned char* bytes, std::size_t size)
-{
-    for (std::size_t k = size > 3 ? size - 3 : 0; k < size; ++k) {
-        std::memmove(last_, last_ + 1, 2);
-        last_[2] = bytes[k];
-    }
+    return i;
 }
 
 std::vector<ByteEncoding> LegacyText::Finish()
 {
-    Walk(nullptr, 0, true);
+    const std::size_t waiting = std::exchange(pendingSize_, 0);
+    Walk(pending_, waiting, 0, waiting, true);
     std::vector<ByteEncoding> best;
     if (nul_)
         return best;  // binary

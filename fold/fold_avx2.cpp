@@ -10,6 +10,7 @@
 #include <immintrin.h>
 
 #include <bit>
+#include <cstring>
 
 #define KRESOVAR_AVX2 __attribute__((target("avx2,popcnt")))
 
@@ -149,7 +150,56 @@ KRESOVAR_AVX2 inline std::size_t Pack(__m256i bytes, std::uint32_t kept, unsigne
     return static_cast<std::size_t>(std::popcount(kept));
 }
 
+// The errors of UTF-8 (kUtf8Errors) at each of the 32 bytes at `p`, with the 3 before them.
+KRESOVAR_AVX2 inline __m256i Load(const unsigned char* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+KRESOVAR_AVX2 inline __m256i Utf8Errors(const unsigned char* p)
+{
+    const __m256i low = _mm256_set1_epi8(0x0F);
+    const __m256i before = Load(p - 1);
+    const __m256i errors = _mm256_and_si256(
+        _mm256_and_si256(
+            _mm256_shuffle_epi8(Both(kUtf8Errors.byHighBefore.data()), _mm256_and_si256(_mm256_srli_epi16(before, 4), low)),
+            _mm256_shuffle_epi8(Both(kUtf8Errors.byLowBefore.data()), _mm256_and_si256(before, low))),
+        _mm256_shuffle_epi8(Both(kUtf8Errors.byHigh.data()), _mm256_and_si256(_mm256_srli_epi16(Load(p), 4), low)));
+    // Bit 7 where a lead byte of 3 or 4 bytes stands 2 or 3 places before.
+    const __m256i due = _mm256_and_si256(_mm256_or_si256(_mm256_subs_epu8(Load(p - 2), _mm256_set1_epi8(0xE0 - 0x80)),
+                                                         _mm256_subs_epu8(Load(p - 3), _mm256_set1_epi8(0xF0 - 0x80))),
+                                         _mm256_set1_epi8(static_cast<char>(0x80)));
+    return _mm256_xor_si256(errors, due);
+}
+
 } // namespace
+
+// 32 bytes at a time; 32 bytes of ASCII after ASCII, where no sequence runs
+// on, need no lookup.
+KRESOVAR_AVX2 std::size_t WellFormedAvx2(const unsigned char* in, std::size_t size, bool& nul)
+{
+    if (size < 32)
+        return 0;
+    // Before the first byte, as before any sequence, ASCII.
+    unsigned char first[35] = {' ', ' ', ' '};
+    std::memcpy(first + 3, in, 32);
+    const __m256i errors = Utf8Errors(first + 3);
+    if (!_mm256_testz_si256(errors, errors))
+        return 0;
+    __m256i lowest = Load(in);
+    std::size_t at = 32;
+    for (; at + 32 <= size; at += 32) {
+        const __m256i bytes = Load(in + at);
+        if (_mm256_movemask_epi8(_mm256_or_si256(bytes, Load(in + at - 1))) != 0) {
+            const __m256i found = Utf8Errors(in + at);
+            if (!_mm256_testz_si256(found, found))
+                break;
+        }
+        lowest = _mm256_min_epu8(lowest, bytes);
+    }
+    nul = nul || _mm256_movemask_epi8(_mm256_cmpeq_epi8(lowest, _mm256_setzero_si256())) != 0;
+    return SequenceStart(in, at);
+}
 
 // 32 bytes at a time: each letter's lead byte becomes its plain letter and
 // its second byte is dropped. Whether a letter starts at a byte depends on

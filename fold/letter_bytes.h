@@ -78,6 +78,22 @@ inline std::size_t SequenceLength(unsigned char lead)
     return lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
 }
 
+// Where to look on from at `at`, in UTF-8 that a check found well formed up
+// to there, looking at each byte with those before it: at `at` itself,
+// unless a lead byte in the 3 bytes before begins a sequence that runs on,
+// or none at all (which only the byte after it shows).
+inline std::size_t SequenceStart(const unsigned char* in, std::size_t at)
+{
+    for (std::size_t back = 1; back <= 3 && back <= at; ++back) {
+        const unsigned char byte = in[at - back];
+        if (byte >= 0xC0)
+            return SequenceLength(byte) > back || SequenceLength(byte) == 0 ? at - back : at;
+        if (byte < 0x80)
+            break;
+    }
+    return at;
+}
+
 // Whether `next` continues the valid sequence begun by `bytes`.
 inline bool Continues(const unsigned char* bytes, std::size_t size, unsigned char next)
 {

@@ -6,11 +6,13 @@
 // The rest is the text, read in that encoding and, if short, in a code page. The fold
 // and the first letter must equal the plain reference's on each path this
 // machine can take, the fold in one piece and in pieces, and a piece said to
-// fold to itself must.
+// fold to itself must; and the watch for a code page must find the invalid
+// bytes of a text taken as UTF-8.
 
 #include "fold_bytes_reference.h"
 
 #include <cstdint>
+#include <optional>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -41,6 +43,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     "FindLetter found another letter");
         }
         Require(!FoldsToItself(each, bytes.get(), text.size()) || expected == text, "a piece said to fold to itself changes");
+    }
+    if (fold.encoding != ByteEncoding::Utf8)
+        return 0;
+    // Taken as UTF-8, the watch for a code page finds the invalid bytes, and
+    // says the same, on each path and in pieces; nothing of a text with a NUL.
+    const Strays expectedStrays = ReferenceStrays(text);
+    std::optional<std::vector<ByteEncoding>> said;
+    for (FoldPath path : FoldPaths()) {
+        UseFoldPath(path);
+        for (std::size_t pieces : {pieceSize, text.size()}) {
+            Strays strays;
+            const std::vector<ByteEncoding> pages = WatchInPieces(text, pieces, strays);
+            Require(strays == expectedStrays, "the watch found other bytes that are no part of UTF-8");
+            Require(!said || pages == *said, "the watch says another thing on another path or in other pieces");
+            Require(text.find('\0') == std::string::npos || pages.empty(), "the watch took a text with a NUL for a code page");
+            said = pages;
+        }
     }
     return 0;
 }

@@ -172,18 +172,7 @@ TEST(CodePages, EveryByteIsReadAsIconvReadsItAndTheLettersFold)
     }
 }
 
-// What LegacyText says of a stream given to it in pieces of `pieceSize`.
-std::vector<ByteEncoding> LegacyVerdict(const std::string& text, std::size_t pieceSize)
-{
-    LegacyText legacy;
-    for (std::size_t at = 0; at < text.size(); at += pieceSize) {
-        const std::string piece = text.substr(at, pieceSize);
-        legacy.Take(reinterpret_cast<const unsigned char*>(piece.data()), piece.size());
-    }
-    return legacy.Finish();
-}
-
-TEST(LegacyText, SaysTheSameWhereverTheStreamIsCut)
+TEST(LegacyText, SaysTheSameWhereverTheStreamIsCutOnEachPath)
 {
     using Pages = std::vector<ByteEncoding>;
     std::string utf8;
@@ -204,16 +193,37 @@ TEST(LegacyText, SaysTheSameWhereverTheStreamIsCut)
         {"windows-1250 with a NUL", windows1250 + '\0', {}},
         {"a sequence cut short at the end", utf8 + "\xf0\x9f\x98", {}},
         {"three Polish letters alone", "\xb9\xb3\xb9" + utf8, {ByteEncoding::Windows1250}},
+        {"windows-1250 after a NUL amid utf-8", utf8 + '\0' + utf8 + windows1250, {}},
     };
     // Each form that is not UTF-8, in a piece of its own, puts the three
     // letters' score below zero: overlong, a surrogate, past U+10FFFF, bytes
     // that begin no sequence.
     for (const char* form : {"\xe0\x80\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xf0\x80\x80\x80", "\xc1\x80", "\xf5\x80\x80\x80"})
-        rows.push_back({std::string("not UTF-8: ") + form, rows[5].text + form + form + utf8, {}});
-    for (const auto& row : rows) {
-        for (std::size_t pieceSize : {std::size_t{1}, std::size_t{5}, std::size_t{16}, std::size_t{67}, row.text.size()})
-            EXPECT_EQ(LegacyVerdict(row.text, pieceSize), row.pages) << row.name << " in pieces of " << pieceSize;
+        rows.push_back({std::string("not UTF-8: ") + form, "\xb9\xb3\xb9" + utf8 + form + form + utf8, {}});
+    // Each other form, amid UTF-8 of letters of two bytes: a continuation byte too many, one alone, too few.
+    std::string twoByte;
+    for (int i = 0; i < 40; ++i)
+        twoByte += "Zażółć gęślą jaźń ";
+    for (const char* form : {"\xdf\xbf\x80", "\xef\xbf\xbf\x80", "\xf4\x8f\xbf\xbf\x80", " \x80", "\xc4 ", "\xe2\x82 ", "\xf0\x9f\x98\xc3\xa9"})
+        rows.push_back({std::string("not UTF-8: ") + form, twoByte + form + twoByte, {}});
+    // A lead byte that begins no sequence, 97 bytes apart: where the check
+    // looks on 64 bytes past one, the next comes a byte further into a block.
+    rows.push_back({"a lead byte of none at each place in a block", "", {}});
+    for (int i = 0; i < 40; ++i)
+        rows.back().text += std::string(96, 'a') + "\xfe";
+    for (FoldPath path : FoldPaths()) {
+        UseFoldPath(path);
+        for (const auto& row : rows) {
+            for (std::size_t pieceSize : {std::size_t{1}, std::size_t{5}, std::size_t{16}, std::size_t{67}, std::size_t{333},
+                                          row.text.size()}) {
+                Strays strays;
+                EXPECT_EQ(WatchInPieces(row.text, pieceSize, strays), row.pages)
+                    << row.name << " in pieces of " << pieceSize << " on path " << FoldPathName(path);
+                EXPECT_EQ(strays, ReferenceStrays(row.text)) << row.name << " in pieces of " << pieceSize << " on path " << FoldPathName(path);
+            }
+        }
     }
+    UseFoldPath(FoldPaths().back());
 }
 
 } // namespace
