@@ -98,12 +98,12 @@ def main():
             floor = statistics.median(seconds["cat FILE | cat (floor)"])
             floor_processor = statistics.median(processor["cat FILE | cat (floor)"])
             print(f"\n{text}, {SIZE // 10**6} MB, median of {rounds} runs (sed: 3)")
-            print(f"{'command':28} {'MB/s':>7} {'share of floor':>15} {'spread (s)':>15} "
+            print(f"{'command':34} {'MB/s':>7} {'share of floor':>15} {'spread (s)':>15} "
                   f"{'processor s':>12} {'× floor':>8}")
             for name, runs in seconds.items():
                 median = statistics.median(runs)
                 used = statistics.median(processor[name])
-                print(f"{name:28} {SIZE / median / 1e6:7.0f} {floor / median:15.2f} "
+                print(f"{name:34} {SIZE / median / 1e6:7.0f} {floor / median:15.2f} "
                       f"{min(runs):7.2f}–{max(runs):.2f} {used:12.2f} {used / floor_processor:8.2f}")
 
 

@@ -204,13 +204,16 @@ TEST(LegacyText, SaysTheSameWhereverTheStreamIsCutOnEachPath)
     std::string twoByte;
     for (int i = 0; i < 40; ++i)
         twoByte += "Zażółć gęślą jaźń ";
-    for (const char* form : {"\xdf\xbf\x80", "\xef\xbf\xbf\x80", "\xf4\x8f\xbf\xbf\x80", " \x80", "\xc4 ", "\xe2\x82 ", "\xf0\x9f\x98\xc3\xa9"})
+    for (const char* form : {"\xdf\xbf\x80", "\xef\xbf\xbf\x80", "\xf4\x8f\xbf\xbf\x80", " \x80", "\xbf", "\xc4 ", "\xe2\x82 ", "\xf0\x9f\x98\xc3\xa9"})
         rows.push_back({std::string("not UTF-8: ") + form, twoByte + form + twoByte, {}});
-    // A lead byte that begins no sequence, 97 bytes apart: where the check
-    // looks on 64 bytes past one, the next comes a byte further into a block.
-    rows.push_back({"a lead byte of none at each place in a block", "", {}});
-    for (int i = 0; i < 40; ++i)
-        rows.back().text += std::string(96, 'a') + "\xfe";
+    // A lead byte of no sequence, or of one cut short, 97 bytes apart in
+    // ASCII: where a check looks on 64 bytes past one, the next stands
+    // elsewhere in a block of 16, 32 or 64.
+    for (const char* lead : {"\xfe", "\xc4"}) {
+        rows.push_back({std::string("a lead byte at each place in a block: ") + lead, "", {}});
+        for (int i = 0; i < 70; ++i)
+            rows.back().text += std::string(96, 'a') + lead;
+    }
     for (FoldPath path : FoldPaths()) {
         UseFoldPath(path);
         for (const auto& row : rows) {
