@@ -323,15 +323,7 @@ char16_t CodePageCharacter(ByteEncoding codePage, unsigned char byte)
 
 bool HasHighByte(const unsigned char* in, std::size_t size)
 {
-    // A kilobyte between looks, in loops the compiler vectorises.
-    for (std::size_t at = 0; at < size; at += 1024) {
-        unsigned char high = 0;
-        for (std::size_t i = at; i < std::min(size, at + 1024); ++i)
-            high |= in[i];
-        if (high & 0x80)
-            return true;
-    }
-    return false;
+    return letter_bytes::AnyTopBit(in, size, [](unsigned char byte) { return byte; });
 }
 
 PieceScan ScanCodePage(ByteEncoding codePage, const unsigned char* in, std::size_t size, unsigned char* out)

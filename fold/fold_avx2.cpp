@@ -201,10 +201,38 @@ KRESOVAR_AVX2 std::size_t WellFormedAvx2(const unsigned char* in, std::size_t si
     return SequenceStart(in, at);
 }
 
-// 32 bytes at a time: each letter's lead byte becomes its plain letter and
-// its second byte is dropped. Whether a letter starts at a byte depends on
-// that byte and the next only, so a block needs from the block before only
-// whether its first byte is the second byte of a letter.
+namespace {
+
+// A block of 32 bytes, its letters found: each letter's plain letter, and
+// one bit for each letter's lead byte.
+struct Block {
+    __m256i bytes;
+    __m256i plain;
+    std::uint32_t folds;
+};
+
+KRESOVAR_AVX2 inline Block FindLetters(const Tables& tables, const unsigned char* in)
+{
+    const __m256i bytes = Load(in);
+    const __m256i plain = PlainLetters(tables, _mm256_add_epi8(bytes, _mm256_set1_epi8(0x40)), Load(in + 1));
+    return {bytes, plain, ~static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(plain, _mm256_setzero_si256())))};
+}
+
+// Writes the block folded, less the byte after each letter's lead byte and
+// its first byte if `taken`; returns how many bytes it wrote.
+KRESOVAR_AVX2 inline std::size_t Fold(const Block& block, std::uint32_t taken, unsigned char* out)
+{
+    const __m256i unchanged = _mm256_cmpeq_epi8(block.plain, _mm256_setzero_si256());
+    return Pack(_mm256_blendv_epi8(block.plain, block.bytes, unchanged), ~(block.folds << 1 | taken), out);
+}
+
+} // namespace
+
+// 64 bytes at a time, as two blocks of 32: each letter's lead byte becomes
+// its plain letter and its second byte is dropped. Whether a letter starts
+// at a byte depends on that byte and the next only, so a block needs from
+// the block before only whether its first byte is the second byte of a
+// letter.
 KRESOVAR_AVX2 std::pair<std::size_t, std::size_t> FoldUtf8Avx2(const unsigned char* in, std::size_t size,
                                                                 unsigned char* out)
 {
@@ -212,21 +240,26 @@ KRESOVAR_AVX2 std::pair<std::size_t, std::size_t> FoldUtf8Avx2(const unsigned ch
     std::size_t read = 0;
     std::size_t written = 0;
     std::uint32_t taken = 0;
-    for (; read + 33 <= size; read += 32) {
-        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + read));
-        const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + read + 1));
-        const __m256i plain = PlainLetters(tables, _mm256_add_epi8(bytes, _mm256_set1_epi8(0x40)), next);
-        const __m256i unchanged = _mm256_cmpeq_epi8(plain, _mm256_setzero_si256());
-        const auto folds = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(unchanged));
-        // 32 bytes with no letter, rare in Polish prose but usual in most
-        // other text, are copied whole.
-        if ((folds | taken) == 0) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + written), bytes);
-            written += 32;
-        } else {
-            written += Pack(_mm256_blendv_epi8(plain, bytes, unchanged), ~(folds << 1 | taken), out + written);
+    for (; read + 65 <= size; read += 64) {
+        const Block first = FindLetters(tables, in + read);
+        const Block second = FindLetters(tables, in + read + 32);
+        // 64 bytes with no letter, rare in Polish prose but usual in most
+        // other text, are copied whole; in prose, whether 32 are is too
+        // uncertain to be worth a branch.
+        if ((first.folds | second.folds | taken) == 0) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + written), first.bytes);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + written + 32), second.bytes);
+            written += 64;
+            continue;
         }
-        taken = folds >> 31;
+        written += Fold(first, taken, out + written);
+        written += Fold(second, first.folds >> 31, out + written);
+        taken = second.folds >> 31;
+    }
+    for (; read + 33 <= size; read += 32) {
+        const Block block = FindLetters(tables, in + read);
+        written += Fold(block, taken, out + written);
+        taken = block.folds >> 31;
     }
     return {read + taken, written};
 }

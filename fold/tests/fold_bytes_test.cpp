@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Runs, FoldBytesCases, testing::Values(
     Layout{"leads_ending_at_a_cut", kUtf8, 1000, Cut(1000, 1) - 64, Cut(1000, 1), "\xc5"},
     Layout{"letter_split_by_a_cut", kUtf8, 1000, Cut(1000, 2) - 1, Cut(1000, 2) + 1, "\xc4\x85"},
     Layout{"letters_over_every_cut", kUtf8, 1000, 1, 1000, "\xc3\xb3"},
-    Layout{"a_lone_letter_at_each_place_in_a_block", kUtf8, 2200, 0, 2200, std::string(31, 'x') + "\xc4\x85"},
+    Layout{"a_lone_letter_at_each_place_in_a_block", kUtf8, 97 * 66, 0, 97 * 66, std::string(95, 'x') + "\xc4\x85"},
     Layout{"every_letter_beside_its_neighbours", kUtf8, 1000, 0, 1000, "\xc3\x93\xc3\xb3\xc4\x84\xc4\x85\xc4\x86"
         "\xc4\x87\xc4\x98\xc4\x99\xc5\x81\xc5\x82\xc5\x83\xc5\x84\xc5\x9a\xc5\x9b\xc5\xb9\xc5\xba\xc5\xbb\xc5\xbc"
         "\xc3\x92\xc3\xb4\xc4\x83\xc4\x88\xc4\x97\xc4\x9a\xc5\x80\xc5\x85\xc5\x99\xc5\x9c\xc5\xb8\xc5\xbd\xc2\xb3\xc6\x85 "},
