@@ -323,7 +323,7 @@ char16_t CodePageCharacter(ByteEncoding codePage, unsigned char byte)
 
 bool HasHighByte(const unsigned char* in, std::size_t size)
 {
-    return letter_bytes::AnyTopBit(in, size, [](unsigned char byte) { return byte; });
+    return letter_bytes::AnyFrom(in, size, 0x80);
 }
 
 PieceScan ScanCodePage(ByteEncoding codePage, const unsigned char* in, std::size_t size, unsigned char* out)

@@ -188,8 +188,7 @@ bool FoldsToItself(ByteFold fold, const unsigned char* in, std::size_t size)
         return !HasHighByte(in, size);
     if (fold.encoding != ByteEncoding::Utf8 || (fold.decomposed && size > 0 && IsBase(in[size - 1])))
         return false;
-    // The bit 7 of a byte and its bit 6, one place up, meet where a lead byte stands.
-    return !AnyTopBit(in, size, [](unsigned char byte) { return static_cast<unsigned char>(byte & byte << 1); });
+    return !AnyFrom(in, size, 0xC0);  // every lead byte is C0 or more
 }
 
 PieceScan FindLetter(ByteFold fold, const unsigned char* in, std::size_t size, bool end)

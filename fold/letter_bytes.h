@@ -78,10 +78,9 @@ inline std::size_t SequenceLength(unsigned char lead)
     return lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
 }
 
-// Whether `of` gives a byte with its top bit set for any byte of `in`: a
-// kilobyte between looks, 64 bytes at a time in loops the compiler vectorises.
-template <class Of>
-bool AnyTopBit(const unsigned char* in, std::size_t size, Of of)
+// Whether any byte of `in` is `least` or more: a kilobyte between looks,
+// 64 bytes at a time in loops the compiler vectorises.
+inline bool AnyFrom(const unsigned char* in, std::size_t size, unsigned char least)
 {
     for (std::size_t at = 0; at < size; at += 1024) {
         const std::size_t stop = std::min(size, at + 1024);
@@ -89,14 +88,14 @@ bool AnyTopBit(const unsigned char* in, std::size_t size, Of of)
         std::size_t i = at;
         for (; i + 64 <= stop; i += 64) {
             for (std::size_t j = 0; j < 64; ++j)
-                lanes[j] |= of(in[i + j]);
+                lanes[j] = lanes[j] > in[i + j] ? lanes[j] : in[i + j];  // not std::max, which stays scalar
         }
-        unsigned char any = 0;
+        unsigned char top = 0;
         for (; i < stop; ++i)
-            any |= of(in[i]);
+            top = std::max(top, in[i]);
         for (unsigned char lane : lanes)
-            any |= lane;
-        if (any & 0x80)
+            top = std::max(top, lane);
+        if (top >= least)
             return true;
     }
     return false;
