@@ -92,19 +92,22 @@ constexpr bool IsPolishLetter(char16_t character)
 }
 
 // For each code page, what turns each byte from 0x80 up into its fold by
-// XOR: a letter's bits that differ from its plain letter's, 0 for any other byte.
-constexpr auto kChanges = [] {
-    std::array<std::array<unsigned char, 128>, 3> changes{};
-    for (std::size_t page = 0; page < changes.size(); ++page) {
-        for (unsigned byte = 0x80; byte < 256; ++byte) {
-            for (FoldRow row : FoldTable) {
-                if (kHighCharacters[page][byte - 0x80] == row.letter)
-                    changes[page][byte - 0x80] = static_cast<unsigned char>(byte ^ row.plain);
-            }
+// XOR: a letter's bits that differ from its plain letter's, 0 for any other
+// byte; and its letters as the kernels look them up.
+constexpr std::array<unsigned char, 128> ChangesOf(std::size_t page)
+{
+    std::array<unsigned char, 128> changes{};
+    for (unsigned byte = 0x80; byte < 256; ++byte) {
+        for (FoldRow row : FoldTable) {
+            if (kHighCharacters[page][byte - 0x80] == row.letter)
+                changes[byte - 0x80] = static_cast<unsigned char>(byte ^ row.plain);
         }
     }
     return changes;
-}();
+}
+constexpr fold_kernels::CodePageLetters kLetters[] = {fold_kernels::LettersOf(ChangesOf(0)),
+                                                      fold_kernels::LettersOf(ChangesOf(1)),
+                                                      fold_kernels::LettersOf(ChangesOf(2))};
 
 // What a byte that is not UTF-8 says for a code page: a Polish letter that
 // Western European text has no use for (Sure), one that it has (Unsure, as
@@ -277,8 +280,10 @@ struct PortableHighBits {
 // A kernel of fold_kernels.h: 64 bytes at a time, runs of ASCII passed
 // whole, and only the bytes from 0x80 up looked up.
 template <class HighBits>
-std::size_t ScanBlocks(const unsigned char* changes, const unsigned char* in, std::size_t size, unsigned char* out)
+std::size_t ScanBlocks(const fold_kernels::CodePageLetters& letters, const unsigned char* in, std::size_t size,
+                       unsigned char* out)
 {
+    const auto& changes = letters.changes;
     std::size_t at = 0;
     for (; at + 64 <= size; at += 64) {
         if (out)
@@ -328,8 +333,9 @@ bool HasHighByte(const unsigned char* in, std::size_t size)
 
 PieceScan ScanCodePage(ByteEncoding codePage, const unsigned char* in, std::size_t size, unsigned char* out)
 {
-    const unsigned char* changes = kChanges[IndexOf(codePage)].data();
-    for (std::size_t at = CodePageKernelOf(UsedFoldPath())(changes, in, size, out); at < size; ++at) {
+    const fold_kernels::CodePageLetters& letters = kLetters[IndexOf(codePage)];
+    const auto& changes = letters.changes;
+    for (std::size_t at = CodePageKernelOf(UsedFoldPath())(letters, in, size, out); at < size; ++at) {
         const unsigned char change = in[at] < 0x80 ? 0 : changes[in[at] - 0x80];
         if (!out && change != 0)
             return {at, 0, at, 1};

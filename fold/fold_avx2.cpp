@@ -293,32 +293,30 @@ KRESOVAR_AVX2 std::size_t FoldUnitsAvx2(char16_t* units, std::size_t count)
     return at;
 }
 
-// 32 bytes at a time, each byte looked up by its low half in one table of 16
-// for each high half from 8 to F. The lookup of step k takes the byte less
-// 0x80 + 16k, and gives 0 once that is below 0 (its top bit set, down to
-// -128); so the bytes with high half 8 + k take the lookups of steps 0 to k,
-// and step k's table holds the changes for high half 8 + k XOR those for
-// 7 + k. An ASCII byte comes above 0 again past its own step, and is kept.
-KRESOVAR_AVX2 std::size_t FoldCodePageAvx2(const unsigned char* changes, const unsigned char* in, std::size_t size,
+// 32 bytes at a time: each byte's key, and the letter and change of that
+// key, are looked up by halves; a byte that is the letter of its key takes
+// its change.
+KRESOVAR_AVX2 std::size_t FoldCodePageAvx2(const CodePageLetters& letters, const unsigned char* in, std::size_t size,
                                            unsigned char* out)
 {
-    __m256i steps[8];
-    __m128i before = _mm_setzero_si128();
-    for (unsigned k = 0; k < 8; ++k) {
-        const __m128i these = _mm_loadu_si128(reinterpret_cast<const __m128i*>(changes + 16 * k));
-        steps[k] = _mm256_broadcastsi128_si256(_mm_xor_si128(these, before));
-        before = these;
-    }
+    const __m256i low = _mm256_set1_epi8(0x0F);
+    const __m256i keyByLow = Both(letters.keyByLow.data());
+    const __m256i keyByHigh = Both(letters.keyByHigh.data());
+    const __m256i letterLow = Both(letters.letterByKey.data());
+    const __m256i letterHigh = Both(letters.letterByKey.data() + 16);
+    const __m256i changeLow = Both(letters.changeByKey.data());
+    const __m256i changeHigh = Both(letters.changeByKey.data() + 16);
     std::size_t at = 0;
     for (; at + 32 <= size; at += 32) {
-        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + at));
-        __m256i index = _mm256_sub_epi8(bytes, _mm256_set1_epi8(static_cast<char>(0x80)));
-        __m256i change = _mm256_shuffle_epi8(steps[0], index);
-        for (unsigned k = 1; k < 8; ++k) {
-            index = _mm256_sub_epi8(index, _mm256_set1_epi8(16));
-            change = _mm256_xor_si256(change, _mm256_shuffle_epi8(steps[k], index));
-        }
-        change = _mm256_blendv_epi8(_mm256_setzero_si256(), change, bytes);
+        const __m256i bytes = Load(in + at);
+        const __m256i key = _mm256_xor_si256(_mm256_shuffle_epi8(keyByLow, _mm256_and_si256(bytes, low)),
+                                             _mm256_shuffle_epi8(keyByHigh, _mm256_and_si256(_mm256_srli_epi16(bytes, 4), low)));
+        // The key's bit 4, moved to the top, chooses between the two halves of each table.
+        const __m256i upper = _mm256_slli_epi16(key, 3);
+        const __m256i letter = _mm256_blendv_epi8(_mm256_shuffle_epi8(letterLow, key), _mm256_shuffle_epi8(letterHigh, key), upper);
+        const __m256i change = _mm256_and_si256(
+            _mm256_blendv_epi8(_mm256_shuffle_epi8(changeLow, key), _mm256_shuffle_epi8(changeHigh, key), upper),
+            _mm256_cmpeq_epi8(letter, bytes));
         if (!out && !_mm256_testz_si256(change, change))
             break;
         if (out)

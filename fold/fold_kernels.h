@@ -23,15 +23,70 @@ using UnitsKernel = std::size_t (*)(char16_t* units, std::size_t count);
 std::size_t FoldUnitsAvx2(char16_t* units, std::size_t count);
 std::size_t FoldUnitsNeon(char16_t* units, std::size_t count);
 
+// A code page's letters, as the kernels below look them up: for each byte
+// from 0x80 up, what turns it into its fold by XOR (0 for a byte that is no
+// letter); and, for lookups of 16, a key of 5 bits for every byte, one
+// number for its low half XOR one for its high half, found by search so
+// that no two letters share a key, with each key's letter and change.
+struct CodePageLetters {
+    std::array<unsigned char, 128> changes{};
+    std::array<unsigned char, 16> keyByLow{};
+    std::array<unsigned char, 16> keyByHigh{};
+    std::array<unsigned char, 32> letterByKey{};
+    std::array<unsigned char, 32> changeByKey{};
+};
+
+constexpr CodePageLetters LettersOf(const std::array<unsigned char, 128>& changes)
+{
+    CodePageLetters letters{changes};
+    std::uint32_t random = 1;
+    for (unsigned attempt = 0; attempt < 10000; ++attempt) {
+        for (unsigned char& key : letters.keyByLow) {
+            random = random * 1103515245u + 12345u;
+            key = static_cast<unsigned char>(random >> 16 & 31);
+        }
+        // Each high half in turn takes the first number that keeps its letters' keys apart from all others.
+        std::array<bool, 32> taken{};
+        bool fits = true;
+        for (unsigned high = 8; high < 16 && fits; ++high) {
+            fits = false;
+            for (unsigned number = 0; number < 32 && !fits; ++number) {
+                std::array<bool, 32> trying = taken;
+                fits = true;
+                for (unsigned low = 0; low < 16; ++low) {
+                    if (changes[(high - 8) << 4 | low] != 0) {
+                        const unsigned key = letters.keyByLow[low] ^ number;
+                        fits = fits && !trying[key];
+                        trying[key] = true;
+                    }
+                }
+                if (fits) {
+                    taken = trying;
+                    letters.keyByHigh[high] = static_cast<unsigned char>(number);
+                }
+            }
+        }
+        if (!fits)
+            continue;
+        for (unsigned byte = 0x80; byte < 256; ++byte) {
+            if (changes[byte - 0x80] != 0) {
+                const unsigned key = letters.keyByLow[byte & 15] ^ letters.keyByHigh[byte >> 4];
+                letters.letterByKey[key] = static_cast<unsigned char>(byte);
+                letters.changeByKey[key] = changes[byte - 0x80];
+            }
+        }
+        return letters;
+    }
+    throw "no keys keep the letters apart";
+}
+
 // Each folds text of a code page, or with a null `out` looks through it, a
 // block at a time: all but its last few bytes, or up to the block that holds
-// its first letter. `changes` holds, for each byte from 0x80 up, what turns
-// it into its fold by XOR (0 for a byte that is no letter). Returns how far
-// it went.
-using CodePageKernel = std::size_t (*)(const unsigned char* changes, const unsigned char* in, std::size_t size,
+// its first letter. Returns how far it went.
+using CodePageKernel = std::size_t (*)(const CodePageLetters& letters, const unsigned char* in, std::size_t size,
                                        unsigned char* out);
-std::size_t FoldCodePageAvx2(const unsigned char* changes, const unsigned char* in, std::size_t size, unsigned char* out);
-std::size_t FoldCodePageNeon(const unsigned char* changes, const unsigned char* in, std::size_t size, unsigned char* out);
+std::size_t FoldCodePageAvx2(const CodePageLetters& letters, const unsigned char* in, std::size_t size, unsigned char* out);
+std::size_t FoldCodePageNeon(const CodePageLetters& letters, const unsigned char* in, std::size_t size, unsigned char* out);
 
 // Each checks UTF-8 from the start of a sequence, a block at a time, and
 // returns how far it is well formed: to the start of the last sequence that

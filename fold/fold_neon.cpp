@@ -144,10 +144,10 @@ std::size_t FoldUnitsNeon(char16_t* units, std::size_t count)
 // 16 bytes at a time: the changes of the bytes 80 to BF are one table of 64,
 // of C0 to FF another, and an index past a table looks up 0, or, in the
 // second lookup, keeps what the first found.
-std::size_t FoldCodePageNeon(const unsigned char* changes, const unsigned char* in, std::size_t size, unsigned char* out)
+std::size_t FoldCodePageNeon(const CodePageLetters& letters, const unsigned char* in, std::size_t size, unsigned char* out)
 {
-    const uint8x16x4_t low = vld1q_u8_x4(changes);
-    const uint8x16x4_t high = vld1q_u8_x4(changes + 64);
+    const uint8x16x4_t low = vld1q_u8_x4(letters.changes.data());
+    const uint8x16x4_t high = vld1q_u8_x4(letters.changes.data() + 64);
     std::size_t at = 0;
     for (; at + 16 <= size; at += 16) {
         const uint8x16_t bytes = vld1q_u8(in + at);
