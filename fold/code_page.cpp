@@ -1,16 +1,19 @@
 #include "code_page.h"
 
+#include "fold_kernels.h"
+#include "fold_path.h"
 #include "fold_text.h"
 #include "letter_bytes.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <optional>
 #include <string_view>
+#include <utility>
 
 #if defined(__x86_64__) || defined(_M_X64)
 #include <immintrin.h>
+#define KRESOVAR_SSE2 1
 #endif
 
 namespace {
@@ -88,20 +91,23 @@ constexpr bool IsPolishLetter(char16_t character)
     return std::any_of(FoldTable.begin(), FoldTable.end(), [&](FoldRow row) { return row.letter == character; });
 }
 
-// For each code page, every byte's fold: its plain letter, or itself.
-constexpr auto kFolded = [] {
-    std::array<std::array<unsigned char, 256>, 3> folded{};
-    for (std::size_t page = 0; page < folded.size(); ++page) {
-        for (unsigned byte = 0; byte < 256; ++byte) {
-            folded[page][byte] = static_cast<unsigned char>(byte);
-            for (FoldRow row : FoldTable) {
-                if (byte >= 0x80 && kHighCharacters[page][byte - 0x80] == row.letter)
-                    folded[page][byte] = static_cast<unsigned char>(row.plain);
-            }
+// For each code page, what turns each byte from 0x80 up into its fold by
+// XOR: a letter's bits that differ from its plain letter's, 0 for any other
+// byte; and its letters as the kernels look them up.
+constexpr std::array<unsigned char, 128> ChangesOf(std::size_t page)
+{
+    std::array<unsigned char, 128> changes{};
+    for (unsigned byte = 0x80; byte < 256; ++byte) {
+        for (FoldRow row : FoldTable) {
+            if (kHighCharacters[page][byte - 0x80] == row.letter)
+                changes[byte - 0x80] = static_cast<unsigned char>(byte ^ row.plain);
         }
     }
-    return folded;
-}();
+    return changes;
+}
+constexpr fold_kernels::CodePageLetters kLetters[] = {fold_kernels::LettersOf(ChangesOf(0)),
+                                                      fold_kernels::LettersOf(ChangesOf(1)),
+                                                      fold_kernels::LettersOf(ChangesOf(2))};
 
 // The bytes of Windows-1252 (and, from 0xA0, ISO-8859-1) that Western
 // European text hardly holds: the five it leaves undefined, † ‡ ˆ ˜ ¢ ¤ ¥ ¦
@@ -134,105 +140,173 @@ constexpr Evidence EvidenceOf(std::size_t page, unsigned char byte)
     return static_cast<unsigned char>(bad | (b0 == 0) << 1);
 }
 
-// Flags for the 64 bytes from p where no byte from 0xE0 up stands among
-// them or the 3 before: with two-byte sequences only, a byte continues one
-// exactly where the byte before it is a lead byte. Sets `top` to the
-// highest of those bytes.
-[[gnu::always_inline]] inline unsigned char TwoByteFlags(const unsigned char* p, unsigned char& top)
+// Flags for the 64 bytes from p, each with the 3 before it.
+unsigned char FlagsOf64(const unsigned char* p)
 {
+    const unsigned char* before = p - 3;  // not p[j - 3], which would wrap below 0
     unsigned char flags = 0;
-    top = 0;
-    for (std::size_t j = 0; j < 64; ++j) {
-        const unsigned char b0 = p[j];
-        const unsigned char b1 = p[j - 1];
-        const bool bad = (((b0 & 0xC0) == 0x80) != ((b1 & 0xC0) == 0xC0)) | ((b0 & 0xFE) == 0xC0);
-        flags |= static_cast<unsigned char>(bad | (b0 == 0) << 1);
-        top = std::max(top, std::max(b0, p[j - 3]));
-    }
+    for (std::size_t j = 0; j < 64; ++j)
+        flags |= Flags(before[j], before[j + 1], before[j + 2], p[j]);
     return flags;
 }
 
-// Flags for the bytes p[3] to p[size - 1], 64 at a time where it can.
-unsigned char FlagsFrom3(const unsigned char* p, std::size_t size)
-{
-    unsigned char flags = 0;
-    std::size_t i = 3;
-    for (; i + 64 <= size && !(flags & 1); i += 64) {
-        unsigned char top;
-        const unsigned char twoByte = TwoByteFlags(p + i, top);
-        if (top < 0xE0 && !(twoByte & 1)) {
-            flags |= twoByte;
-            continue;
+// The same, quicker, 64 bytes at a time: with no byte from 0xE0 up among
+// them or the 3 before, a byte continues a sequence exactly where a lead
+// byte stands before it. Portably, the compiler makes vector loops of it:
+struct PortableBlock {
+    static unsigned char Flags(const unsigned char* p)
+    {
+        const unsigned char* before = p - 1;
+        const unsigned char* threeBefore = p - 3;
+        unsigned char flags = 0;
+        unsigned char top = 0;
+        for (std::size_t j = 0; j < 64; ++j) {
+            const unsigned char b0 = p[j];
+            const bool bad = (((b0 & 0xC0) == 0x80) != ((before[j] & 0xC0) == 0xC0)) | ((b0 & 0xFE) == 0xC0);
+            flags |= static_cast<unsigned char>(bad | (b0 == 0) << 1);
+            top = std::max(top, std::max(b0, threeBefore[j]));
         }
-        for (std::size_t j = i; j < i + 64; ++j)
-            flags |= Flags(p[j - 3], p[j - 2], p[j - 1], p[j]);
+        return top < 0xE0 ? flags : FlagsOf64(p);
     }
-    for (; i < size; ++i)
-        flags |= Flags(p[i - 3], p[i - 2], p[i - 1], p[i]);
-    return flags;
-}
+};
 
-// One bit for each byte from 0x80 up among the 64 at `p`, the first byte's lowest.
-std::uint64_t HighBits(const unsigned char* p)
-{
-    std::uint64_t bits = 0;
-#if defined(__x86_64__) || defined(_M_X64)
-    for (unsigned i = 0; i < 64; i += 16) {
-        const auto sixteen = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
-        bits |= static_cast<std::uint64_t>(static_cast<unsigned>(sixteen)) << i;
+#ifdef KRESOVAR_SSE2
+// and with SSE2, 16 bytes at a time, ASCII after ASCII looked at for a NUL only.
+struct Sse2Block {
+    static __m128i Load(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+
+    static unsigned char Flags(const unsigned char* p)
+    {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i any = _mm_or_si128(_mm_or_si128(Load(p), Load(p + 16)), _mm_or_si128(Load(p + 32), Load(p + 48)));
+        if (_mm_movemask_epi8(_mm_or_si128(any, Load(p - 1))) == 0) {
+            const __m128i least = _mm_min_epu8(_mm_min_epu8(Load(p), Load(p + 16)), _mm_min_epu8(Load(p + 32), Load(p + 48)));
+            return _mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) != 0 ? 2 : 0;
+        }
+        unsigned bad = 0;
+        __m128i most = zero;
+        __m128i least = _mm_set1_epi8(-1);
+        for (unsigned i = 0; i < 64; i += 16) {
+            const __m128i bytes = Load(p + i);
+            const __m128i before = Load(p + i - 1);
+            const auto continuations = _mm_movemask_epi8(_mm_cmplt_epi8(bytes, _mm_set1_epi8(-64)));
+            const auto leadsBefore = _mm_movemask_epi8(_mm_and_si128(before, _mm_add_epi8(before, before)));
+            const auto overlong = _mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_and_si128(bytes, _mm_set1_epi8(static_cast<char>(0xFE))), _mm_set1_epi8(static_cast<char>(0xC0))));
+            bad |= static_cast<unsigned>((continuations ^ leadsBefore) | overlong);
+            most = _mm_max_epu8(most, _mm_max_epu8(bytes, Load(p + i - 3)));
+            least = _mm_min_epu8(least, bytes);
+        }
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_subs_epu8(most, _mm_set1_epi8(static_cast<char>(0xDF))), zero)) != 0xFFFF)
+            return FlagsOf64(p);
+        return static_cast<unsigned char>((bad != 0) | (_mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) != 0) << 1);
     }
-#else
-    for (unsigned i = 0; i < 64; ++i)
-        bits |= static_cast<std::uint64_t>(p[i] >> 7) << i;
+};
 #endif
-    return bits;
+
+// The check of fold_kernels.h for the paths without one of their own.
+template <class Block>
+std::size_t WellFormedByBlocks(const unsigned char* in, std::size_t size, bool& nul)
+{
+    if (size < 3 + 64)
+        return 0;
+    // Before the first byte, as before any sequence, ASCII.
+    const unsigned char head[6] = {' ', ' ', ' ', in[0], in[1], in[2]};
+    unsigned char flags = 0;
+    for (std::size_t i = 3; i < 6; ++i)
+        flags |= Flags(head[i - 3], head[i - 2], head[i - 1], head[i]);
+    if (flags & 1)
+        return 0;
+    std::size_t at = 3;
+    for (; at + 64 <= size; at += 64) {
+        const unsigned char block = Block::Flags(in + at);
+        if (block & 1)
+            break;
+        flags |= block;
+    }
+    nul = nul || (flags & 2) != 0;
+    return letter_bytes::SequenceStart(in, at);
 }
 
-using Table = std::array<unsigned char, 256>;
-
-// Folds or finds 64 bytes at a time: runs of ASCII are copied whole, and
-// only the bytes from 0x80 up are looked up. Returns where it stopped, or
-// with kFind the first letter.
-template <bool kFind>
-std::size_t ScanBlocks(const Table& folded, const unsigned char* in, std::size_t size, unsigned char* out,
-                       std::optional<std::size_t>& letter)
+fold_kernels::Utf8CheckKernel Utf8CheckOf(FoldPath path)
 {
+    switch (path) {
+#ifdef KRESOVAR_SSE2
+    case FoldPath::Sse2: return WellFormedByBlocks<Sse2Block>;
+    case FoldPath::Avx2:
+    case FoldPath::Avx512: return fold_kernels::WellFormedAvx2;
+#elif defined(__aarch64__)
+    case FoldPath::Neon: return fold_kernels::WellFormedNeon;
+#endif
+    default: return WellFormedByBlocks<PortableBlock>;
+    }
+}
+
+// One bit for each byte from 0x80 up among the 64 at `p`, the first byte's
+// lowest: with SSE2, 16 bytes at a time, or portably 8 at a time.
+#ifdef KRESOVAR_SSE2
+struct Sse2HighBits {
+    static std::uint64_t Of(const unsigned char* p)
+    {
+        std::uint64_t bits = 0;
+        for (unsigned i = 0; i < 64; i += 16) {
+            const auto sixteen = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+            bits |= static_cast<std::uint64_t>(static_cast<unsigned>(sixteen)) << i;
+        }
+        return bits;
+    }
+};
+#endif
+
+struct PortableHighBits {
+    static std::uint64_t Of(const unsigned char* p)
+    {
+        std::uint64_t bits = 0;
+        for (unsigned i = 0; i < 64; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            bits |= std::uint64_t{letter_bytes::HighBits(word)} << i;
+        }
+        return bits;
+    }
+};
+
+// A kernel of fold_kernels.h: 64 bytes at a time, runs of ASCII passed
+// whole, and only the bytes from 0x80 up looked up.
+template <class HighBits>
+std::size_t ScanBlocks(const fold_kernels::CodePageLetters& letters, const unsigned char* in, std::size_t size,
+                       unsigned char* out)
+{
+    const auto& changes = letters.changes;
     std::size_t at = 0;
     for (; at + 64 <= size; at += 64) {
-        if constexpr (!kFind)
+        if (out)
             std::memcpy(out + at, in + at, 64);
-        for (std::uint64_t high = HighBits(in + at); high != 0; high &= high - 1) {
+        for (std::uint64_t high = HighBits::Of(in + at); high != 0; high &= high - 1) {
             const std::size_t i = at + static_cast<std::size_t>(std::countr_zero(high));
-            if constexpr (kFind) {
-                if (folded[in[i]] != in[i])
-                    return letter = i, i;
-            } else {
-                out[i] = folded[in[i]];
-            }
+            if (!out && changes[in[i] - 0x80] != 0)
+                return at;
+            if (out)
+                out[i] ^= changes[in[i] - 0x80];
         }
     }
     return at;
 }
 
-#if defined(__x86_64__) || defined(_M_X64)
-// The same where the processor can look a byte up in 128 at once: every
-// byte from 0x80 up is replaced by its fold, 64 bytes at a time.
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t FoldBlocksLookingUp(
-    const Table& folded, const unsigned char* in, std::size_t size, unsigned char* out)
+fold_kernels::CodePageKernel CodePageKernelOf(FoldPath path)
 {
-    const __m512i low = _mm512_loadu_si512(&folded[0x80]);
-    const __m512i high = _mm512_loadu_si512(&folded[0xC0]);
-    std::size_t at = 0;
-    for (; at + 64 <= size; at += 64) {
-        const __m512i bytes = _mm512_loadu_si512(in + at);
-        const __m512i looked = _mm512_permutex2var_epi8(low, bytes, high);
-        _mm512_storeu_si512(out + at, _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), bytes, looked));
-    }
-    return at;
-}
-
-const bool looksUp = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    switch (path) {
+#ifdef KRESOVAR_SSE2
+    case FoldPath::Sse2: return ScanBlocks<Sse2HighBits>;
+    // The AVX2 kernel serves AVX-512 too, so that no kernel runs untested.
+    case FoldPath::Avx2:
+    case FoldPath::Avx512: return fold_kernels::FoldCodePageAvx2;
+#elif defined(__aarch64__)
+    case FoldPath::Neon: return fold_kernels::FoldCodePageNeon;
 #endif
+    default: return ScanBlocks<PortableHighBits>;
+    }
+}
 
 } // namespace
 
@@ -253,131 +327,86 @@ Evidence StrayEvidence(ByteEncoding codePage, unsigned char byte)
 
 bool HasHighByte(const unsigned char* in, std::size_t size)
 {
-    // Eight bytes at a time, a kilobyte between looks.
-    for (std::size_t at = 0; at < size; at += 1024) {
-        const std::size_t stop = std::min(size, at + 1024);
-        std::uint64_t high = 0;
-        std::size_t i = at;
-        for (; i + 8 <= stop; i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, in + i, 8);
-            high |= word;
-        }
-        for (; i < stop; ++i)
-            high |= in[i];
-        if (high & 0x8080808080808080u)
-            return true;
-    }
-    return false;
+    return letter_bytes::AnyFrom(in, size, 0x80);
 }
 
 PieceScan ScanCodePage(ByteEncoding codePage, const unsigned char* in, std::size_t size, unsigned char* out)
 {
-    const Table& folded = kFolded[IndexOf(codePage)];
-    std::optional<std::size_t> letter;
-    std::size_t at = 0;
-#if defined(__x86_64__) || defined(_M_X64)
-    if (out && looksUp)
-        at = FoldBlocksLookingUp(folded, in, size, out);
-#endif
-    at += out ? ScanBlocks<false>(folded, in + at, size - at, out + at, letter) : ScanBlocks<true>(folded, in, size, nullptr, letter);
-    for (; at < size && !letter; ++at) {
-        if (!out && folded[in[at]] != in[at])
-            letter = at;
-        else if (out)
-            out[at] = folded[in[at]];
+    const fold_kernels::CodePageLetters& letters = kLetters[IndexOf(codePage)];
+    const auto& changes = letters.changes;
+    for (std::size_t at = CodePageKernelOf(UsedFoldPath())(letters, in, size, out); at < size; ++at) {
+        const unsigned char change = in[at] < 0x80 ? 0 : changes[in[at] - 0x80];
+        if (!out && change != 0)
+            return {at, 0, at, 1};
+        if (out)
+            out[at] = in[at] ^ change;
     }
-    if (letter)
-        return {*letter, 0, *letter, 1};
     return {size, out ? size : 0};
 }
 
 void LegacyText::Take(const unsigned char* bytes, std::size_t size)
 {
-    // A piece that is all UTF-8, given the bytes before it, is passed over
-    // 64 bytes at a time; any other is walked a byte at a time.
+    // A piece of ASCII after whole sequences holds no stray byte.
     if (pendingSize_ == 0 && !HasHighByte(bytes, size)) {
-        nul_ = nul_ || std::memchr(bytes, 0, size);
-        Remember(bytes, size);
+        nul_ = nul_ || std::memchr(bytes, 0, size) != nullptr;
         return;
     }
-    if (size >= 16) {
-        unsigned char flags = 0;
-        const unsigned char head[6] = {last_[0], last_[1], last_[2], bytes[0], bytes[1], bytes[2]};
-        for (std::size_t i = 3; i < 6; ++i)
-            flags |= Flags(head[i - 3], head[i - 2], head[i - 1], head[i]);
-        flags |= FlagsFrom3(bytes, size);
-        nul_ |= (flags & 2) != 0;
-        if (!(flags & 1)) {
-            // A sequence the next piece completes waits, as the walk leaves it.
-            pendingSize_ = 0;
-            for (std::size_t back = 1; back <= 3; ++back) {
-                const unsigned char byte = bytes[size - back];
-                if (byte >= 0xC0) {
-                    if (letter_bytes::SequenceLength(byte) > back) {
-                        std::memcpy(pending_, bytes + size - back, back);
-                        pendingSize_ = back;
-                    }
-                    break;
-                }
-                if (byte < 0x80)
-                    break;
-            }
-            Remember(bytes, size);
-            return;
-        }
+    std::size_t at = 0;
+    if (pendingSize_ > 0) {
+        // The sequence the bytes before left unfinished, walked with those that finish or break it.
+        unsigned char seam[6];
+        const std::size_t waiting = std::exchange(pendingSize_, 0);
+        const std::size_t taken = std::min<std::size_t>(size, 3);
+        std::memcpy(seam, pending_, waiting);
+        std::memcpy(seam + waiting, bytes, taken);
+        const std::size_t walked = Walk(seam, waiting + taken, 0, waiting, false);
+        if (pendingSize_ > 0)
+            return;  // still unfinished, with all of these bytes
+        at = walked - waiting;
     }
-    Walk(bytes, size, false);
+    // The path's check passes whole sequences of UTF-8; what stops it, a
+    // block that is not UTF-8 or the last bytes, is walked a byte at a time.
+    const fold_kernels::Utf8CheckKernel check = Utf8CheckOf(UsedFoldPath());
+    while (at < size) {
+        at += check(bytes + at, size - at, nul_);
+        at = Walk(bytes, size, at, std::min(size, at + 64), false);
+    }
 }
 
-void LegacyText::Walk(const unsigned char* bytes, std::size_t size, bool end)
+std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end)
 {
     using letter_bytes::Continues;
-    const std::size_t total = pendingSize_ + size;
-    const auto at = [&](std::size_t i) { return i < pendingSize_ ? pending_[i] : bytes[i - pendingSize_]; };
-    std::size_t i = 0;
-    while (i < total) {
-        const unsigned char lead = at(i);
+    std::size_t i = from;
+    while (i < to) {
+        const unsigned char lead = bytes[i];
         if (lead < 0x80) {
-            nul_ |= lead == 0;
+            nul_ = nul_ || lead == 0;
             ++i;
             continue;
         }
         const std::size_t length = letter_bytes::SequenceLength(lead);
-        unsigned char sequence[4] = {lead};
         std::size_t have = 1;
-        while (have < length && i + have < total && Continues(sequence, have, at(i + have))) {
-            sequence[have] = at(i + have);
+        while (have < length && i + have < size && Continues(bytes + i, have, bytes[i + have]))
             ++have;
-        }
         if (length >= 2 && have == length) {
             i += length;
-            continue;
+        } else if (length >= 2 && i + have == size && !end) {
+            // The next bytes may finish it.
+            pendingSize_ = size - i;
+            std::memcpy(pending_, bytes + i, pendingSize_);
+            return size;
+        } else {
+            ++strays_[lead];
+            ++i;
         }
-        if (length >= 2 && i + have == total && !end)
-            break;  // the next bytes may complete it
-        ++strays_[lead];
-        ++i;
     }
-    unsigned char rest[3];
-    for (std::size_t k = i; k < total; ++k)
-        rest[k - i] = at(k);
-    pendingSize_ = total - i;
-    std::memcpy(pending_, rest, pendingSize_);
-    Remember(bytes, size);
-}
-
-void LegacyText::Remember(const unsigned char* bytes, std::size_t size)
-{
-    for (std::size_t k = size > 3 ? size - 3 : 0; k < size; ++k) {
-        std::memmove(last_, last_ + 1, 2);
-        last_[2] = bytes[k];
-    }
+    return i;
 }
 
 std::vector<ByteEncoding> LegacyText::Finish()
 {
-    Walk(nullptr, 0, true);
+    const std::size_t waiting = std::exchange(pendingSize_, 0);
+    Walk(pending_, waiting, 0, waiting, true);
     std::vector<ByteEncoding> best;
     if (nul_)
         return best;  // binary

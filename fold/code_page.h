@@ -46,13 +46,18 @@ public:
     // order of kCodePages; none when it is UTF-8, binary or not Polish.
     std::vector<ByteEncoding> Finish();
 
+    // The bytes taken so far that are no part of UTF-8, by value; all of
+    // them once Finish has looked at the end.
+    const std::array<std::uint64_t, 256>& strays() const { return strays_; }
+
 private:
-    void Walk(const unsigned char* bytes, std::size_t size, bool end);
-    void Remember(const unsigned char* bytes, std::size_t size);
-    std::array<std::uint64_t, 256> strays_{};  // the bytes that are no part of UTF-8, by value
-    unsigned char pending_[3] = {};           // the start of a sequence the next bytes may complete
+    // Walks `bytes` a byte at a time from `from`, where a sequence begins, to
+    // where one begins at `to` or after; returns there, or the end, where a
+    // sequence the next bytes may finish waits (unless at the `end`).
+    std::size_t Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end);
+    std::array<std::uint64_t, 256> strays_{};
+    unsigned char pending_[3] = {};  // the start of a sequence the next bytes may finish
     std::size_t pendingSize_ = 0;
-    unsigned char last_[3] = {' ', ' ', ' '};  // the stream's last three bytes, the latest last
     bool nul_ = false;
 };
 

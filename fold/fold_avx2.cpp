@@ -10,6 +10,7 @@
 #include <immintrin.h>
 
 #include <bit>
+#include <cstring>
 
 #define KRESOVAR_AVX2 __attribute__((target("avx2,popcnt")))
 
@@ -149,12 +150,89 @@ KRESOVAR_AVX2 inline std::size_t Pack(__m256i bytes, std::uint32_t kept, unsigne
     return static_cast<std::size_t>(std::popcount(kept));
 }
 
+// The errors of UTF-8 (kUtf8Errors) at each of the 32 bytes at `p`, with the 3 before them.
+KRESOVAR_AVX2 inline __m256i Load(const unsigned char* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+KRESOVAR_AVX2 inline __m256i Utf8Errors(const unsigned char* p)
+{
+    const __m256i low = _mm256_set1_epi8(0x0F);
+    const __m256i before = Load(p - 1);
+    const __m256i errors = _mm256_and_si256(
+        _mm256_and_si256(
+            _mm256_shuffle_epi8(Both(kUtf8Errors.byHighBefore.data()), _mm256_and_si256(_mm256_srli_epi16(before, 4), low)),
+            _mm256_shuffle_epi8(Both(kUtf8Errors.byLowBefore.data()), _mm256_and_si256(before, low))),
+        _mm256_shuffle_epi8(Both(kUtf8Errors.byHigh.data()), _mm256_and_si256(_mm256_srli_epi16(Load(p), 4), low)));
+    // Bit 7 where a lead byte of 3 or 4 bytes stands 2 or 3 places before.
+    const __m256i due = _mm256_and_si256(_mm256_or_si256(_mm256_subs_epu8(Load(p - 2), _mm256_set1_epi8(0xE0 - 0x80)),
+                                                         _mm256_subs_epu8(Load(p - 3), _mm256_set1_epi8(0xF0 - 0x80))),
+                                         _mm256_set1_epi8(static_cast<char>(0x80)));
+    return _mm256_xor_si256(errors, due);
+}
+
 } // namespace
 
-// 32 bytes at a time: each letter's lead byte becomes its plain letter and
-// its second byte is dropped. Whether a letter starts at a byte depends on
-// that byte and the next only, so a block needs from the block before only
-// whether its first byte is the second byte of a letter.
+// 32 bytes at a time; 32 bytes of ASCII after ASCII, where no sequence runs
+// on, need no lookup.
+KRESOVAR_AVX2 std::size_t WellFormedAvx2(const unsigned char* in, std::size_t size, bool& nul)
+{
+    if (size < 32)
+        return 0;
+    // Before the first byte, as before any sequence, ASCII.
+    unsigned char first[35] = {' ', ' ', ' '};
+    std::memcpy(first + 3, in, 32);
+    const __m256i errors = Utf8Errors(first + 3);
+    if (!_mm256_testz_si256(errors, errors))
+        return 0;
+    __m256i lowest = Load(in);
+    std::size_t at = 32;
+    for (; at + 32 <= size; at += 32) {
+        const __m256i bytes = Load(in + at);
+        if (_mm256_movemask_epi8(_mm256_or_si256(bytes, Load(in + at - 1))) != 0) {
+            const __m256i found = Utf8Errors(in + at);
+            if (!_mm256_testz_si256(found, found))
+                break;
+        }
+        lowest = _mm256_min_epu8(lowest, bytes);
+    }
+    nul = nul || _mm256_movemask_epi8(_mm256_cmpeq_epi8(lowest, _mm256_setzero_si256())) != 0;
+    return SequenceStart(in, at);
+}
+
+namespace {
+
+// A block of 32 bytes, its letters found: each letter's plain letter, and
+// one bit for each letter's lead byte.
+struct Block {
+    __m256i bytes;
+    __m256i plain;
+    std::uint32_t folds;
+};
+
+KRESOVAR_AVX2 inline Block FindLetters(const Tables& tables, const unsigned char* in)
+{
+    const __m256i bytes = Load(in);
+    const __m256i plain = PlainLetters(tables, _mm256_add_epi8(bytes, _mm256_set1_epi8(0x40)), Load(in + 1));
+    return {bytes, plain, ~static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(plain, _mm256_setzero_si256())))};
+}
+
+// Writes the block folded, less the byte after each letter's lead byte and
+// its first byte if `taken`; returns how many bytes it wrote.
+KRESOVAR_AVX2 inline std::size_t Fold(const Block& block, std::uint32_t taken, unsigned char* out)
+{
+    const __m256i unchanged = _mm256_cmpeq_epi8(block.plain, _mm256_setzero_si256());
+    return Pack(_mm256_blendv_epi8(block.plain, block.bytes, unchanged), ~(block.folds << 1 | taken), out);
+}
+
+} // namespace
+
+// 64 bytes at a time, as two blocks of 32: each letter's lead byte becomes
+// its plain letter and its second byte is dropped. Whether a letter starts
+// at a byte depends on that byte and the next only, so a block needs from
+// the block before only whether its first byte is the second byte of a
+// letter.
 KRESOVAR_AVX2 std::pair<std::size_t, std::size_t> FoldUtf8Avx2(const unsigned char* in, std::size_t size,
                                                                 unsigned char* out)
 {
@@ -162,21 +240,26 @@ KRESOVAR_AVX2 std::pair<std::size_t, std::size_t> FoldUtf8Avx2(const unsigned ch
     std::size_t read = 0;
     std::size_t written = 0;
     std::uint32_t taken = 0;
-    for (; read + 33 <= size; read += 32) {
-        const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + read));
-        const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + read + 1));
-        const __m256i plain = PlainLetters(tables, _mm256_add_epi8(bytes, _mm256_set1_epi8(0x40)), next);
-        const __m256i unchanged = _mm256_cmpeq_epi8(plain, _mm256_setzero_si256());
-        const auto folds = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(unchanged));
-        // 32 bytes with no letter, rare in Polish prose but usual in most
-        // other text, are copied whole.
-        if ((folds | taken) == 0) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + written), bytes);
-            written += 32;
-        } else {
-            written += Pack(_mm256_blendv_epi8(plain, bytes, unchanged), ~(folds << 1 | taken), out + written);
+    for (; read + 65 <= size; read += 64) {
+        const Block first = FindLetters(tables, in + read);
+        const Block second = FindLetters(tables, in + read + 32);
+        // 64 bytes with no letter, rare in Polish prose but usual in most
+        // other text, are copied whole; in prose, whether 32 are is too
+        // uncertain to be worth a branch.
+        if ((first.folds | second.folds | taken) == 0) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + written), first.bytes);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + written + 32), second.bytes);
+            written += 64;
+            continue;
         }
-        taken = folds >> 31;
+        written += Fold(first, taken, out + written);
+        written += Fold(second, first.folds >> 31, out + written);
+        taken = second.folds >> 31;
+    }
+    for (; read + 33 <= size; read += 32) {
+        const Block block = FindLetters(tables, in + read);
+        written += Fold(block, taken, out + written);
+        taken = block.folds >> 31;
     }
     return {read + taken, written};
 }
@@ -206,6 +289,38 @@ KRESOVAR_AVX2 std::size_t FoldUnitsAvx2(char16_t* units, std::size_t count)
         const __m256i plainB = _mm256_unpackhi_epi8(plain, zero);
         _mm256_storeu_si256(p, _mm256_blendv_epi8(plainA, a, _mm256_cmpeq_epi16(plainA, zero)));
         _mm256_storeu_si256(p + 1, _mm256_blendv_epi8(plainB, b, _mm256_cmpeq_epi16(plainB, zero)));
+    }
+    return at;
+}
+
+// 32 bytes at a time: each byte's key, and the letter and change of that
+// key, are looked up by halves; a byte that is the letter of its key takes
+// its change.
+KRESOVAR_AVX2 std::size_t FoldCodePageAvx2(const CodePageLetters& letters, const unsigned char* in, std::size_t size,
+                                           unsigned char* out)
+{
+    const __m256i low = _mm256_set1_epi8(0x0F);
+    const __m256i keyByLow = Both(letters.keyByLow.data());
+    const __m256i keyByHigh = Both(letters.keyByHigh.data());
+    const __m256i letterLow = Both(letters.letterByKey.data());
+    const __m256i letterHigh = Both(letters.letterByKey.data() + 16);
+    const __m256i changeLow = Both(letters.changeByKey.data());
+    const __m256i changeHigh = Both(letters.changeByKey.data() + 16);
+    std::size_t at = 0;
+    for (; at + 32 <= size; at += 32) {
+        const __m256i bytes = Load(in + at);
+        const __m256i key = _mm256_xor_si256(_mm256_shuffle_epi8(keyByLow, _mm256_and_si256(bytes, low)),
+                                             _mm256_shuffle_epi8(keyByHigh, _mm256_and_si256(_mm256_srli_epi16(bytes, 4), low)));
+        // The key's bit 4, moved to the top, chooses between the two halves of each table.
+        const __m256i upper = _mm256_slli_epi16(key, 3);
+        const __m256i letter = _mm256_blendv_epi8(_mm256_shuffle_epi8(letterLow, key), _mm256_shuffle_epi8(letterHigh, key), upper);
+        const __m256i change = _mm256_and_si256(
+            _mm256_blendv_epi8(_mm256_shuffle_epi8(changeLow, key), _mm256_shuffle_epi8(changeHigh, key), upper),
+            _mm256_cmpeq_epi8(letter, bytes));
+        if (!out && !_mm256_testz_si256(change, change))
+            break;
+        if (out)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), _mm256_xor_si256(bytes, change));
     }
     return at;
 }

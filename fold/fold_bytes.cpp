@@ -188,23 +188,7 @@ bool FoldsToItself(ByteFold fold, const unsigned char* in, std::size_t size)
         return !HasHighByte(in, size);
     if (fold.encoding != ByteEncoding::Utf8 || (fold.decomposed && size > 0 && IsBase(in[size - 1])))
         return false;
-    // Eight bytes at a time, a kilobyte between looks: the bit 7 of a byte
-    // and its bit 6, one place up, meet where a lead byte stands.
-    for (std::size_t at = 0; at < size; at += 1024) {
-        const std::size_t stop = std::min(size, at + 1024);
-        std::uint64_t leads = 0;
-        std::size_t i = at;
-        for (; i + 8 <= stop; i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, in + i, 8);
-            leads |= word & word << 1;
-        }
-        for (; i < stop; ++i)
-            leads |= in[i] & in[i] << 1;
-        if (leads & 0x8080808080808080u)
-            return false;
-    }
-    return true;
+    return !AnyFrom(in, size, 0xC0);  // every lead byte is C0 or more
 }
 
 PieceScan FindLetter(ByteFold fold, const unsigned char* in, std::size_t size, bool end)

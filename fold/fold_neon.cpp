@@ -9,6 +9,7 @@
 #include <arm_neon.h>
 
 #include <bit>
+#include <cstring>
 
 using namespace letter_bytes;
 
@@ -58,7 +59,44 @@ inline std::size_t Pack(uint8x16_t bytes, uint8x16_t dropped, unsigned char* out
     return static_cast<std::size_t>(std::popcount(first) + std::popcount(second));
 }
 
+// The errors of UTF-8 (kUtf8Errors) at each of the 16 bytes at `p`, with the 3 before them.
+inline uint8x16_t Utf8Errors(const unsigned char* p)
+{
+    const uint8x16_t before = vld1q_u8(p - 1);
+    const uint8x16_t errors = vandq_u8(
+        vandq_u8(vqtbl1q_u8(vld1q_u8(kUtf8Errors.byHighBefore.data()), vshrq_n_u8(before, 4)),
+                 vqtbl1q_u8(vld1q_u8(kUtf8Errors.byLowBefore.data()), vandq_u8(before, vdupq_n_u8(0x0F)))),
+        vqtbl1q_u8(vld1q_u8(kUtf8Errors.byHigh.data()), vshrq_n_u8(vld1q_u8(p), 4)));
+    // Bit 7 where a lead byte of 3 or 4 bytes stands 2 or 3 places before.
+    const uint8x16_t due = vandq_u8(vorrq_u8(vqsubq_u8(vld1q_u8(p - 2), vdupq_n_u8(0xE0 - 0x80)),
+                                             vqsubq_u8(vld1q_u8(p - 3), vdupq_n_u8(0xF0 - 0x80))),
+                                    vdupq_n_u8(0x80));
+    return veorq_u8(errors, due);
+}
+
 } // namespace
+
+// 16 bytes at a time, as the AVX2 check does 32.
+std::size_t WellFormedNeon(const unsigned char* in, std::size_t size, bool& nul)
+{
+    if (size < 16)
+        return 0;
+    // Before the first byte, as before any sequence, ASCII.
+    unsigned char first[19] = {' ', ' ', ' '};
+    std::memcpy(first + 3, in, 16);
+    if (vmaxvq_u8(Utf8Errors(first + 3)) != 0)
+        return 0;
+    uint8x16_t lowest = vld1q_u8(in);
+    std::size_t at = 16;
+    for (; at + 16 <= size; at += 16) {
+        const uint8x16_t bytes = vld1q_u8(in + at);
+        if (vmaxvq_u8(vorrq_u8(bytes, vld1q_u8(in + at - 1))) >= 0x80 && vmaxvq_u8(Utf8Errors(in + at)) != 0)
+            break;
+        lowest = vminq_u8(lowest, bytes);
+    }
+    nul = nul || vminvq_u8(lowest) == 0;
+    return SequenceStart(in, at);
+}
 
 // 16 bytes at a time, as the AVX2 kernel does 32: each letter's lead byte
 // becomes its plain letter and its second byte, the next byte, is dropped.
@@ -99,6 +137,26 @@ std::size_t FoldUnitsNeon(char16_t* units, std::size_t count)
         const uint16x8_t plainB = vmovl_high_u8(plain);
         vst1q_u8(p, vreinterpretq_u8_u16(vbslq_u16(vtstq_u16(plainA, plainA), plainA, a)));
         vst1q_u8(p + 16, vreinterpretq_u8_u16(vbslq_u16(vtstq_u16(plainB, plainB), plainB, b)));
+    }
+    return at;
+}
+
+// 16 bytes at a time: the changes of the bytes 80 to BF are one table of 64,
+// of C0 to FF another, and an index past a table looks up 0, or, in the
+// second lookup, keeps what the first found.
+std::size_t FoldCodePageNeon(const CodePageLetters& letters, const unsigned char* in, std::size_t size, unsigned char* out)
+{
+    const uint8x16x4_t low = vld1q_u8_x4(letters.changes.data());
+    const uint8x16x4_t high = vld1q_u8_x4(letters.changes.data() + 64);
+    std::size_t at = 0;
+    for (; at + 16 <= size; at += 16) {
+        const uint8x16_t bytes = vld1q_u8(in + at);
+        uint8x16_t change = vqtbl4q_u8(low, vsubq_u8(bytes, vdupq_n_u8(0x80)));
+        change = vqtbx4q_u8(change, high, vsubq_u8(bytes, vdupq_n_u8(0xC0)));
+        if (!out && vmaxvq_u8(change) != 0)
+            break;
+        if (out)
+            vst1q_u8(out + at, veorq_u8(bytes, change));
     }
     return at;
 }

@@ -78,6 +78,45 @@ inline std::size_t SequenceLength(unsigned char lead)
     return lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
 }
 
+// Whether any byte of `in` is `least` or more: a kilobyte between looks,
+// 64 bytes at a time in loops the compiler vectorises.
+inline bool AnyFrom(const unsigned char* in, std::size_t size, unsigned char least)
+{
+    for (std::size_t at = 0; at < size; at += 1024) {
+        const std::size_t stop = std::min(size, at + 1024);
+        unsigned char lanes[64] = {};
+        std::size_t i = at;
+        for (; i + 64 <= stop; i += 64) {
+            for (std::size_t j = 0; j < 64; ++j)
+                lanes[j] = lanes[j] > in[i + j] ? lanes[j] : in[i + j];  // not std::max, which stays scalar
+        }
+        unsigned char top = 0;
+        for (; i < stop; ++i)
+            top = std::max(top, in[i]);
+        for (unsigned char lane : lanes)
+            top = std::max(top, lane);
+        if (top >= least)
+            return true;
+    }
+    return false;
+}
+
+// Where to look on from at `at`, in UTF-8 that a check found well formed up
+// to there, looking at each byte with those before it: at `at` itself,
+// unless a lead byte in the 3 bytes before begins a sequence that runs on,
+// or none at all (which only the byte after it shows).
+inline std::size_t SequenceStart(const unsigned char* in, std::size_t at)
+{
+    for (std::size_t back = 1; back <= 3 && back <= at; ++back) {
+        const unsigned char byte = in[at - back];
+        if (byte >= 0xC0)
+            return SequenceLength(byte) > back || SequenceLength(byte) == 0 ? at - back : at;
+        if (byte < 0x80)
+            break;
+    }
+    return at;
+}
+
 // Whether `next` continues the valid sequence begun by `bytes`.
 inline bool Continues(const unsigned char* bytes, std::size_t size, unsigned char next)
 {
@@ -93,14 +132,20 @@ inline bool Continues(const unsigned char* bytes, std::size_t size, unsigned cha
     return next >= 0x80 && next <= 0xBF;
 }
 
-// One bit for each byte of a word with its two high bits set, the first
-// byte's lowest: the byte's top bits, gathered by a multiplication.
-inline unsigned LeadBits(std::uint64_t word)
+// One bit for each byte of a word from 0x80 up, the first byte's lowest:
+// the bytes' top bits, gathered by a multiplication.
+inline unsigned HighBits(std::uint64_t word)
 {
-    std::uint64_t tops = (word & (word << 1) & 0x8080808080808080u) >> 7;
+    std::uint64_t tops = (word & 0x8080808080808080u) >> 7;
     if constexpr (std::endian::native == std::endian::big)
         tops = __builtin_bswap64(tops);
     return static_cast<unsigned>((tops * 0x0102040810204080u) >> 56);
+}
+
+// The same for the bytes with their two high bits set.
+inline unsigned LeadBits(std::uint64_t word)
+{
+    return HighBits(word & word << 1);
 }
 
 // Folds UTF-8 or, with kFind, only finds the first letter (and writes nothing).

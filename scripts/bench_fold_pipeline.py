@@ -8,9 +8,11 @@ throughput, its share of the `cat | cat` floor's, and the spread (lowest and
 highest of its runs) beside it; then the processor time of the whole
 pipeline, its median against the floor's. kresovar-fold runs once on each
 fold path that its --version says the processor offers, and on the
-Windows-1250 text with -e cp1250.
+Windows-1250 text with -e cp1250; on UTF-8 also with -e utf-8, which reads it
+without watching for text of a code page. --fold-only leaves out the other
+filters.
 
-    scripts/bench_fold_pipeline.py build-release/cli/kresovar-fold [ROUNDS]
+    scripts/bench_fold_pipeline.py build-release/cli/kresovar-fold [ROUNDS] [--fold-only]
 """
 import os
 import random
@@ -60,26 +62,28 @@ def processor_seconds():
 
 
 def main():
-    fold = os.path.abspath(sys.argv[1])
-    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 7
+    arguments = [argument for argument in sys.argv[1:] if argument != "--fold-only"]
+    fold = os.path.abspath(arguments[0])
+    rounds = int(arguments[1]) if len(arguments) > 1 else 7
     env = dict(os.environ, LC_ALL="C.UTF-8")
     with tempfile.TemporaryDirectory() as folder:
         texts = write_texts(folder)
         commands = {"cat FILE | cat (floor)": "cat {0}"}
         for path in fold_paths(fold):
             commands[f"kresovar-fold, {path}"] = f"KRESOVAR_FOLD_PATH={path} {fold} {{0}}"
+            commands[f"kresovar-fold -e utf-8, {path}"] = f"KRESOVAR_FOLD_PATH={path} {fold} -e utf-8 {{0}}"
         others = {
             "perl -CSD -pe 'tr/…/…/'": f"perl -CSD -pe 'tr/{LETTERS}/{PLAIN}/' {{0}}",
             "iconv -t ascii//TRANSLIT": "iconv -f UTF-8 -t ASCII//TRANSLIT {0}",
             "sed 'y/…/…/'": f"sed 'y/{LETTERS}/{PLAIN}/' {{0}}",
-        }
+        } if "--fold-only" not in sys.argv else {}
         slow = {"sed 'y/…/…/'": 3}  # about 16 MB/s: three runs say enough
         for text, path in texts.items():
             subprocess.run(["cat", path], stdout=subprocess.DEVNULL, check=True)  # into the page cache
             chosen = dict(commands, **others) if text == "Polish prose" else commands
             if text.endswith("1250"):
                 chosen = {name: command.replace(" {0}", " -e cp1250 {0}") if name.startswith("kresovar") else command
-                          for name, command in commands.items()}
+                          for name, command in commands.items() if "-e utf-8" not in name}
             seconds = {name: [] for name in chosen}
             processor = {name: [] for name in chosen}
             for round_ in range(rounds):
@@ -94,12 +98,12 @@ def main():
             floor = statistics.median(seconds["cat FILE | cat (floor)"])
             floor_processor = statistics.median(processor["cat FILE | cat (floor)"])
             print(f"\n{text}, {SIZE // 10**6} MB, median of {rounds} runs (sed: 3)")
-            print(f"{'command':28} {'MB/s':>7} {'share of floor':>15} {'spread (s)':>15} "
+            print(f"{'command':34} {'MB/s':>7} {'share of floor':>15} {'spread (s)':>15} "
                   f"{'processor s':>12} {'× floor':>8}")
             for name, runs in seconds.items():
                 median = statistics.median(runs)
                 used = statistics.median(processor[name])
-                print(f"{name:28} {SIZE / median / 1e6:7.0f} {floor / median:15.2f} "
+                print(f"{name:34} {SIZE / median / 1e6:7.0f} {floor / median:15.2f} "
                       f"{min(runs):7.2f}–{max(runs):.2f} {used:12.2f} {used / floor_processor:8.2f}")
 
 

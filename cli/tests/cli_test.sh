@@ -180,6 +180,12 @@ check rewrites 0 '' -i źdźbło.txt b.txt untouched.txt
 ls -A | grep -q kresovar-fold && fail "a temporary file was left: $(ls -A)"
 
 if [ -n "${WINDOWS:-}" ]; then
+    echo "== a console, under a terminal of its own"
+    # Given characters, it shows a name and a letter as they are, in a report and in a message.
+    printf 'ż\n' >Zażółć.txt
+    LC_ALL=C.UTF-8 script -qec "$(printf '%q ' "${FOLD[@]}") --check Zażółć.txt brak-ąę.txt" /dev/null >console || true
+    shown=$(sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' console | tr -d '\r')
+    grep -qx 'Zażółć.txt:1:1: ż' <<<"$shown" && grep -q '^kresovar-fold: brak-ąę.txt: .' <<<"$shown" || fail "a console showed: $shown"
     [ "$failures" -eq 0 ] && echo "PASS: cli_test.sh (Windows)"
     exit $((failures > 0))
 fi

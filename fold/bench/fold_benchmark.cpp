@@ -1,12 +1,14 @@
 // Throughput of FoldText on 32 million code units, against the floor for any
 // function that returns a new text (allocate and copy) and against the folding
-// rule read literally (each unit tested against the 18 rows); and of FoldBytes
-// on the same texts in UTF-8, against memcpy of the same bytes into the same
-// buffer; the two folds on each path the processor offers. Each runs 7
+// rule read literally (each unit tested against the 18 rows); of FoldBytes
+// on the same texts in UTF-8 and in Windows-1250, and of the watch for text
+// of a code page (LegacyText) on the UTF-8, against memcpy of the same bytes
+// into the same buffer; each on each path the processor offers. Each runs 7
 // times; the tables give medians and the spread of the ratio, repetition by
 // repetition, in CPU time: on a shared machine the wall clock also counts the
 // other programs' turns.
 
+#include "code_page.h"
 #include "fold_bytes.h"
 #include "fold_by_rows.h"
 #include "fold_path.h"
@@ -107,6 +109,24 @@ const std::string& Bytes(int kind)
     return texts[kind];
 }
 
+// The texts in Windows-1250, which has every letter they hold.
+std::string Windows1250(std::u16string_view text)
+{
+    unsigned char byteOf[0x10000] = {};
+    for (unsigned byte = 0; byte < 256; ++byte)
+        byteOf[CodePageCharacter(ByteEncoding::Windows1250, static_cast<unsigned char>(byte))] = static_cast<unsigned char>(byte);
+    std::string bytes;
+    for (char16_t unit : text)
+        bytes += static_cast<char>(byteOf[unit]);
+    return bytes;
+}
+
+const std::string& CodePageBytes(int kind)
+{
+    static const std::string texts[] = {Windows1250(Text(0)), Windows1250(Text(1)), Windows1250(Text(2))};
+    return texts[kind];
+}
+
 void Run(benchmark::State& state, std::u16string (*function)(std::u16string_view))
 {
     const std::u16string& source = Text(static_cast<int>(state.range(0)));
@@ -120,9 +140,10 @@ void Run(benchmark::State& state, std::u16string (*function)(std::u16string_view
 }
 
 // Both write into the same buffer, allocated once: the copy a filter makes anyway.
-void RunBytes(benchmark::State& state, void (*function)(const std::string&, unsigned char*))
+void RunBytes(benchmark::State& state, void (*function)(const std::string&, unsigned char*),
+              const std::string& (*texts)(int) = Bytes)
 {
-    const std::string& source = Bytes(static_cast<int>(state.range(0)));
+    const std::string& source = texts(static_cast<int>(state.range(0)));
     static std::vector<unsigned char> out;
     out.assign(source.size(), 0);
     for (auto _ : state) {
@@ -141,9 +162,31 @@ void BM_MemcpyFloor(benchmark::State& state)
     });
 }
 
+void BM_MemcpyCodePageFloor(benchmark::State& state)
+{
+    RunBytes(state, [](const std::string& source, unsigned char* out) {
+        std::memcpy(out, source.data(), source.size());
+    }, CodePageBytes);
+}
+
 void FoldBytesOf(const std::string& source, unsigned char* out)
 {
     FoldBytes({}, reinterpret_cast<const unsigned char*>(source.data()), source.size(), out, true);
+}
+
+void FoldCodePageOf(const std::string& source, unsigned char* out)
+{
+    FoldBytes({ByteEncoding::Windows1250}, reinterpret_cast<const unsigned char*>(source.data()), source.size(), out, true);
+}
+
+// The watch as kresovar-fold keeps it, piece by piece of 256 KiB.
+void WatchOf(const std::string& source, unsigned char*)
+{
+    LegacyText legacy;
+    const auto bytes = reinterpret_cast<const unsigned char*>(source.data());
+    for (std::size_t at = 0; at < source.size(); at += 256 * 1024)
+        legacy.Take(bytes + at, std::min<std::size_t>(256 * 1024, source.size() - at));
+    benchmark::DoNotOptimize(legacy.Finish());
 }
 
 void BM_CopyFloor(benchmark::State& state)
@@ -178,6 +221,11 @@ const std::vector<std::string> kFoldText = OnEachPath("BM_FoldText", [](auto& st
 BENCHMARK(BM_FoldByRows)->Apply(Kinds);
 BENCHMARK(BM_MemcpyFloor)->Apply(Kinds);
 const std::vector<std::string> kFoldBytes = OnEachPath("BM_FoldBytes", [](auto& state) { RunBytes(state, FoldBytesOf); });
+const std::vector<std::string> kWatch = OnEachPath("BM_Watch", [](auto& state) { RunBytes(state, WatchOf); });
+BENCHMARK(BM_MemcpyCodePageFloor)->Apply(Kinds);
+const std::vector<std::string> kFoldCodePage = OnEachPath("BM_FoldCodePage", [](auto& state) {
+    RunBytes(state, FoldCodePageOf, CodePageBytes);
+});
 
 double Median(std::vector<double> values)
 {
@@ -214,6 +262,10 @@ public:
         Table("memcpy, the same texts in UTF-8 (" + std::to_string(Bytes(0).size() >> 20) + "/" +
                   std::to_string(Bytes(1).size() >> 20) + "/" + std::to_string(Bytes(2).size() >> 20) + " MiB)",
               "BM_MemcpyFloor", kFoldBytes);
+        Table("memcpy, the same texts in UTF-8, watched for a code page", "BM_MemcpyFloor", kWatch);
+        Table("memcpy, the same texts in Windows-1250 (" + std::to_string(CodePageBytes(0).size() >> 20) + "/" +
+                  std::to_string(CodePageBytes(1).size() >> 20) + "/" + std::to_string(CodePageBytes(2).size() >> 20) + " MiB)",
+              "BM_MemcpyCodePageFloor", kFoldCodePage);
     }
 
 private:

@@ -3,14 +3,16 @@
 // text is repeated past a large piece or only past the size where the fold
 // works side by side, and the size of the pieces it is read in: a large
 // piece, or (for a text not repeated so far) a few bytes.
-// The rest is the text. The fold
-// must equal the plain reference's on each path this machine can take, in
-// one piece and in pieces, and a piece
-// said to fold to itself must.
+// The rest is the text, read in that encoding and, if short, in a code page. The fold
+// and the first letter must equal the plain reference's on each path this
+// machine can take, the fold in one piece and in pieces, and a piece said to
+// fold to itself must; and the watch for a code page must find the invalid
+// bytes of a text taken as UTF-8.
 
 #include "fold_bytes_reference.h"
 
 #include <cstdint>
+#include <optional>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -23,21 +25,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string text = input;
     while (text.size() < (pastLargePiece ? kLargePiece + 1 : kSideBySideFrom))
         text += input;
-    const std::vector<Character> characters = fold.encoding == ByteEncoding::Utf8
-        ? DecodeUtf8(text) : DecodeUtf16(text, fold.encoding == ByteEncoding::Utf16BigEndian);
-
-    long firstLetter = -1;
-    const std::string expected = ReferenceFold(characters, fold, firstLetter);
+    // A short text is read in a code page as well, chosen by its length:
+    // there every byte stands alone, so a long one would tell no more.
+    std::vector<ByteFold> folds = {fold};
+    if (!pastLargePiece)
+        folds.push_back({kCodePages[text.size() % kCodePages.size()]});
+    for (ByteFold each : folds) {
+        long firstLetter = -1;
+        const std::string expected = ReferenceFold(Decode(text, each.encoding), each, firstLetter);
+        const auto bytes = ExactCopy(text);
+        for (FoldPath path : FoldPaths()) {
+            UseFoldPath(path);
+            Require(FoldInPieces(text, each, text.size()) == expected, "the fold differs from the reference");
+            Require(FoldInPieces(text, each, pieceSize) == expected, "a fold in pieces differs from the fold in one");
+            const PieceScan search = FindLetter(each, bytes.get(), text.size(), true);
+            Require(search.letter ? static_cast<long>(*search.letter) == firstLetter : firstLetter < 0,
+                    "FindLetter found another letter");
+        }
+        Require(!FoldsToItself(each, bytes.get(), text.size()) || expected == text, "a piece said to fold to itself changes");
+    }
+    if (fold.encoding != ByteEncoding::Utf8)
+        return 0;
+    // Taken as UTF-8, the watch for a code page finds the invalid bytes, and
+    // says the same, on each path and in pieces; nothing of a text with a NUL.
+    const Strays expectedStrays = ReferenceStrays(text);
+    std::optional<std::vector<ByteEncoding>> said;
     for (FoldPath path : FoldPaths()) {
         UseFoldPath(path);
-        Require(FoldInPieces(text, fold, text.size()) == expected, "the fold differs from the reference");
-        Require(FoldInPieces(text, fold, pieceSize) == expected, "a fold in pieces differs from the fold in one");
+        for (std::size_t pieces : {pieceSize, text.size()}) {
+            Strays strays;
+            const std::vector<ByteEncoding> pages = WatchInPieces(text, pieces, strays);
+            Require(strays == expectedStrays, "the watch found other bytes that are no part of UTF-8");
+            Require(!said || pages == *said, "the watch says another thing on another path or in other pieces");
+            Require(text.find('\0') == std::string::npos || pages.empty(), "the watch took a text with a NUL for a code page");
+            said = pages;
+        }
     }
-
-    const auto bytes = ExactCopy(text);
-    Require(!FoldsToItself(fold, bytes.get(), text.size()) || expected == text, "a piece said to fold to itself changes");
-    const PieceScan search = FindLetter(fold, bytes.get(), text.size(), true);
-    Require(search.letter ? static_cast<long>(*search.letter) == firstLetter : firstLetter < 0,
-            "FindLetter found another letter");
     return 0;
 }

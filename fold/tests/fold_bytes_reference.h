@@ -2,13 +2,17 @@
 
 // A plain reference for FoldBytes, shared by its test and its fuzzer: it
 // decodes the text character by character (each invalid byte standing for
-// itself), folds each with FoldText and encodes it again.
+// itself), folds each with FoldText and encodes it again. And one for the
+// bytes that LegacyText finds are no part of UTF-8: the invalid bytes.
 
+#include "code_page.h"
 #include "fold_bytes.h"
 #include "fold_path.h"
 #include "fold_text.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +32,15 @@ inline void Require(bool holds, const char* what)
         std::fprintf(stderr, "FoldBytes broke a rule: %s\n", what);
         std::abort();
     }
+}
+
+// A copy of `bytes` in an allocation of exactly their size, so that
+// AddressSanitizer sees a read past their end.
+inline std::unique_ptr<unsigned char[]> ExactCopy(const std::string& bytes)
+{
+    auto copy = std::make_unique<unsigned char[]>(bytes.size());
+    std::memcpy(copy.get(), bytes.data(), bytes.size());
+    return copy;
 }
 
 // One character of the text: its bytes, and its code point (or none, for an invalid byte).
@@ -74,6 +87,45 @@ inline std::vector<Character> DecodeUtf16(const std::string& text, bool big)
     return characters;
 }
 
+inline std::vector<Character> DecodeCodePage(const std::string& text, ByteEncoding codePage)
+{
+    std::vector<Character> characters;
+    for (char byte : text)
+        characters.push_back({std::string(1, byte), CodePageCharacter(codePage, static_cast<unsigned char>(byte))});
+    return characters;
+}
+
+inline std::vector<Character> Decode(const std::string& text, ByteEncoding encoding)
+{
+    if (IsCodePage(encoding))
+        return DecodeCodePage(text, encoding);
+    return encoding == ByteEncoding::Utf8 ? DecodeUtf8(text) : DecodeUtf16(text, encoding == ByteEncoding::Utf16BigEndian);
+}
+
+using Strays = std::array<std::uint64_t, 256>;
+
+inline Strays ReferenceStrays(const std::string& text)
+{
+    Strays strays{};
+    for (const Character& c : DecodeUtf8(text))
+        strays[static_cast<unsigned char>(c.bytes[0])] += c.codePoint < 0;
+    return strays;
+}
+
+// What LegacyText says of a stream given to it in pieces of `pieceSize`, and
+// the bytes it found are no part of UTF-8.
+inline std::vector<ByteEncoding> WatchInPieces(const std::string& text, std::size_t pieceSize, Strays& strays)
+{
+    LegacyText legacy;
+    for (std::size_t at = 0; at < text.size(); at += pieceSize) {
+        const std::size_t size = std::min(pieceSize, text.size() - at);
+        legacy.Take(ExactCopy(text.substr(at, size)).get(), size);
+    }
+    std::vector<ByteEncoding> pages = legacy.Finish();
+    strays = legacy.strays();
+    return pages;
+}
+
 inline bool IsMarkAfterItsBase(const std::vector<Character>& characters, std::size_t i)
 {
     static const std::u16string bases[] = {u"aeAE", u"cnoszCNOSZ", u"zZ"};
@@ -102,24 +154,15 @@ inline std::string ReferenceFold(const std::vector<Character>& characters, ByteF
             const char plain = static_cast<char>(FoldText(std::u16string(1, static_cast<char16_t>(c.codePoint)))[0]);
             if (firstLetter < 0)
                 firstLetter = static_cast<long>(offset);
-            folded += fold.encoding == ByteEncoding::Utf8 ? std::string(1, plain)
-                      : fold.encoding == ByteEncoding::Utf16BigEndian ? std::string{'\0', plain}
-                                                                        : std::string{plain, '\0'};
+            folded += fold.encoding == ByteEncoding::Utf16BigEndian    ? std::string{'\0', plain}
+                      : fold.encoding == ByteEncoding::Utf16LittleEndian ? std::string{plain, '\0'}
+                                                                         : std::string(1, plain);
         } else {
             folded += c.bytes;
         }
         offset += c.bytes.size();
     }
     return folded;
-}
-
-// A copy of `bytes` in an allocation of exactly their size, so that
-// AddressSanitizer sees a read past their end.
-inline std::unique_ptr<unsigned char[]> ExactCopy(const std::string& bytes)
-{
-    auto copy = std::make_unique<unsigned char[]>(bytes.size());
-    std::memcpy(copy.get(), bytes.data(), bytes.size());
-    return copy;
 }
 
 // Folds the text read as kresovar-fold reads it: each piece at most

@@ -49,16 +49,18 @@ TEST_P(FoldBytesCases, FoldsAsTheReferenceInPiecesOfEachSizeOnEachPath)
     const Layout& c = GetParam();
     const std::string text = Text(c);
     long first = -1;
-    const std::string expected = ReferenceFold(c.fold.encoding == ByteEncoding::Utf8 ? DecodeUtf8(text)
-        : DecodeUtf16(text, c.fold.encoding == ByteEncoding::Utf16BigEndian), c.fold, first);
+    const std::string expected = ReferenceFold(Decode(text, c.fold.encoding), c.fold, first);
     if (!c.expected.empty()) {
         EXPECT_EQ(expected, c.expected);
     }
+    const auto bytes = ExactCopy(text);
     for (FoldPath path : FoldPaths()) {
         UseFoldPath(path);
         for (std::size_t pieceSize : {std::size_t{1}, std::size_t{3}, kSideBySideFrom + 7, kLargePiece, text.size()})
             EXPECT_EQ(FoldInPieces(text, c.fold, pieceSize), expected)
                 << "in pieces of " << pieceSize << " on path " << FoldPathName(path);
+        const std::optional<std::size_t> found = FindLetter(c.fold, bytes.get(), text.size(), true).letter;
+        EXPECT_EQ(found ? static_cast<long>(*found) : -1, first) << "the first letter, on path " << FoldPathName(path);
     }
     UseFoldPath(FoldPaths().back());
 }
@@ -71,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Runs, FoldBytesCases, testing::Values(
     Layout{"leads_ending_at_a_cut", kUtf8, 1000, Cut(1000, 1) - 64, Cut(1000, 1), "\xc5"},
     Layout{"letter_split_by_a_cut", kUtf8, 1000, Cut(1000, 2) - 1, Cut(1000, 2) + 1, "\xc4\x85"},
     Layout{"letters_over_every_cut", kUtf8, 1000, 1, 1000, "\xc3\xb3"},
-    Layout{"a_lone_letter_at_each_place_in_a_block", kUtf8, 2200, 0, 2200, std::string(31, 'x') + "\xc4\x85"},
+    Layout{"a_lone_letter_at_each_place_in_a_block", kUtf8, 97 * 66, 0, 97 * 66, std::string(95, 'x') + "\xc4\x85"},
     Layout{"every_letter_beside_its_neighbours", kUtf8, 1000, 0, 1000, "\xc3\x93\xc3\xb3\xc4\x84\xc4\x85\xc4\x86"
         "\xc4\x87\xc4\x98\xc4\x99\xc5\x81\xc5\x82\xc5\x83\xc5\x84\xc5\x9a\xc5\x9b\xc5\xb9\xc5\xba\xc5\xbb\xc5\xbc"
         "\xc3\x92\xc3\xb4\xc4\x83\xc4\x88\xc4\x97\xc4\x9a\xc5\x80\xc5\x85\xc5\x99\xc5\x9c\xc5\xb8\xc5\xbd\xc2\xb3\xc6\x85 "},
@@ -80,6 +82,23 @@ INSTANTIATE_TEST_SUITE_P(Runs, FoldBytesCases, testing::Values(
     Layout{"continuation_across_a_large_piece", kUtf8, kLargePiece + 300, kLargePiece - 300, kLargePiece + 300, "\x80"},
     Layout{"leads_across_a_large_piece", kUtf8, kLargePiece + 300, kLargePiece - 300, kLargePiece + 300, "\xc4"},
     Layout{"marks_across_a_large_piece", kDecomposed, kLargePiece + 300, kLargePiece - 300, kLargePiece + 300, "z\xcc\x87"}),
+    [](const auto& info) { return info.param.name; });
+
+// Each code page: every byte at each of 64 places, and a first letter after many blocks.
+std::string EveryByte()
+{
+    std::string bytes;
+    for (unsigned byte = 0; byte < 256; ++byte)
+        bytes += static_cast<char>(byte);
+    return bytes + "x";
+}
+INSTANTIATE_TEST_SUITE_P(CodePages, FoldBytesCases, testing::Values(
+    Layout{"windows_1250", {ByteEncoding::Windows1250}, 257 * 64, 0, 257 * 64, EveryByte()},
+    Layout{"iso_8859_2", {ByteEncoding::Iso8859_2}, 257 * 64, 0, 257 * 64, EveryByte()},
+    Layout{"ibm852", {ByteEncoding::Ibm852}, 257 * 64, 0, 257 * 64, EveryByte()},
+    Layout{"windows_1250_letter_late", {ByteEncoding::Windows1250}, 1000, 0, 1000, std::string(640, '\xe9') + "\xb9\xa5\xb3"},
+    Layout{"iso_8859_2_letter_late", {ByteEncoding::Iso8859_2}, 1000, 0, 1000, std::string(640, '\xe9') + "\xb9\xa5\xb3"},
+    Layout{"ibm852_letter_late", {ByteEncoding::Ibm852}, 1000, 0, 1000, std::string(640, '\xe9') + "\xb9\xa5\xb3"}),
     [](const auto& info) { return info.param.name; });
 
 // Short texts, folded exactly so.
@@ -153,18 +172,7 @@ TEST(CodePages, EveryByteIsReadAsIconvReadsItAndTheLettersFold)
     }
 }
 
-// What LegacyText says of a stream given to it in pieces of `pieceSize`.
-std::vector<ByteEncoding> LegacyVerdict(const std::string& text, std::size_t pieceSize)
-{
-    LegacyText legacy;
-    for (std::size_t at = 0; at < text.size(); at += pieceSize) {
-        const std::string piece = text.substr(at, pieceSize);
-        legacy.Take(reinterpret_cast<const unsigned char*>(piece.data()), piece.size());
-    }
-    return legacy.Finish();
-}
-
-TEST(LegacyText, SaysTheSameWhereverTheStreamIsCut)
+TEST(LegacyText, SaysTheSameWhereverTheStreamIsCutOnEachPath)
 {
     using Pages = std::vector<ByteEncoding>;
     std::string utf8;
@@ -185,16 +193,40 @@ TEST(LegacyText, SaysTheSameWhereverTheStreamIsCut)
         {"windows-1250 with a NUL", windows1250 + '\0', {}},
         {"a sequence cut short at the end", utf8 + "\xf0\x9f\x98", {}},
         {"three Polish letters alone", "\xb9\xb3\xb9" + utf8, {ByteEncoding::Windows1250}},
+        {"windows-1250 after a NUL amid utf-8", utf8 + '\0' + utf8 + windows1250, {}},
     };
     // Each form that is not UTF-8, in a piece of its own, puts the three
     // letters' score below zero: overlong, a surrogate, past U+10FFFF, bytes
     // that begin no sequence.
     for (const char* form : {"\xe0\x80\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xf0\x80\x80\x80", "\xc1\x80", "\xf5\x80\x80\x80"})
-        rows.push_back({std::string("not UTF-8: ") + form, rows[5].text + form + form + utf8, {}});
-    for (const auto& row : rows) {
-        for (std::size_t pieceSize : {std::size_t{1}, std::size_t{5}, std::size_t{16}, std::size_t{67}, row.text.size()})
-            EXPECT_EQ(LegacyVerdict(row.text, pieceSize), row.pages) << row.name << " in pieces of " << pieceSize;
+        rows.push_back({std::string("not UTF-8: ") + form, "\xb9\xb3\xb9" + utf8 + form + form + utf8, {}});
+    // Each other form, amid UTF-8 of letters of two bytes: a continuation byte too many, one alone, too few.
+    std::string twoByte;
+    for (int i = 0; i < 40; ++i)
+        twoByte += "Zażółć gęślą jaźń ";
+    for (const char* form : {"\xdf\xbf\x80", "\xef\xbf\xbf\x80", "\xf4\x8f\xbf\xbf\x80", " \x80", "\xbf", "\xc4 ", "\xe2\x82 ", "\xf0\x9f\x98\xc3\xa9"})
+        rows.push_back({std::string("not UTF-8: ") + form, twoByte + form + twoByte, {}});
+    // A lead byte of no sequence, or of one cut short, 97 bytes apart in
+    // ASCII: where a check looks on 64 bytes past one, the next stands
+    // elsewhere in a block of 16, 32 or 64.
+    for (const char* lead : {"\xfe", "\xc4"}) {
+        rows.push_back({std::string("a lead byte at each place in a block: ") + lead, "", {}});
+        for (int i = 0; i < 70; ++i)
+            rows.back().text += std::string(96, 'a') + lead;
     }
+    for (FoldPath path : FoldPaths()) {
+        UseFoldPath(path);
+        for (const auto& row : rows) {
+            for (std::size_t pieceSize : {std::size_t{1}, std::size_t{5}, std::size_t{16}, std::size_t{67}, std::size_t{333},
+                                          row.text.size()}) {
+                Strays strays;
+                EXPECT_EQ(WatchInPieces(row.text, pieceSize, strays), row.pages)
+                    << row.name << " in pieces of " << pieceSize << " on path " << FoldPathName(path);
+                EXPECT_EQ(strays, ReferenceStrays(row.text)) << row.name << " in pieces of " << pieceSize << " on path " << FoldPathName(path);
+            }
+        }
+    }
+    UseFoldPath(FoldPaths().back());
 }
 
 } // namespace
