@@ -45,4 +45,15 @@ KRESOVAR_PID=$FIRST
 put 'abc'
 expect_exit 0
 
+# The rest once, on X11, where xclip offers the bytes as given and no bridge is a clipboard manager.
+[ -z "$WINDOWS_BUILD${XWAYLAND:-}" ] || { pass; exit; }
+
+# A display that does not answer is reported on standard error.
+for display in DISPLAY=:1999 WAYLAND_DISPLAY=nowhere; do
+    status=0
+    env -u DISPLAY -u WAYLAND_DISPLAY "$display" "$KRESOVAR" 2>"$WORK/report" || status=$?
+    [ "$status" = 2 ] && grep -q 'Brak serwera X11' "$WORK/report" && ! grep -q 'Błąd nr' "$WORK/report" \
+        || fail "$display: status $status, $(cat "$WORK/report")"
+done
+
 pass
