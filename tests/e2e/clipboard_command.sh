@@ -12,7 +12,7 @@ if [ -n "${KRESOVAR_WAYLAND:-}" ]; then
     RUN=(env DISPLAY="$XWAYLAND" "${RUN[@]}")
 fi
 
-run() { "${RUN[@]}" 2>>"$WORK/kresovar.log" & KRESOVAR_PID=$!; }
+run() { "${RUN[@]}" "$@" >/dev/null 2>>"$WORK/kresovar.log" & KRESOVAR_PID=$!; }
 
 # put TEXT: puts the text on the clipboard, and waits until the program's own display has it.
 put() {
@@ -21,10 +21,10 @@ put() {
 }
 program_sees() { DISPLAY=${XWAYLAND:-$DISPLAY} xclip -selection clipboard -o 2>/dev/null | cmp -s - "$WORK/given"; }
 
-# left_alone STATUS: the program ends with STATUS, and the clipboard offers what it did.
+# left_alone STATUS [ARGUMENT...]: the program ends with STATUS, and the clipboard offers what it did.
 left_alone() {
     clipboard_out -t TARGETS >"$WORK/before" || true
-    run
+    run "${@:2}"
     expect_exit "$1"
     { clipboard_out -t TARGETS || true; } | cmp -s - "$WORK/before" || fail "the clipboard was changed"
 }
@@ -32,6 +32,15 @@ left_alone() {
 left_alone 1
 put 'abc\r\n'
 left_alone 0
+
+# Arguments: --help and --version answer, any other is an error; none touches the clipboard.
+put 'Łódź'
+for row in 0:--help 0:--version 2:--fold 2:--help:--version; do
+    IFS=: read -ra arguments <<<"$row"
+    left_alone "${arguments[@]}"
+done
+"${RUN[@]}" --help | grep -q '^Usage: kresovar-clipboard ' || fail "--help shows no usage"
+[ "$("${RUN[@]}" --version | tr -d '\r')" = "kresovar-clipboard $KRESOVAR_VERSION" ] || fail "--version"
 
 # Folded in place; a second run finds nothing to fold and leaves the first,
 # which owns the clipboard, waiting until another program takes it.
