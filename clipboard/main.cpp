@@ -22,7 +22,7 @@ constexpr char kUsage[] =
     "Replace the 18 Polish letters with diacritics (ą ć ę ł ń ó ś ź ż and their\n"
     "capitals) by plain Latin letters in the text on the clipboard, in place.\n"
     "Exit status: 0 if the text was folded or had nothing to fold, 1 if the\n"
-    "clipboard holds no text, 2 on an error.\n";
+    "clipboard holds no text, or none that can be read exactly, 2 on an error.\n";
 
 // The answer to --help or --version; any other argument is an error that
 // touches nothing. Nothing without arguments: the program then does its work.
@@ -50,7 +50,7 @@ int FoldClipboard()
 {
     std::u16string folded;
     {
-        const std::u16string text = ClipboardRead();
+        const std::u16string text = ClipboardReadExact();
         if (text.empty())
             return kNoText;
         folded = FoldText(text);

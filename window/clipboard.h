@@ -7,6 +7,10 @@
 
 // The clipboard's plain text; empty when it holds no text.
 std::u16string ClipboardRead();
+// The same, but empty too when the text may not be the clipboard's own, unit
+// for unit: on X11, UTF-8 with bytes that are not UTF-8, which would be read
+// as U+FFFD.
+std::u16string ClipboardReadExact();
 // Empties the clipboard of every format.
 void ClipboardWipe();
 // Places the text on the clipboard as plain text, also when it is empty.

@@ -14,12 +14,12 @@ fi
 
 run() { "${RUN[@]}" "$@" >/dev/null 2>>"$WORK/kresovar.log" & KRESOVAR_PID=$!; }
 
-# put TEXT: puts the text on the clipboard, and waits until the program's own display has it.
+# put TEXT [TARGET]: puts the text on the clipboard, and waits until the program's own display has it.
 put() {
-    printf "$1" | tee "$WORK/given" | clipboard_in
-    wait_until "$DEADLINE" program_sees || fail "the text did not reach the clipboard"
+    printf "$1" | tee "$WORK/given" | clipboard_in ${2:+-t "$2"}
+    wait_until "$DEADLINE" program_sees ${2:+-t "$2"} || fail "the text did not reach the clipboard"
 }
-program_sees() { DISPLAY=${XWAYLAND:-$DISPLAY} xclip -selection clipboard -o 2>/dev/null | cmp -s - "$WORK/given"; }
+program_sees() { DISPLAY=${XWAYLAND:-$DISPLAY} xclip -selection clipboard -o "$@" 2>/dev/null | cmp -s - "$WORK/given"; }
 
 # left_alone STATUS [ARGUMENT...]: the program ends with STATUS, and the clipboard offers what it did.
 left_alone() {
@@ -56,6 +56,12 @@ expect_exit 0
 
 # The rest once, on X11, where xclip offers the bytes as given and no bridge is a clipboard manager.
 [ -z "$WINDOWS_BUILD${XWAYLAND:-}" ] || { pass; exit; }
+
+# Bytes that are not UTF-8 cannot be read exactly: there is no text to fold.
+for target in UTF8_STRING 'text/plain;charset=utf-8'; do
+    put '\xff\xc4\x85\xed\xa0\x80x' "$target"
+    left_alone 1
+done
 
 # A display that does not answer is reported on standard error.
 for display in DISPLAY=:1999 WAYLAND_DISPLAY=nowhere; do
