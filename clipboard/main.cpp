@@ -46,6 +46,8 @@ std::optional<int> AnswerArguments(int argc, char** argv)
 
 // A clipboard with no text, or whose text the fold leaves as it is, is left
 // alone with whatever else it offers; a folded text replaces it as plain text.
+// The program ends as usual if a signal ends the wait that follows, with the
+// status a shell gives a program that signal ends.
 int FoldClipboard()
 {
     std::u16string folded;
@@ -58,8 +60,8 @@ int FoldClipboard()
             return 0;
     } // The text is released before the clipboard takes the result.
     ClipboardWrite(folded);
-    ClipboardKeep();
-    return 0;
+    const int signal = ClipboardKeep();
+    return signal ? 128 + signal : 0;
 }
 
 } // namespace

@@ -18,5 +18,6 @@ void ClipboardWrite(std::u16string_view text);
 // Keeps the text this program last placed on the clipboard there once it
 // ends: Windows keeps it anyway; on X11 a clipboard manager is handed it as
 // the program ends, or else this waits, as its owner, until another program
-// takes the clipboard.
-void ClipboardKeep();
+// takes the clipboard. A TERM, INT or HUP signal ends the wait instead of the
+// program, and its number is returned; otherwise 0.
+int ClipboardKeep();

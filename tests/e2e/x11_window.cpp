@@ -11,6 +11,9 @@
 //                                      request for it, as a hung program would
 //   x11_window take-focus SECONDS      shows a window of another program and
 //                                      gives it the keyboard focus for a while
+//   x11_window save-clipboard SECONDS  a clipboard manager: prints "managing",
+//                                      and, once asked to save the clipboard
+//                                      (SAVE_TARGETS), its UTF8_STRING
 //
 // Typing maps each character to a spare key code and waits, with a ping,
 // until the program has taken in the new mapping before pressing the key:
@@ -154,6 +157,20 @@ bool Type(Display* display, Window window, const std::string& text)
     return typed;
 }
 
+// The next event, or false once the deadline has passed.
+template <typename Deadline>
+bool NextEvent(Display* display, XEvent& event, Deadline deadline)
+{
+    while (!XPending(display)) {
+        pollfd descriptor{ConnectionNumber(display), POLLIN, 0};
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        poll(&descriptor, 1, 50);
+    }
+    XNextEvent(display, &event);
+    return true;
+}
+
 // Owns the clipboard without ever answering: requests for it go unanswered.
 int HoldClipboard(Display* display, double seconds)
 {
@@ -168,14 +185,43 @@ int HoldClipboard(Display* display, double seconds)
     std::printf("holding\n");
     std::fflush(stdout);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        while (XPending(display)) {
-            XEvent event;
-            XNextEvent(display, &event);
-        }
-        pollfd descriptor{ConnectionNumber(display), POLLIN, 0};
-        poll(&descriptor, 1, 50);
+    for (XEvent event; NextEvent(display, event, deadline);) {
     }
+    return 0;
+}
+
+// A clipboard manager, as the program that asks it to save finds it.
+int SaveClipboard(Display* display, double seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    const Window manager = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    const Atom saved = XInternAtom(display, "SAVED", False);
+    XSetSelectionOwner(display, XInternAtom(display, "CLIPBOARD_MANAGER", False), manager, CurrentTime);
+    XSync(display, False);
+    std::printf("managing\n");
+    std::fflush(stdout);
+    XEvent request{};
+    XEvent notify{};
+    while (request.type != SelectionRequest)
+        if (!NextEvent(display, request, deadline))
+            return 1;
+    XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False), XInternAtom(display, "UTF8_STRING", False),
+                      saved, manager, CurrentTime);
+    while (notify.type != SelectionNotify)
+        if (!NextEvent(display, notify, deadline))
+            return 1;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, left = 0;
+    unsigned char* text = nullptr;
+    XGetWindowProperty(display, manager, saved, 0, 1 << 20, True, AnyPropertyType, &type, &format, &count, &left, &text);
+    std::fwrite(text, 1, count, stdout);
+    XFree(text);
+    const XSelectionRequestEvent& asked = request.xselectionrequest;
+    XEvent answer{};
+    answer.xselection = {SelectionNotify, 0, True, display, asked.requestor, asked.selection, asked.target, asked.property, asked.time};
+    XSendEvent(display, asked.requestor, False, NoEventMask, &answer);
+    XSync(display, False);
     return 0;
 }
 
@@ -203,12 +249,12 @@ int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
     const bool known = ((command == "close" || command == "activate") && argc == 3) || (command == "hold-clipboard" && argc == 3)
-                       || (command == "take-focus" && argc == 3)
+                       || ((command == "take-focus" || command == "save-clipboard") && argc == 3)
                        || ((command == "ping" || command == "type") && argc == 4);
     if (!known) {
         std::fprintf(stderr,
                      "usage: %s close WINDOW-ID | activate WINDOW-ID | ping WINDOW-ID SECONDS | type WINDOW-ID TEXT"
-                     " | hold-clipboard SECONDS | take-focus SECONDS\n",
+                     " | hold-clipboard SECONDS | take-focus SECONDS | save-clipboard SECONDS\n",
                      argv[0]);
         return 2;
     }
@@ -217,9 +263,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot open the display\n");
         return 1;
     }
-    if (command == "hold-clipboard" || command == "take-focus") {
+    if (command == "hold-clipboard" || command == "take-focus" || command == "save-clipboard") {
         const int status = command == "hold-clipboard" ? HoldClipboard(display, std::atof(argv[2]))
-                                                       : TakeFocus(display, std::atof(argv[2]));
+                           : command == "take-focus"   ? TakeFocus(display, std::atof(argv[2]))
+                                                       : SaveClipboard(display, std::atof(argv[2]));
         XCloseDisplay(display);
         return status;
     }
