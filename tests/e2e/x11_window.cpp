@@ -7,13 +7,13 @@
 //                                      back in its event loop
 //   x11_window type WINDOW-ID TEXT     types the UTF-8 text, a line feed as
 //                                      Enter, into the focused window
-//   x11_window hold-clipboard SECONDS  takes the clipboard and then answers no
-//                                      request for it, as a hung program would
+//   x11_window hold-clipboard SECONDS [SELECTION]
+//                                      takes the clipboard (or SELECTION, such
+//                                      as CLIPBOARD_MANAGER) and then answers no
+//                                      request for it, as a hung program would,
+//                                      printing the target each one asks for
 //   x11_window take-focus SECONDS      shows a window of another program and
 //                                      gives it the keyboard focus for a while
-//   x11_window save-clipboard SECONDS  a clipboard manager: prints "managing",
-//                                      and, once asked to save the clipboard
-//                                      (SAVE_TARGETS), its UTF8_STRING
 //
 // Typing maps each character to a spare key code and waits, with a ping,
 // until the program has taken in the new mapping before pressing the key:
@@ -157,25 +157,11 @@ bool Type(Display* display, Window window, const std::string& text)
     return typed;
 }
 
-// The next event, or false once the deadline has passed.
-template <typename Deadline>
-bool NextEvent(Display* display, XEvent& event, Deadline deadline)
-{
-    while (!XPending(display)) {
-        pollfd descriptor{ConnectionNumber(display), POLLIN, 0};
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        poll(&descriptor, 1, 50);
-    }
-    XNextEvent(display, &event);
-    return true;
-}
-
 // Owns the clipboard without ever answering: requests for it go unanswered.
-int HoldClipboard(Display* display, double seconds)
+int HoldClipboard(Display* display, double seconds, const char* selection)
 {
     const Window owner = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
-    const Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
+    const Atom clipboard = XInternAtom(display, selection, False);
     XSetSelectionOwner(display, clipboard, owner, CurrentTime);
     XSync(display, False);
     if (XGetSelectionOwner(display, clipboard) != owner) {
@@ -185,43 +171,20 @@ int HoldClipboard(Display* display, double seconds)
     std::printf("holding\n");
     std::fflush(stdout);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    for (XEvent event; NextEvent(display, event, deadline);) {
+    while (std::chrono::steady_clock::now() < deadline) {
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == SelectionRequest) {
+                char* target = XGetAtomName(display, event.xselectionrequest.target);
+                std::printf("%s\n", target);
+                std::fflush(stdout);
+                XFree(target);
+            }
+        }
+        pollfd descriptor{ConnectionNumber(display), POLLIN, 0};
+        poll(&descriptor, 1, 50);
     }
-    return 0;
-}
-
-// A clipboard manager, as the program that asks it to save finds it.
-int SaveClipboard(Display* display, double seconds)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    const Window manager = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
-    const Atom saved = XInternAtom(display, "SAVED", False);
-    XSetSelectionOwner(display, XInternAtom(display, "CLIPBOARD_MANAGER", False), manager, CurrentTime);
-    XSync(display, False);
-    std::printf("managing\n");
-    std::fflush(stdout);
-    XEvent request{};
-    XEvent notify{};
-    while (request.type != SelectionRequest)
-        if (!NextEvent(display, request, deadline))
-            return 1;
-    XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False), XInternAtom(display, "UTF8_STRING", False),
-                      saved, manager, CurrentTime);
-    while (notify.type != SelectionNotify)
-        if (!NextEvent(display, notify, deadline))
-            return 1;
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, left = 0;
-    unsigned char* text = nullptr;
-    XGetWindowProperty(display, manager, saved, 0, 1 << 20, True, AnyPropertyType, &type, &format, &count, &left, &text);
-    std::fwrite(text, 1, count, stdout);
-    XFree(text);
-    const XSelectionRequestEvent& asked = request.xselectionrequest;
-    XEvent answer{};
-    answer.xselection = {SelectionNotify, 0, True, display, asked.requestor, asked.selection, asked.target, asked.property, asked.time};
-    XSendEvent(display, asked.requestor, False, NoEventMask, &answer);
-    XSync(display, False);
     return 0;
 }
 
@@ -248,13 +211,14 @@ int TakeFocus(Display* display, double seconds)
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
-    const bool known = ((command == "close" || command == "activate") && argc == 3) || (command == "hold-clipboard" && argc == 3)
-                       || ((command == "take-focus" || command == "save-clipboard") && argc == 3)
+    const bool known = ((command == "close" || command == "activate") && argc == 3)
+                       || (command == "hold-clipboard" && (argc == 3 || argc == 4))
+                       || (command == "take-focus" && argc == 3)
                        || ((command == "ping" || command == "type") && argc == 4);
     if (!known) {
         std::fprintf(stderr,
                      "usage: %s close WINDOW-ID | activate WINDOW-ID | ping WINDOW-ID SECONDS | type WINDOW-ID TEXT"
-                     " | hold-clipboard SECONDS | take-focus SECONDS | save-clipboard SECONDS\n",
+                     " | hold-clipboard SECONDS [SELECTION] | take-focus SECONDS\n",
                      argv[0]);
         return 2;
     }
@@ -263,10 +227,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot open the display\n");
         return 1;
     }
-    if (command == "hold-clipboard" || command == "take-focus" || command == "save-clipboard") {
-        const int status = command == "hold-clipboard" ? HoldClipboard(display, std::atof(argv[2]))
-                           : command == "take-focus"   ? TakeFocus(display, std::atof(argv[2]))
-                                                       : SaveClipboard(display, std::atof(argv[2]));
+    if (command == "hold-clipboard" || command == "take-focus") {
+        const int status = command == "hold-clipboard"
+                               ? HoldClipboard(display, std::atof(argv[2]), argc == 4 ? argv[3] : "CLIPBOARD")
+                               : TakeFocus(display, std::atof(argv[2]));
         XCloseDisplay(display);
         return status;
     }
