@@ -16,8 +16,9 @@ constexpr char kWindowNotBuilt[] = "Nie udało się otworzyć okna programu.";
 // the exit status to end with, after a failure has been reported under `what`.
 std::optional<int> RunHandler(const ClickHandler& handler, Window* owner, const char* what = kOperationFailed)
 {
-    const auto report = [owner, what](std::int32_t number, const std::string& description) {
-        ShowReport(owner, std::string(what) + "\n\nBłąd nr " + std::to_string(number) + ": " + description);
+    const auto report = [owner, what](std::optional<std::int32_t> number, const std::string& description) {
+        const std::string numbered = number ? "Błąd nr " + std::to_string(*number) + ": " : "";
+        ShowReport(owner, std::string(what) + "\n\n" + numbered + description);
     };
     try {
         handler();

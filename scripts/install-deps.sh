@@ -9,7 +9,7 @@ set -euo pipefail
 run_packages=(
     cmake g++ make pkgconf
     qt6-base-dev qt6-wayland qt6-translations-l10n libgl-dev fonts-dejavu-core
-    libacl1-dev libx11-dev libxcb1-dev
+    libacl1-dev libx11-dev libxcb1-dev libwayland-dev
 )
 test_packages=(
     "${run_packages[@]}"

@@ -5,9 +5,15 @@
 #include <QClipboard>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QSocketNotifier>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <array>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -53,15 +59,75 @@ private:
     xcb_window_t requestor_;
 };
 
+// The signals that ask a program to end: while one of these lives, they end
+// the event loop instead, so that the program ends as it always does, and Qt
+// hands its clipboard to a clipboard manager. A handler only writes the
+// signal's number to a pipe, which the loop reads.
+class EndSignals {
+public:
+    explicit EndSignals(QEventLoop& loop)
+    {
+        if (pipe2(pipe_.data(), O_CLOEXEC | O_NONBLOCK) != 0)
+            return; // The signals then end the program, as by default.
+        writeEnd = pipe_[1];
+        struct sigaction action {};
+        action.sa_handler = Note;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t at = 0; at < kSignals.size(); ++at) {
+            sigaction(kSignals[at], &action, &previous_[at]);
+            // One that the program was started ignoring (nohup) stays ignored.
+            if (previous_[at].sa_handler == SIG_IGN)
+                sigaction(kSignals[at], &previous_[at], nullptr);
+        }
+        notifier_.emplace(pipe_[0], QSocketNotifier::Read);
+        QObject::connect(&*notifier_, &QSocketNotifier::activated, &loop, [this, &loop] {
+            if (read(pipe_[0], &caught_, 1) == 1)
+                loop.quit();
+        });
+    }
+    ~EndSignals()
+    {
+        if (!notifier_)
+            return;
+        for (std::size_t at = 0; at < kSignals.size(); ++at)
+            sigaction(kSignals[at], &previous_[at], nullptr);
+        notifier_.reset();
+        close(pipe_[0]);
+        close(pipe_[1]);
+    }
+    EndSignals(const EndSignals&) = delete;
+    EndSignals& operator=(const EndSignals&) = delete;
+
+    // The number of the signal that ended the loop, or 0.
+    int Caught() const { return caught_; }
+
+private:
+    static constexpr std::array kSignals = {SIGTERM, SIGINT, SIGHUP};
+    static inline int writeEnd = -1;
+    static void Note(int signal)
+    {
+        const int saved = errno;
+        const auto number = static_cast<unsigned char>(signal);
+        (void)!write(writeEnd, &number, 1);
+        errno = saved;
+    }
+
+    std::array<int, 2> pipe_{-1, -1};
+    std::array<struct sigaction, kSignals.size()> previous_{};
+    std::optional<QSocketNotifier> notifier_;
+    unsigned char caught_ = 0;
+};
+
 } // namespace
 
 // Ends once another program, the clipboard manager too, has taken the
-// clipboard: Qt reports that as QClipboard::changed.
-void ClipboardKeep()
+// clipboard, which Qt reports as QClipboard::changed, or a signal has come.
+int ClipboardKeep()
 {
     platform::CheckFault("ClipboardKeep");
     QClipboard* clipboard = QGuiApplication::clipboard();
     QEventLoop loop;
+    const EndSignals endSignals(loop);
     QObject::connect(clipboard, &QClipboard::changed, &loop, [&](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard && !clipboard->ownsClipboard())
             loop.quit();
@@ -71,4 +137,5 @@ void ClipboardKeep()
         request.emplace(x11->connection());
     if (clipboard->ownsClipboard())
         loop.exec();
+    return endSignals.Caught();
 }

@@ -3,7 +3,8 @@
 #include "platform_seam.h"
 
 // Windows keeps the text of a program that has ended.
-void ClipboardKeep()
+int ClipboardKeep()
 {
     platform::CheckFault("ClipboardKeep");
+    return 0;
 }

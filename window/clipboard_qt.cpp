@@ -23,21 +23,26 @@ std::u16string U16(const QString& text)
     return std::u16string(reinterpret_cast<const char16_t*>(text.constData()), static_cast<std::size_t>(text.size()));
 }
 
-std::optional<QString> TextOf(const QMimeData& data, std::string_view target)
+// The text of one target; with `exact`, an empty one for a text that may not
+// be the owner's, unit for unit.
+std::optional<QString> TextOf(const QMimeData& data, std::string_view target, bool exact)
 {
     // Qt hands this one over whole, a trailing NUL included.
-    if (target == "text/plain;charset=utf-8")
-        return QString::fromUtf8(data.data(QString::fromLatin1(target)));
+    if (target == "text/plain;charset=utf-8") {
+        const QByteArray bytes = data.data(QString::fromLatin1(target));
+        return exact && !QUtf8StringView(bytes).isValidUtf8() ? QString() : QString::fromUtf8(bytes);
+    }
     if (target == "COMPOUND_TEXT")
         return x11::CompoundText(data.data(QStringLiteral("COMPOUND_TEXT")));
     // Qt reads UTF8_STRING, STRING and TEXT as text/plain, in that order, the
     // last two as Latin-1, and takes one trailing NUL for the end of the text.
-    return QString::fromUtf8(data.data(QStringLiteral("text/plain")));
+    // It gives no way to UTF8_STRING's own bytes, and reads each that is not
+    // UTF-8 as U+FFFD, which Latin-1 never gives.
+    const QString text = QString::fromUtf8(data.data(QStringLiteral("text/plain")));
+    return exact && text.contains(QChar::ReplacementCharacter) ? QString() : text;
 }
 
-} // namespace
-
-std::u16string ClipboardRead()
+std::u16string Read(bool exact)
 {
     platform::CheckFault("ClipboardRead");
     // QClipboard::text() would fall back to the HTML markup of a page.
@@ -51,10 +56,22 @@ std::u16string ClipboardRead()
     if (!listed)
         return data->hasText() ? U16(data->text()) : std::u16string();
     for (const char* target : *listed) {
-        if (const std::optional<QString> text = TextOf(*data, target))
+        if (const std::optional<QString> text = TextOf(*data, target, exact))
             return U16(*text);
     }
     return {};
+}
+
+} // namespace
+
+std::u16string ClipboardRead()
+{
+    return Read(false);
+}
+
+std::u16string ClipboardReadExact()
+{
+    return Read(true);
 }
 
 void ClipboardWipe()

@@ -114,6 +114,12 @@ std::u16string ClipboardRead()
     return std::u16string(lock.units(), std::find(lock.units(), lock.units() + room, u'\0'));
 }
 
+// Windows' clipboard holds its text in UTF-16, as the program does.
+std::u16string ClipboardReadExact()
+{
+    return ClipboardRead();
+}
+
 void ClipboardWipe()
 {
     CheckFault("ClipboardWipe");

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -19,11 +20,13 @@ class PlatformError : public std::runtime_error {
 public:
     PlatformError(std::int32_t number, const std::string& description)
         : std::runtime_error(description), number_(number) {}
-    std::int32_t number() const { return number_; }
+    // A failure with no system error behind it, such as a missing display.
+    explicit PlatformError(const std::string& description) : std::runtime_error(description) {}
+    std::optional<std::int32_t> number() const { return number_; }
     std::string description() const { return what(); }
 
 private:
-    std::int32_t number_;
+    std::optional<std::int32_t> number_;
 };
 
 // Raised by EndProgram, and by PumpEvents once the window has been closed, to

@@ -11,6 +11,9 @@
 #include <QTranslator>
 #include <QWindow>
 
+#include <wayland-client.h>
+#include <xcb/xcb.h>
+
 #include <cstdio>
 
 namespace platform {
@@ -178,23 +181,45 @@ Button& CreateButton(Window& window, std::u16string_view caption, TwipsRect plac
     return *button;
 }
 
+// Whether the X11 server that DISPLAY names, or the Wayland compositor that
+// WAYLAND_DISPLAY names, answers: Qt aborts on a display it cannot reach.
+bool X11Answers()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool answers = !xcb_connection_has_error(connection);
+    xcb_disconnect(connection);
+    return answers;
+}
+
+bool WaylandAnswers()
+{
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    wl_display* display = wl_display_connect(nullptr);
+    if (display)
+        wl_display_disconnect(display);
+    return display != nullptr;
+}
+
 // Qt 6.4 on Wayland reads the clipboard only for a focused window, and what
 // it puts there the compositor ignores; XWayland's clipboard is bridged to
 // the Wayland one both ways. Wayland is used only where no X11 server can be
-// reached, to show the report of that.
+// reached, to show the report of that; with no display at all, the report
+// goes to standard error.
 int RunWithoutWindow(const std::function<int()>& entry, int failureStatus)
 {
     std::unique_ptr<QApplication> application;
-    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
-    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    if (x11 || wayland) {
-        qputenv("QT_QPA_PLATFORM", x11 && wayland ? "xcb;wayland" : x11 ? "xcb" : "wayland");
+    const bool x11 = X11Answers();
+    if (x11 || WaylandAnswers()) {
+        qputenv("QT_QPA_PLATFORM", x11 ? "xcb" : "wayland");
         application = NewApplication();
     }
     return RunReported(
         [&] {
-            if (QGuiApplication::platformName() != QLatin1StringView("xcb"))
-                throw PlatformError(0, "Brak serwera X11 (XWayland), przez który program sięga do schowka.");
+            if (!x11)
+                throw PlatformError("Brak serwera X11 (XWayland), przez który program sięga do schowka.");
             return entry();
         },
         failureStatus);

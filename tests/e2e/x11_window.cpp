@@ -7,8 +7,11 @@
 //                                      back in its event loop
 //   x11_window type WINDOW-ID TEXT     types the UTF-8 text, a line feed as
 //                                      Enter, into the focused window
-//   x11_window hold-clipboard SECONDS  takes the clipboard and then answers no
-//                                      request for it, as a hung program would
+//   x11_window hold-clipboard SECONDS [SELECTION]
+//                                      takes the clipboard (or SELECTION, such
+//                                      as CLIPBOARD_MANAGER) and then answers no
+//                                      request for it, as a hung program would,
+//                                      printing the target each one asks for
 //   x11_window take-focus SECONDS      shows a window of another program and
 //                                      gives it the keyboard focus for a while
 //
@@ -155,10 +158,10 @@ bool Type(Display* display, Window window, const std::string& text)
 }
 
 // Owns the clipboard without ever answering: requests for it go unanswered.
-int HoldClipboard(Display* display, double seconds)
+int HoldClipboard(Display* display, double seconds, const char* selection)
 {
     const Window owner = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
-    const Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
+    const Atom clipboard = XInternAtom(display, selection, False);
     XSetSelectionOwner(display, clipboard, owner, CurrentTime);
     XSync(display, False);
     if (XGetSelectionOwner(display, clipboard) != owner) {
@@ -172,6 +175,12 @@ int HoldClipboard(Display* display, double seconds)
         while (XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);
+            if (event.type == SelectionRequest) {
+                char* target = XGetAtomName(display, event.xselectionrequest.target);
+                std::printf("%s\n", target);
+                std::fflush(stdout);
+                XFree(target);
+            }
         }
         pollfd descriptor{ConnectionNumber(display), POLLIN, 0};
         poll(&descriptor, 1, 50);
@@ -202,13 +211,14 @@ int TakeFocus(Display* display, double seconds)
 int main(int argc, char** argv)
 {
     const std::string command = argc > 1 ? argv[1] : "";
-    const bool known = ((command == "close" || command == "activate") && argc == 3) || (command == "hold-clipboard" && argc == 3)
+    const bool known = ((command == "close" || command == "activate") && argc == 3)
+                       || (command == "hold-clipboard" && (argc == 3 || argc == 4))
                        || (command == "take-focus" && argc == 3)
                        || ((command == "ping" || command == "type") && argc == 4);
     if (!known) {
         std::fprintf(stderr,
                      "usage: %s close WINDOW-ID | activate WINDOW-ID | ping WINDOW-ID SECONDS | type WINDOW-ID TEXT"
-                     " | hold-clipboard SECONDS | take-focus SECONDS\n",
+                     " | hold-clipboard SECONDS [SELECTION] | take-focus SECONDS\n",
                      argv[0]);
         return 2;
     }
@@ -218,8 +228,9 @@ int main(int argc, char** argv)
         return 1;
     }
     if (command == "hold-clipboard" || command == "take-focus") {
-        const int status = command == "hold-clipboard" ? HoldClipboard(display, std::atof(argv[2]))
-                                                       : TakeFocus(display, std::atof(argv[2]));
+        const int status = command == "hold-clipboard"
+                               ? HoldClipboard(display, std::atof(argv[2]), argc == 4 ? argv[3] : "CLIPBOARD")
+                               : TakeFocus(display, std::atof(argv[2]));
         XCloseDisplay(display);
         return status;
     }
