@@ -146,7 +146,6 @@ std::optional<SelectionOwner::Answer> SelectionOwner::Ask(xcb_atom_t target)
         return std::nullopt;
     if (part->type != Intern(connection_, "INCR"))
         return Answer{NameOf(connection_, xcb_get_atom_name(connection_, part->type)), std::move(part->bytes)};
-    xcb_flush(connection_);
     Answer answer;
     xcb_atom_t type = XCB_ATOM_NONE;
     for (;;) {
@@ -160,7 +159,6 @@ std::optional<SelectionOwner::Answer> SelectionOwner::Ask(xcb_atom_t target)
         part = Take(connection_, requestor_, property_);
         if (!part)
             return std::nullopt;
-        xcb_flush(connection_);
         if (part->bytes.isEmpty())
             break;
         type = type == XCB_ATOM_NONE ? part->type : type;
@@ -195,6 +193,7 @@ std::optional<SelectionOwner::Answer> SelectionOwner::Convert(const QByteArray& 
 {
     return Ask(Intern(connection_, target.toStdString()));
 }
+
 std::optional<QString> CompoundText(const QByteArray& property)
 {
     Display* display = QtDisplay();
