@@ -3,6 +3,7 @@
 #include "platform_seam.h"
 
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -274,15 +275,46 @@ void InsertAtCaret(TextArea& area, const QString& text)
     area.ensureCursorVisible();
 }
 
-// Takes the whole text to `text` as one step, the caret staying at its offset.
-void ReplaceAsStep(TextArea& area, std::optional<std::u16string>& text, std::optional<std::u16string>& other)
+// Takes the whole text to the kept one as one step, the caret to where it
+// stood in it, and keeps the text it leaves as `other`.
+void ReplaceAsStep(TextArea& area, std::optional<TextArea::Kept>& kept, std::optional<TextArea::Kept>& other)
 {
     const std::int32_t caret = TextOffsetOf(area, area.textCursor().selectionStart());
     other.reset();
-    other = WholeText(area);
-    Replace(area, *text);
-    text.reset();
-    PlaceCaretAt(area, caret);
+    other = TextArea::Kept{WholeText(area), caret};
+    Replace(area, kept->text);
+    const std::int32_t back = kept->caret;
+    kept.reset();
+    PlaceCaretAt(area, back);
+    area.ensureCursorVisible();
+}
+
+// Starts the program's own undo step with the text as it stands.
+void KeepForUndo(TextArea& area)
+{
+    area.redoText.reset();
+    area.undoText.reset();
+    area.undoText = TextArea::Kept{WholeText(area), TextOffsetOf(area, area.textCursor().selectionStart())};
+}
+
+// A paste this long is the program's own undo step, as a command is; a
+// shorter one stays in the document's record, among the typing around it.
+constexpr qsizetype kLargePaste = 1 << 16;
+
+void PasteAsStep(TextArea& area, const QString& pasted)
+{
+    const QTextCursor cursor = area.textCursor();
+    const std::int32_t start = TextOffsetOf(area, cursor.selectionStart());
+    const std::int32_t end = TextOffsetOf(area, cursor.selectionEnd());
+    KeepForUndo(area);
+    const std::u16string_view before = area.undoText->text;
+    std::u16string text;
+    text.reserve(before.size() - static_cast<std::size_t>(end - start) + static_cast<std::size_t>(pasted.size()));
+    text.append(before.substr(0, static_cast<std::size_t>(start)));
+    text.append(reinterpret_cast<const char16_t*>(pasted.constData()), static_cast<std::size_t>(pasted.size()));
+    text.append(before.substr(static_cast<std::size_t>(end)));
+    Replace(area, text);
+    PlaceCaretAt(area, ClampToOffset(start + pasted.size()));
     area.ensureCursorVisible();
 }
 
@@ -376,11 +408,27 @@ void TextArea::contextMenuEvent(QContextMenuEvent* event)
     menu->popup(event->globalPos());
 }
 
-// Paste, drop and the X11 middle click: the plain text, its line breaks as they come.
+bool TextArea::canInsertFromMimeData(const QMimeData* source) const
+{
+    return OffersText(source);
+}
+
+// Paste, drop and the X11 middle click: the plain text, its line breaks as
+// they come, read as the paste button reads it.
 void TextArea::insertFromMimeData(const QMimeData* source)
 {
-    if (source && source->hasText())
-        InsertAtCaret(*this, source->text());
+    const QString text = PasteText(source);
+    if (text.size() >= kLargePaste && !movingWithin)
+        PasteAsStep(*this, text);
+    else if (!text.isEmpty())
+        InsertAtCaret(*this, text);
+}
+
+void TextArea::dropEvent(QDropEvent* event)
+{
+    movingWithin = event->source() == this || event->source() == viewport();
+    QPlainTextEdit::dropEvent(event);
+    movingWithin = false;
 }
 
 // Copy, cut and drag: the plain text alone, every unit as the text holds it.
@@ -408,11 +456,8 @@ void WriteText(TextArea& area, std::u16string_view text)
     CheckFault("WriteText");
     const bool wasEmpty = area.document()->isEmpty();
     if (!wasEmpty || !text.empty()) {
-        if (area.joinAfterEdit != area.edits) {
-            area.redoText.reset();
-            area.undoText.reset();
-            area.undoText = WholeText(area);
-        }
+        if (area.joinAfterEdit != area.edits)
+            KeepForUndo(area);
         Replace(area, text);
     }
     area.joinAfterEdit = text.empty() && !wasEmpty ? area.edits : -1;

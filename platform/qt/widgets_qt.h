@@ -61,14 +61,22 @@ struct TextArea final : QPlainTextEdit {
     // with no edit between joins its undo step.
     std::int64_t edits = 0;
     std::int64_t joinAfterEdit = -1;
+    // While a text dragged within the text area is dropped: Qt has already
+    // taken it out, in the same undo step as the drop.
+    bool movingWithin = false;
 
     // The document's own record undoes the typing since the last command.
-    // The command itself is the program's one step, kept apart, for the
-    // document's record would keep every text it ever held: the text before
-    // the last command, or, once Ctrl+Z has taken it back, the text to bring
-    // back. One of them at most.
-    std::optional<std::u16string> undoText;
-    std::optional<std::u16string> redoText;
+    // The command itself, or a large paste, is the program's one step, kept
+    // apart, for the document's record would keep every text it ever held:
+    // the text before the last command, or, once Ctrl+Z has taken it back,
+    // the text to bring back, each with the caret that stood in it. One of
+    // them at most.
+    struct Kept {
+        std::u16string text;
+        std::int32_t caret = 0;
+    };
+    std::optional<Kept> undoText;
+    std::optional<Kept> redoText;
     // Ctrl+Z and Ctrl+Y, the context menu's Undo and Redo.
     void Undo();
     void Redo();
@@ -76,7 +84,9 @@ struct TextArea final : QPlainTextEdit {
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
+    void dropEvent(QDropEvent* event) override;
     QMimeData* createMimeDataFromSelection() const override;
 };
 

@@ -47,6 +47,37 @@ COMPOUND_TEXT             za\033-B\277\363\263\346\0x  za\305\274\303\263\305\20
 STRING                    caf\351\0                  caf\303\251
 TEXT                      tekst                      tekst
 ROWS
+
+    # Owners that list other targets than xclip: no TARGETS among them, a
+    # listed target refused, a charset in capitals, text/plain alone. The
+    # button and Ctrl+V in the text area take the same text.
+    while read -r expected offers; do
+        for paste in button ctrl+v; do
+            args=()
+            for offer in $offers; do args+=("$(printf "$offer")"); done
+            rm -f "$WORK/owner"
+            "$X11_WINDOW" offer-clipboard 60 "${args[@]}" >"$WORK/owner" &
+            wait_until "$DEADLINE" grep -qs holding "$WORK/owner" || fail "could not take the clipboard"
+            if [ $paste = button ]; then
+                press PASTE
+                copy_with_button
+            else
+                click_text_area
+                keys ctrl+a ctrl+v
+                wait_idle
+                copy_text_area_with_keys
+            fi
+            kill $!
+            printf "$expected" >"$WORK/expected"
+            expect_clipboard "$WORK/expected"
+            echo "$paste, $offers: $expected"
+        done
+    done <<'ROWS'
+\305\274\303\263\305\202w  UTF8_STRING:\305\274\303\263\305\202w
+caf\303\251            TARGETS UTF8_STRING STRING:caf\351
+\305\274\303\263\305\202w  STRING:zolw text/plain;charset=UTF-8:\305\274\303\263\305\202w
+tekst               COMPOUND_TEXT UTF8_STRING text/plain:tekst
+ROWS
 fi
 
 # Only a picture on the clipboard: paste leaves the text area empty.

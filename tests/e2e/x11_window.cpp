@@ -12,6 +12,12 @@
 //                                      as CLIPBOARD_MANAGER) and then answers no
 //                                      request for it, as a hung program would,
 //                                      printing the target each one asks for
+//   x11_window offer-clipboard SECONDS TARGET[:TEXT]...
+//                                      takes the clipboard and answers as a
+//                                      program would that lists exactly these
+//                                      targets (TARGETS among them only if
+//                                      given): TARGET:TEXT gives the bytes of
+//                                      TEXT, a bare TARGET is refused
 //   x11_window take-focus SECONDS      shows a window of another program and
 //                                      gives it the keyboard focus for a while
 //
@@ -20,6 +26,7 @@
 // no character is read with a stale keyboard map, however loaded the machine.
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -157,11 +164,21 @@ bool Type(Display* display, Window window, const std::string& text)
     return typed;
 }
 
-// Owns the clipboard without ever answering: requests for it go unanswered.
-int HoldClipboard(Display* display, double seconds, const char* selection)
+// Owns the clipboard and answers each request as `offers` say, or, without
+// them, never, as a hung program would.
+int HoldClipboard(Display* display, double seconds, const char* selection, char** offers = nullptr, int count = 0)
 {
     const Window owner = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
     const Atom clipboard = XInternAtom(display, selection, False);
+    const Atom targets = XInternAtom(display, "TARGETS", False);
+    std::vector<Atom> listed;
+    std::vector<const char*> texts;
+    for (int k = 0; k < count; ++k) {
+        const std::string offer = offers[k];
+        const std::size_t colon = offer.find(':');
+        listed.push_back(XInternAtom(display, offer.substr(0, colon).c_str(), False));
+        texts.push_back(colon == std::string::npos ? nullptr : offers[k] + colon + 1);
+    }
     XSetSelectionOwner(display, clipboard, owner, CurrentTime);
     XSync(display, False);
     if (XGetSelectionOwner(display, clipboard) != owner) {
@@ -175,12 +192,32 @@ int HoldClipboard(Display* display, double seconds, const char* selection)
         while (XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);
-            if (event.type == SelectionRequest) {
-                char* target = XGetAtomName(display, event.xselectionrequest.target);
-                std::printf("%s\n", target);
-                std::fflush(stdout);
-                XFree(target);
+            if (event.type != SelectionRequest)
+                continue;
+            const XSelectionRequestEvent& request = event.xselectionrequest;
+            char* target = XGetAtomName(display, request.target);
+            std::printf("%s\n", target);
+            std::fflush(stdout);
+            XFree(target);
+            if (!offers)
+                continue;
+            XSelectionEvent answer{SelectionNotify, 0, True, display, request.requestor, request.selection,
+                                   request.target, None, request.time};
+            if (request.target == targets) {
+                XChangeProperty(display, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
+                                reinterpret_cast<unsigned char*>(listed.data()), static_cast<int>(listed.size()));
+                answer.property = request.property;
             }
+            for (std::size_t k = 0; k < listed.size(); ++k) {
+                if (listed[k] == request.target && texts[k] && request.target != targets) {
+                    XChangeProperty(display, request.requestor, request.property, request.target, 8, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(texts[k]),
+                                    static_cast<int>(std::strlen(texts[k])));
+                    answer.property = request.property;
+                }
+            }
+            XSendEvent(display, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&answer));
+            XFlush(display);
         }
         pollfd descriptor{ConnectionNumber(display), POLLIN, 0};
         poll(&descriptor, 1, 50);
@@ -213,12 +250,13 @@ int main(int argc, char** argv)
     const std::string command = argc > 1 ? argv[1] : "";
     const bool known = ((command == "close" || command == "activate") && argc == 3)
                        || (command == "hold-clipboard" && (argc == 3 || argc == 4))
+                       || (command == "offer-clipboard" && argc >= 3)
                        || (command == "take-focus" && argc == 3)
                        || ((command == "ping" || command == "type") && argc == 4);
     if (!known) {
         std::fprintf(stderr,
                      "usage: %s close WINDOW-ID | activate WINDOW-ID | ping WINDOW-ID SECONDS | type WINDOW-ID TEXT"
-                     " | hold-clipboard SECONDS [SELECTION] | take-focus SECONDS\n",
+                     " | hold-clipboard SECONDS [SELECTION] | offer-clipboard SECONDS TARGET[:TEXT]... | take-focus SECONDS\n",
                      argv[0]);
         return 2;
     }
@@ -227,9 +265,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot open the display\n");
         return 1;
     }
-    if (command == "hold-clipboard" || command == "take-focus") {
+    if (command == "hold-clipboard" || command == "offer-clipboard" || command == "take-focus") {
         const int status = command == "hold-clipboard"
                                ? HoldClipboard(display, std::atof(argv[2]), argc == 4 ? argv[3] : "CLIPBOARD")
+                           : command == "offer-clipboard"
+                               ? HoldClipboard(display, std::atof(argv[2]), "CLIPBOARD", argv + 3, argc - 3)
                                : TakeFocus(display, std::atof(argv[2]));
         XCloseDisplay(display);
         return status;

@@ -5,6 +5,7 @@
 
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDropEvent>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
@@ -68,7 +69,7 @@ TEST(PasteCommand, ReplacesTheWholeTextAndPutsTheCaretAfterIt)
     for (const PasteCase& c : cases) {
         Form1 form;
         WriteText(form.Text1, c.before);
-        driver::Select(form.Text1, 0, 19);
+        driver::Select(form.Text1, 5, 19);
         form.Command2.setFocus();
         SetClipboard(c.clipboard());
 
@@ -80,9 +81,57 @@ TEST(PasteCommand, ReplacesTheWholeTextAndPutsTheCaretAfterIt)
         EXPECT_TRUE(driver::HasFocus(form.Command2)) << c.name << ": paste moved the focus";
         form.Text1.Undo();
         EXPECT_EQ(ReadText(form.Text1), c.before) << c.name << ": one undo step";
+        EXPECT_EQ(CaretPos(form.Text1), c.before.empty() ? 0 : 5) << c.name << ": the caret before the paste";
         form.Text1.Undo();  // goes no further back
         form.Text1.Redo();
         EXPECT_EQ(ReadText(form.Text1), c.pasted) << c.name;
+        EXPECT_EQ(CaretPos(form.Text1), static_cast<std::int32_t>(c.pasted.size())) << c.name;
+    }
+}
+
+// The text area's own paste and a drop: a large text is the program's own
+// undo step, as a command is, so that the document's record, which keeps
+// every text it is given, does not keep it; a short one stays in that record.
+TEST(TextAreaPaste, ALargeTextIsTheProgramsOwnUndoStepWithTheCaret)
+{
+    enum Way { kCtrlV, kShiftInsert, kDrop };
+    const std::u16string before = u"ab\r\ncd";
+    for (const std::size_t size : {std::size_t{3}, std::size_t{1} << 17}) {
+        for (const Way way : {kCtrlV, kShiftInsert, kDrop}) {
+            const std::u16string pasted(size, u'ż');
+            Form1 form;
+            driver::Show(form.window());
+            WriteText(form.Text1, before);
+            driver::Select(form.Text1, 1, 4);
+            SetClipboard(TextData(ToQString(pasted)));
+            if (way == kDrop) {
+                // At the text's start, where the drop puts the caret.
+                QMimeData data;
+                data.setText(ToQString(pasted));
+                const QPoint start = form.Text1.cursorRect(QTextCursor(form.Text1.document())).center();
+                QDragEnterEvent enter(start, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(form.Text1.viewport(), &enter);
+                QDropEvent drop(start, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(form.Text1.viewport(), &drop);
+            } else {
+                QTest::keyClick(&form.Text1, way == kCtrlV ? Qt::Key_V : Qt::Key_Insert,
+                                way == kCtrlV ? Qt::ControlModifier : Qt::ShiftModifier);
+            }
+            const std::size_t start = way == kDrop ? 0 : 1;
+            const std::u16string after = before.substr(0, start) + pasted + before.substr(way == kDrop ? 0 : 4);
+            const auto caret = static_cast<std::int32_t>(start + size);
+            const std::string row = std::to_string(size) + " by way " + std::to_string(way);
+            EXPECT_TRUE(ReadText(form.Text1) == after) << row;
+            EXPECT_EQ(CaretPos(form.Text1), caret) << row;
+            EXPECT_EQ(form.Text1.document()->isUndoAvailable(), size < 1000) << row;
+            form.Text1.Undo();
+            EXPECT_TRUE(ReadText(form.Text1) == before) << row;
+            if (size > 1000)
+                EXPECT_EQ(CaretPos(form.Text1), static_cast<std::int32_t>(start)) << row;
+            form.Text1.Redo();
+            EXPECT_TRUE(ReadText(form.Text1) == after) << row;
+            EXPECT_EQ(CaretPos(form.Text1), caret) << row;
+        }
     }
 }
 
