@@ -147,9 +147,8 @@ KEYED = [
 UNDO, REDO = Keys.CONTROL + "z", Keys.CONTROL + Keys.SHIFT + "z"
 # 101 letters typed, each folded: 202 steps for Ctrl+Z.
 FOLDS = "for (let i = 0; i < 101; ++i) { tekst.focus(); document.execCommand('insertText', false, 'ą'); usun.click(); }"
-# Pastes (by the button, by Ctrl+V after keys, or dropped at the text's start), then Ctrl+Z and redo (or a
-# script): what "Kopiuj do schowka" writes then; and before it, where given, the selection (or None), whether
-# the text breaks anywhere, and the message.
+# Pastes (by the button, by Ctrl+V after keys, or dropped), then Ctrl+Z and redo (or a script): what "Kopiuj do
+# schowka" writes then; and before it, where given, the selection (or None), whether it breaks anywhere, the message.
 STEPS = [
     ([("", "ą\nb\nc"), ("", "x\r\ny")], [UNDO], "ą\nb\nc"),
     ([("", "x\r\ny"), ("", "ą\nb\nc")], [UNDO], "x\r\ny"),
@@ -163,20 +162,18 @@ STEPS = [
     ([("", "abc"), (Keys.CONTROL + "a", "XY")], [UNDO], "abc", ((0, 0), False, "")),
     ([("", "ą b"), ("drop", "x\r\ny")], [], "x\r\nyą b"),
     ([("", "ą b"), ("drop", "x\r\ny")], [UNDO], "ą b", ((3, 3), False, "")),
-    ([("", "ą\r\nb"), ("drop", "x\ny")], [], "x\nyą\nb", (None, False, TO_LF)),
-    # Only a space, a tab or a line break ends a run; Ctrl+Z brings the long one back with its breaking.
-    ([("", "ą\x01" * 501)], [], "ą\x01" * 501, (None, True, "")),
-    ([("", "ą\x01" * 501), ("", "ą\x01 " * 501)], [], "ą\x01 " * 501, (None, False, "")),
+    # A control character ends no run; Ctrl+Z brings the long one back with its breaking.
     ([("", "ą\x01" * 501), ("", "x")], [UNDO], "ą\x01" * 501, (None, True, "")),
 ]
 
 
-def drop(browser, text):
-    """The text dragged from another program and dropped at the start of the text area."""
-    x, y = browser.execute_script("const box = tekst.getBoundingClientRect(); return [box.x + 3, box.y + 3]")
-    data = {"items": [{"mimeType": "text/plain", "data": text}], "dragOperationsMask": 1}
+def drop(browser, data):
+    """A text or files dragged from another program and dropped at the start of the text area."""
+    x, y = browser.execute_script("tekst.scrollIntoView(); const box = tekst.getBoundingClientRect();"
+                                  " return [box.x + 3, box.y + 3]")
     for kind in ("dragEnter", "dragOver", "drop"):
-        browser.execute_cdp_cmd("Input.dispatchDragEvent", {"type": kind, "x": x, "y": y, "data": data})
+        browser.execute_cdp_cmd("Input.dispatchDragEvent", {"type": kind, "x": x, "y": y,
+                                                            "data": {"items": [], "dragOperationsMask": 1, **data}})
 
 
 def use(browser, page):
@@ -221,7 +218,7 @@ def use(browser, page):
         for before, pasted in pastes:
             clipboard(browser, pasted)
             if before == "drop":
-                drop(browser, pasted)
+                drop(browser, {"items": [{"mimeType": "text/plain", "data": pasted}]})
             else:
                 type_keys(browser, before, Keys.CONTROL + "v") if before else press(browser, "Wklej ze schowka")
             until(browser, lambda: pasted.replace("\r\n", "\n") in area(browser)[0])
@@ -303,7 +300,8 @@ MIXED = "bajtów spoza UTF-8 (zapewne Windows-1250) nie zmieniono"
 ENDINGS = {"1.txt": "1 literę", "2.txt": "2 litery", "5.txt": "5 liter", "12.txt": "12 liter", "22.txt": "22 litery",
            "1234.txt": "1234 litery", "12345.txt": "12\u00a0345 liter", "mieszany.txt": MIXED, "daleko.txt": MIXED,
            "urwane.txt": "; bajtów spoza UTF-8 nie zmieniono"}
-BINARY = ": to nie jest plik tekstowy, więc strona go nie zmienia."
+BINARY, ONE, FOLDER = (": to nie jest plik tekstowy, więc strona go nie zmienia.",
+                       "Strona zmienia jeden plik naraz: upuść tylko jeden.", ": to folder, a strona zmienia tylko pliki.")
 ANSWERS = {"Kraków.srt": "windows-1250"}
 LABELS = {"utf-8": "UTF-8", "windows-1250": "Windows-1250", "iso-8859-2": "ISO-8859-2", "ibm852": "CP852"}
 SAID = "const said = document.getElementById('plik-komunikat').textContent; return !said.endsWith('…') && said"
@@ -340,6 +338,10 @@ def choose(browser, path, data, drop):
         "return [...document.querySelectorAll('#plik-pytanie:not([hidden]) button')].map(b => b.textContent)")
 
 
+def saving(browser):
+    return browser.find_element("id", "plik-zapisz").is_displayed()
+
+
 def files(browser, chosen):
     """Asks only where kresovar-fold names no code page, or two that fold the file otherwise, and -e would take one;
     says the encoding and the letters; saves the result under the file's name; breaks no policy."""
@@ -350,8 +352,7 @@ def files(browser, chosen):
         said, asked = choose(browser, os.path.join(folder, name), data, number % 2)
         expected, pages, _ = kresovar_fold(data)
         if b"\0" in data and data[:2] not in (b"\xff\xfe", b"\xfe\xff"):
-            check(said == name + BINARY and not asked and not browser.find_element("id", "plik-zapisz").is_displayed(),
-                  f"{name}: binary, yet {said!r}")
+            check(said == name + BINARY and not asked and not saving(browser), f"{name}: binary, yet {said!r}")
             continue
         # Taken as Unicode: UTF-16, UTF-8, text that -e refuses to read as a code page, or that holds UTF-8 and
         # reads as no code page.
@@ -380,6 +381,11 @@ def files(browser, chosen):
         check(until(browser, lambda: os.path.exists(path) and open(path, "rb").read() == expected),
               f"{name}: saved otherwise than kresovar-fold folds it")
         os.path.exists(path) and os.remove(path)
+    # Two files at once, or a folder, dropped: refused.
+    for paths, expected in (([os.path.join(folder, chosen[0][0])] * 2, ONE), ([saved], os.path.basename(saved) + FOLDER)):
+        drop(browser, {"files": paths})
+        check(until(browser, lambda: str(browser.execute_script(SAID)).endswith(expected)) and not saving(browser),
+              f"{paths} dropped: {browser.execute_script(SAID)!r}")
     errors += [entry["message"] for entry in browser.get_log("browser") if "Uncaught" in entry["message"]
                or "Content Security Policy" in entry["message"]]
     check(not errors, f"files: {errors}")
