@@ -293,7 +293,7 @@ CHOSEN += [(f"słowa-{codec}.txt", POLISH.encode(codec)) for codec in ("cp1250",
     ("remis.txt", "ł ¶¶ ± ą".encode("cp1250")), ("urwane.txt", b"\xc5" + "żółć\xc4".encode()[:-1]),
     ("mieszany.txt", "Zażółć ".encode() + "gęślą".encode("cp1250")), ("hiszpański.txt", SPANISH.encode("cp1252")),
     ("daleko.txt", "ó".encode() + b" " * 300_000 + "ąś".encode("cp1250")),
-    ("obraz.png", b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR" + "ą".encode()), ("napisy-" + "do-filmu-o-łodzi" * 9 + ".srt", b"x"),
+    ("obraz.png", b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR" + "ą".encode()), ("napisy_" + "do_filmu_o_łodzi" * 9 + ".srt", b"x"),
     ("blisko.txt", "ó".encode() + b" " * 200_000 + "ąś".encode("cp1250"))]
 CHOSEN += [(f"{count}.txt", "ą".encode() * count) for count in (1, 2, 5, 12, 22, 1234, 12345)]
 MIXED = "bajtów spoza UTF-8 (zapewne Windows-1250) nie zmieniono"
