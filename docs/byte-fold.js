@@ -56,13 +56,13 @@ function readsAs(strays) {
 // {encodings, readsAs}: one encoding, or several that fold these bytes alike,
 // or, where it cannot tell, the ones to ask about, likeliest first, with `ask`
 // set; and the code pages the strays read as. `strays` is set where UTF-8 text
-// keeps bytes that are not UTF-8.
+// keeps bytes that are not UTF-8; `binary` where a NUL byte says it is no text.
 function* encodingOf(bytes) {
     if (bytes.length >= 2 && (bytes[0] === 0xFF && bytes[1] === 0xFE || bytes[0] === 0xFE && bytes[1] === 0xFF))
         return {encodings: [bytes[0] === 0xFF ? "utf-16le" : "utf-16be"], readsAs: []};
     const strays = new Float64Array(256);
     const seen = new Uint8Array(256);
-    let binary = false, anyStray = false;
+    let binary = false, anyStray = false, anySequence = false;
     // Text that starts with a UTF-8 byte order mark, or whose first four
     // sequences from 0x80 up are UTF-8 (or all that kresovar-fold's buffer
     // holds, at least one, where the first of them falls), is UTF-8 even where
@@ -87,6 +87,7 @@ function* encodingOf(bytes) {
             seen[bytes[i + have++]] = 1;
         seen[lead] = 1;
         if (length >= 2 && have === length) {
+            anySequence = true;
             i += length;
             unicodeStart ??= i + length > lookEnd ? false : ++sequences === 4 || undefined;
             continue;
@@ -97,9 +98,10 @@ function* encodingOf(bytes) {
         ++i;
     }
     if (!anyStray || binary)
-        return {encodings: ["utf-8"], readsAs: []};
+        return {encodings: ["utf-8"], readsAs: [], binary};
     const pages = readsAs(strays);
-    if (unicodeStart)
+    // Where no code page reads, kresovar-fold takes UTF-8, and UTF-8 it is if any of it is.
+    if (unicodeStart || !pages.length && anySequence)
         return {encodings: ["utf-8"], readsAs: pages, strays: true};
     const alike = pages.every(name => seen.every((present, byte) =>
         !present || PAGE_FOLDS[name][byte] === PAGE_FOLDS[pages[0]][byte]));
@@ -169,10 +171,10 @@ function* blobOf(bytes) {
 
 // The encoding, unless it is given, then the fold: returns the fold's result,
 // its output as a Blob, with the encoding's, or the encoding's alone where it
-// has to ask.
+// has to ask or the file is no text.
 function* foldFileBytes(bytes, encoding) {
     const found = encoding ? {encodings: [encoding]} : yield* encodingOf(bytes);
-    if (found.ask)
+    if (found.ask || found.binary)
         return found;
     const {output, letters} = yield* foldBytes(bytes, found.encodings[0]);
     return {...found, letters, output: yield* blobOf(output)};

@@ -9,6 +9,9 @@
     const UNKNOWN = ", a z samych bajtów nie da się poznać kodowania.";
     const WHICH = " W jakim kodowaniu jest ten plik?";
     const UNREAD = ": nie udało się odczytać pliku";
+    const BINARY = ": to nie jest plik tekstowy, więc strona go nie zmienia.";
+    const ONE = "Strona zmienia jeden plik naraz: upuść tylko jeden.";
+    const FOLDER = ": to folder, a strona zmienia tylko pliki.";
     const section = document.getElementById("z-pliku");
     const chooser = document.getElementById("plik");
     const message = document.getElementById("plik-komunikat");
@@ -81,6 +84,7 @@
         URL.revokeObjectURL(offered);
         offered = URL.createObjectURL(result.output);
         save.textContent = `Zapisz ${name}`;
+        save.title = name;
         save.onclick = () => Object.assign(document.createElement("a"), {href: offered, download: name}).click();
         save.hidden = false;
         const likely = result.readsAs?.length ? ` (zapewne ${named(result.readsAs)})` : "";
@@ -115,6 +119,8 @@
             return;
         if (result.error)
             message.textContent = `${file.name}${UNREAD} (${result.error.message}).`;
+        else if (result.binary)
+            message.textContent = file.name + BINARY;
         else if (result.ask)
             ask(file, result);
         else
@@ -147,9 +153,18 @@
         if (!carriesFiles(event))
             return;
         event.preventDefault();
-        if (!event.dataTransfer.files.length)
+        const {files, items} = event.dataTransfer;
+        if (!files.length)
             return;
         section.scrollIntoView({block: "nearest"});
-        foldChosen(event.dataTransfer.files[0]);
+        // An earlier file's fold, still running, is not offered after this.
+        ++latest;
+        question.hidden = save.hidden = true;
+        if (files.length > 1)
+            message.textContent = ONE;
+        else if (items[0]?.webkitGetAsEntry()?.isDirectory)
+            message.textContent = files[0].name + FOLDER;
+        else
+            foldChosen(files[0]);
     });
 }

@@ -39,6 +39,7 @@ const BY_HAND = {
 const EMPTY = "Schowek nie zawiera tekstu.";
 const COPIED = "Skopiowano do schowka.";
 const TO_LF = "Końce wierszy wrócą jako LF: były różne albo samotne CR.";
+const FOR_GOOD = "Tej zmiany nie da się cofnąć: tekst jest za długi.";
 const area = document.getElementById("tekst");
 const message = document.getElementById("komunikat");
 
@@ -90,21 +91,30 @@ function outgoing(text) {
 // A line with no space to break at takes the browser time that grows with the
 // square of its length (over a minute for a million letters), and under a
 // second where it may break anywhere; so a text with such a run breaks
-// anywhere, until a paste replaces it.
+// anywhere. Only a space, a tab or a line break ends a run: the browser breaks
+// no line at a control character.
 const UNBROKEN = 1000;
 
-function breakAnywhere(pasted, replacesAll) {
-    let run = 0;
-    for (let i = 0; i < pasted.length && run <= UNBROKEN; ++i)
-        run = pasted.charCodeAt(i) > 0x20 ? run + 1 : 0;
-    if (run > UNBROKEN || replacesAll)
-        area.classList.toggle("anywhere", run > UNBROKEN);
+// What the undo steps keep of a text, in one pass over it: its length and a
+// hash to tell it by, and whether it has a run longer than UNBROKEN.
+function look(text) {
+    let hash = 0x811C9DC5, run = 0, anywhere = false;
+    for (let i = 0; i < text.length; ++i) {
+        const unit = text.charCodeAt(i);
+        hash = Math.imul(hash ^ unit, 0x01000193);
+        run = unit === 0x20 || unit === 0x0A || unit === 0x09 || unit === 0x0D ? 0 : run + 1;
+        anywhere ||= run > UNBROKEN;
+    }
+    return {length: text.length, hash, anywhere};
 }
 
-// Pasted into the text, where `kept` is what the paste does not replace.
-function received(pasted, kept) {
-    rememberLineBreaks(pasted, !kept.includes("\n"));
-    breakAnywhere(pasted, !kept);
+const sameText = (one, other) => one.length === other.length && one.hash === other.hash;
+
+// Each change of the class lays the whole text out again, so it changes only
+// where it must; it is set before a text that needs it is shown, and cleared after.
+function breakAnywhere(anywhere) {
+    if (area.classList.contains("anywhere") !== anywhere)
+        area.classList.toggle("anywhere", anywhere);
 }
 
 function placeCaret(offset) {
@@ -112,17 +122,20 @@ function placeCaret(offset) {
     area.setSelectionRange(offset, offset);
 }
 
-// The text, its line-break form and the caret (null: where the browser puts it).
+// The text as the undo steps keep it, its line-break form and the caret (null:
+// where the browser puts it).
 function state(caret = area.selectionStart) {
-    return {text: area.value, form: lineBreak, caret};
+    return {...look(area.value), form: lineBreak, caret};
 }
 
-// The pastes and folds that Ctrl+Z and redo pass through, each with the state
-// on both sides: the text area brings back the text, the page the form and the
-// caret. A step is told from the browser's own (typing) by the texts it goes
-// between, the one before Ctrl+Z or redo (`from`) and the one after.
-const steps = {undo: [], redo: [], from: "", pasted: null};
-const KEPT_STEPS = 100;
+// The pastes, drops and folds that Ctrl+Z and redo pass through, each with the
+// state on both sides: the text area brings back the text, the page the form,
+// the caret and the class. A step is told from the browser's own (typing) by
+// the texts it goes between, the one before Ctrl+Z or redo (`from`) and the one
+// after. A step holds no text, so the page keeps more of them than Chromium
+// keeps edits (1000), and Ctrl+Z reaches none that the page has dropped.
+const steps = {undo: [], redo: [], from: null, pasted: null};
+const KEPT_STEPS = 10_000;
 
 function record(before, caret) {
     steps.undo.push({before, after: state(caret)});
@@ -131,26 +144,37 @@ function record(before, caret) {
     steps.redo.length = 0;
 }
 
+// The step that Ctrl+Z (or redo) passes next, the state it leaves and the one it reaches.
+function nextStep(undo) {
+    const step = (undo ? steps.undo : steps.redo).at(-1);
+    return undo ? [step, step?.after, step?.before] : [step, step?.before, step?.after];
+}
+
 function beforeHistory(event) {
-    if (event.inputType.startsWith("history"))
-        steps.from = area.value;
+    if (!event.inputType.startsWith("history"))
+        return;
+    steps.from = look(area.value);
+    const [step, left, reached] = nextStep(event.inputType === "historyUndo");
+    if (step && sameText(left, steps.from) && reached.anywhere)
+        breakAnywhere(true);
 }
 
 function afterInput(event) {
+    const shown = look(area.value);
+    breakAnywhere(shown.anywhere);
     const undo = event.inputType === "historyUndo";
     if (!undo && event.inputType !== "historyRedo") {
         // Any other edit ends what redo could bring back.
         steps.redo.length = 0;
-        if (event.inputType === "insertFromPaste" && steps.pasted)
+        if (/^insertFrom(Paste|Drop)$/.test(event.inputType) && steps.pasted)
             record(steps.pasted, null);
         steps.pasted = null;
         return;
     }
-    const [from, to] = undo ? [steps.undo, steps.redo] : [steps.redo, steps.undo];
-    const step = from.at(-1);
-    const [left, reached] = undo ? [step?.after, step?.before] : [step?.before, step?.after];
-    if (!step || left.text !== steps.from || reached.text !== area.value)
+    const [step, left, reached] = nextStep(undo);
+    if (!step || !sameText(left, steps.from) || !sameText(reached, shown))
         return;
+    const [from, to] = undo ? [steps.undo, steps.redo] : [steps.redo, steps.undo];
     to.push(from.pop());
     lineBreak = reached.form;
     if (reached.caret !== null)
@@ -171,16 +195,21 @@ function undoable(text) {
 // Replaces the whole text, as one step that Ctrl+Z takes back where it can be,
 // from the state `before`, and leaves the caret at `caret`.
 function replaceText(text, caret, before) {
+    const anywhere = look(text).anywhere;
+    if (anywhere)
+        breakAnywhere(true);
     if (!undoable(text)) {
         // Ctrl+Z leaves a text written plainly as it is, and no step before it is reached.
         area.value = text;
         steps.undo.length = steps.redo.length = 0;
+        message.textContent += (message.textContent && " ") + FOR_GOOD;
     } else if (text || area.value) {
         area.focus();
         area.select();
         document.execCommand(text ? "insertText" : "delete", false, text);
         record(before, caret);
     }
+    breakAnywhere(anywhere);
     placeCaret(caret);
 }
 
@@ -196,15 +225,16 @@ async function pasteFromClipboard() {
     if (!text)
         message.textContent = EMPTY;
     const before = state();
-    received(text, "");
+    rememberLineBreaks(text, true);
     replaceText(text, text.length, before);
 }
 
 function removeDiacritics() {
     const before = state();
     const scroll = area.scrollTop;
-    const folded = foldText(before.text);
-    if (folded !== before.text)
+    const text = area.value;
+    const folded = foldText(text);
+    if (folded !== text)
         replaceText(folded, before.caret, before);
     placeCaret(before.caret);
     area.scrollTop = scroll;
@@ -233,12 +263,31 @@ function copySelection(event) {
         document.execCommand("delete");
 }
 
+// A text pasted or dropped between `left` and `right`, which it keeps; Ctrl+Z
+// puts the caret back where it stood.
+function pasting(text, left, right) {
+    steps.pasted = state();
+    rememberLineBreaks(text, !left.includes("\n") && !right.includes("\n"));
+    if (look(left + text + right).anywhere)
+        breakAnywhere(true);
+}
+
 // Ctrl+V: the keys a message pointed to have worked, so it has said its piece.
 function pasteByKeys(event) {
     message.textContent = "";
-    const kept = area.value.slice(0, area.selectionStart) + area.value.slice(area.selectionEnd);
-    steps.pasted = state(null);
-    received(event.clipboardData.getData("text/plain"), kept);
+    pasting(event.clipboardData.getData("text/plain"), area.value.slice(0, area.selectionStart),
+            area.value.slice(area.selectionEnd));
+}
+
+// A text dropped from elsewhere is pasted where it falls; one moved within the
+// text area keeps its line breaks' form.
+let dragged = false;
+function dropText(event) {
+    const text = event.dataTransfer.getData("text/plain");
+    if (!dragged && text) {
+        message.textContent = "";
+        pasting(text, area.value, "");
+    }
 }
 
 // Each command starts with no message left from an earlier one.
@@ -259,6 +308,9 @@ function nameUndoKeys() {
 }
 
 area.addEventListener("paste", pasteByKeys);
+area.addEventListener("drop", dropText);
+area.addEventListener("dragstart", () => dragged = true);
+area.addEventListener("dragend", () => dragged = false);
 area.addEventListener("copy", copySelection);
 area.addEventListener("cut", copySelection);
 area.addEventListener("beforeinput", beforeHistory);

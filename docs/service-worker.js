@@ -6,7 +6,8 @@ const FILES = ["./", "index.html", "kresovar.css", "kresovar.js", "kresovar.svg"
                "kresovar-192.png", "kresovar-512.png", "kresovar-maskable.png", "file-fold.js", "byte-fold.js",
                "code-pages.js", "screenshot.png", "screenshot-windows.png"];
 const OWN = FILES.map(file => new URL(file, self.registration.scope).href);
-const CACHE = "kresovar";
+// One cache for each release, so that a worker never answers with another release's files.
+const CACHE = "kresovar-1.00";
 
 // Past the browser's own cache: it keeps a file sent with no Cache-Control as
 // fresh for a tenth of its age, months for a file a few years old.
@@ -18,7 +19,9 @@ self.addEventListener("install", event => {
     event.waitUntil(caches.open(CACHE).then(cache => cache.addAll(OWN.map(fresh))).then(() => self.skipWaiting()));
 });
 
-self.addEventListener("activate", event => event.waitUntil(self.clients.claim()));
+self.addEventListener("activate", event => event.waitUntil(caches.keys()
+    .then(names => Promise.all(names.filter(name => name !== CACHE).map(name => caches.delete(name))))
+    .then(() => self.clients.claim())));
 
 // Answers from the cache at once and refreshes it from the network behind,
 // so the page opens offline and shows a new version on the next visit.

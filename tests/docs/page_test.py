@@ -74,10 +74,11 @@ def look(browser, page):
         check(all(own(url, page) for url in local if url.startswith(page)), f"{name}: links to no file: {local}")
         browser.save_screenshot(os.path.join(SHOTS, f"home-page-{name}.png"))
     check(not browser.execute_cdp_cmd("Page.getInstallabilityErrors", {})["installabilityErrors"], "not installable")
-    page = open(os.path.join(DOCS, "index.html"), encoding="utf-8").read()
+    page = "".join(open(os.path.join(DOCS, name), encoding="utf-8").read() for name in ("index.html", "service-worker.js"))
     release = f'href="https://github.com/kresovar/kresovar/releases/download/v{VERSION}/'
     check(set(re.findall(r"\d+\.\d+", page)) == {VERSION} and f"{release}kresovar_{VERSION}_amd64.deb" in page
-          and f"{release}kresovar-{VERSION}-x64.msi" in page, f"versions or downloads other than CMake's {VERSION}")
+          and f"{release}kresovar-{VERSION}-x64.msi" in page and f'CACHE = "kresovar-{VERSION}"' in page,
+          f"versions, downloads or the worker's cache other than CMake's {VERSION}")
 
 
 def permit(browser, page, setting):
@@ -125,6 +126,7 @@ def area(browser, script="", *args):
 
 REFUSED, EMPTY, TO_LF = ("Przeglądarka nie daje dostępu do schowka: ", "Schowek nie zawiera tekstu.",
                          "Końce wierszy wrócą jako LF: były różne albo samotne CR.")
+FOR_GOOD = "Tej zmiany nie da się cofnąć: tekst jest za długi."
 COPIED = "Skopiowano do schowka."
 # Clipboard, message after the paste, selection, text after the fold (caret at the selection's start), copied text.
 ROWS = [
@@ -143,7 +145,10 @@ KEYED = [
     ("ą\r\nb", Keys.CONTROL + "a", "ą\nb", "", "ą\r\nb"),
 ]
 UNDO, REDO = Keys.CONTROL + "z", Keys.CONTROL + Keys.SHIFT + "z"
-# Pastes (by the button, or by Ctrl+V after keys), then Ctrl+Z and redo: what "Kopiuj do schowka" writes then.
+# 101 letters typed, each folded: 202 steps for Ctrl+Z.
+FOLDS = "for (let i = 0; i < 101; ++i) { tekst.focus(); document.execCommand('insertText', false, 'ą'); usun.click(); }"
+# Pastes (by the button, by Ctrl+V after keys, or dropped), then Ctrl+Z and redo (or a script): what "Kopiuj do
+# schowka" writes then; and before it, where given, the selection (or None), whether it breaks anywhere, the message.
 STEPS = [
     ([("", "ą\nb\nc"), ("", "x\r\ny")], [UNDO], "ą\nb\nc"),
     ([("", "x\r\ny"), ("", "ą\nb\nc")], [UNDO], "x\r\ny"),
@@ -152,8 +157,23 @@ STEPS = [
     # Ctrl+Z takes back 500 line breaks of either form; a text written plainly it leaves as it is.
     ([("", "x"), ("", "a\r\n" * 500)], [UNDO], "x"),
     ([("", "y"), ("", "a\n" * 500)], [UNDO], "y"),
-    ([("", "yz"), ("", "a\r\n" * 501)], [UNDO], "a\r\n" * 501),
+    ([("", "yz"), ("", "a\r\n" * 501)], [UNDO], "a\r\n" * 501, (None, False, FOR_GOOD)),
+    ([("", "x\ny"), ("", "ą\r\nb")], [FOLDS, Keys.CONTROL + "z" * 203], "x\ny"),
+    ([("", "abc"), (Keys.CONTROL + "a", "XY")], [UNDO], "abc", ((0, 0), False, "")),
+    ([("", "ą b"), ("drop", "x\r\ny")], [], "x\r\nyą b"),
+    ([("", "ą b"), ("drop", "x\r\ny")], [UNDO], "ą b", ((3, 3), False, "")),
+    # A control character ends no run; Ctrl+Z brings the long one back with its breaking.
+    ([("", "ą\x01" * 501), ("", "x")], [UNDO], "ą\x01" * 501, (None, True, "")),
 ]
+
+
+def drop(browser, data):
+    """A text or files dragged from another program and dropped at the start of the text area."""
+    x, y = browser.execute_script("tekst.scrollIntoView(); const box = tekst.getBoundingClientRect();"
+                                  " return [box.x + 3, box.y + 3]")
+    for kind in ("dragEnter", "dragOver", "drop"):
+        browser.execute_cdp_cmd("Input.dispatchDragEvent", {"type": kind, "x": x, "y": y,
+                                                            "data": {"items": [], "dragOperationsMask": 1, **data}})
 
 
 def use(browser, page):
@@ -194,12 +214,19 @@ def use(browser, page):
         check(area(browser)[::4] == [kept, said], f"Ctrl+V of {pasted!r}: {area(browser)}")
         type_keys(browser, Keys.CONTROL + "a", Keys.CONTROL + "c")
         check(until(browser, lambda: clipboard(browser) == copied), f"Ctrl+C after {pasted!r}: {clipboard(browser)!r}")
-    for pastes, keys, copied in STEPS:
+    for pastes, keys, copied, *seen in STEPS:
         for before, pasted in pastes:
             clipboard(browser, pasted)
-            type_keys(browser, before, Keys.CONTROL + "v") if before else press(browser, "Wklej ze schowka")
-            until(browser, lambda: area(browser)[0].endswith(pasted.replace("\r\n", "\n")))
-        type_keys(browser, *keys)
+            if before == "drop":
+                drop(browser, {"items": [{"mimeType": "text/plain", "data": pasted}]})
+            else:
+                type_keys(browser, before, Keys.CONTROL + "v") if before else press(browser, "Wklej ze schowka")
+            until(browser, lambda: pasted.replace("\r\n", "\n") in area(browser)[0])
+        for key in keys:
+            browser.execute_script(key) if key == FOLDS else type_keys(browser, key)
+        now = area(browser)[1:] + [browser.execute_script("return tekst.classList.contains('anywhere')")]
+        for selection, wide, said in seen:
+            check(selection in (None, tuple(now[:2])) and now[3:] == [said, wide], f"{pastes!r:.60} {keys}: {now}")
         press(browser, "Kopiuj do schowka")
         check(until(browser, lambda: clipboard(browser) == copied), f"{pastes!r:.60} {keys}: {clipboard(browser)!r:.60}")
     errors = [entry["message"] for entry in browser.get_log("browser") if entry["level"] == "SEVERE"]
@@ -219,9 +246,11 @@ def agree(browser):
 
 
 def offline(browser, site, elsewhere):
-    cached = browser.execute_async_script("setTimeout(arguments[0], 10000, null); navigator.serviceWorker.ready"
-                                          ".then(() => caches.open('kresovar')).then(c => c.keys())"
-                                          ".then(keys => arguments[0](keys.map(k => k.url)))") or ["no worker"]
+    # One cache, this release's.
+    cached = browser.execute_async_script("const [name, done] = arguments; setTimeout(done, 10000, null);"
+                                          " navigator.serviceWorker.ready.then(() => caches.keys()).then(async names =>"
+                                          " done(names.join() === name ? (await (await caches.open(name)).keys())"
+                                          ".map(k => k.url) : names))", f"kresovar-{VERSION}") or ["no worker"]
     loaded = browser.execute_script("return performance.getEntriesByType('resource').map(e => e.name)")
     own = {site.url + name for name in next(os.walk(DOCS))[2] if name != "service-worker.js" and not name.endswith(".md")} | {site.url}
     check(set(cached) == own and set(loaded) <= own, f"the worker caches {cached}, the page loaded {loaded}")
@@ -264,11 +293,15 @@ CHOSEN += [(f"słowa-{codec}.txt", POLISH.encode(codec)) for codec in ("cp1250",
     ("remis.txt", "ł ¶¶ ± ą".encode("cp1250")), ("urwane.txt", b"\xc5" + "żółć\xc4".encode()[:-1]),
     ("mieszany.txt", "Zażółć ".encode() + "gęślą".encode("cp1250")), ("hiszpański.txt", SPANISH.encode("cp1252")),
     ("daleko.txt", "ó".encode() + b" " * 300_000 + "ąś".encode("cp1250")),
+    ("obraz.png", b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR" + "ą".encode()), ("napisy_" + "do_filmu_o_łodzi" * 9 + ".srt", b"x"),
     ("blisko.txt", "ó".encode() + b" " * 200_000 + "ąś".encode("cp1250"))]
 CHOSEN += [(f"{count}.txt", "ą".encode() * count) for count in (1, 2, 5, 12, 22, 1234, 12345)]
 MIXED = "bajtów spoza UTF-8 (zapewne Windows-1250) nie zmieniono"
 ENDINGS = {"1.txt": "1 literę", "2.txt": "2 litery", "5.txt": "5 liter", "12.txt": "12 liter", "22.txt": "22 litery",
-           "1234.txt": "1234 litery", "12345.txt": "12\u00a0345 liter", "mieszany.txt": MIXED, "daleko.txt": MIXED}
+           "1234.txt": "1234 litery", "12345.txt": "12\u00a0345 liter", "mieszany.txt": MIXED, "daleko.txt": MIXED,
+           "urwane.txt": "; bajtów spoza UTF-8 nie zmieniono"}
+BINARY, ONE, FOLDER = (": to nie jest plik tekstowy, więc strona go nie zmienia.",
+                       "Strona zmienia jeden plik naraz: upuść tylko jeden.", ": to folder, a strona zmienia tylko pliki.")
 ANSWERS = {"Kraków.srt": "windows-1250"}
 LABELS = {"utf-8": "UTF-8", "windows-1250": "Windows-1250", "iso-8859-2": "ISO-8859-2", "ibm852": "CP852"}
 SAID = "const said = document.getElementById('plik-komunikat').textContent; return !said.endsWith('…') && said"
@@ -298,8 +331,15 @@ def choose(browser, path, data, drop):
         check(taken == [True, True], f"{path}: the drag over and the drop are taken: {taken}")
     else:
         browser.find_element("id", "plik").send_keys(path)
-    return until(browser, lambda: browser.execute_script(SAID)) or "", browser.execute_script(
+    said = until(browser, lambda: browser.execute_script(SAID)) or ""
+    check(browser.execute_script("return scrollX + innerWidth >= document.documentElement.scrollWidth"),
+          f"{path}: wider than the window")
+    return said, browser.execute_script(
         "return [...document.querySelectorAll('#plik-pytanie:not([hidden]) button')].map(b => b.textContent)")
+
+
+def saving(browser):
+    return browser.find_element("id", "plik-zapisz").is_displayed()
 
 
 def files(browser, chosen):
@@ -311,9 +351,14 @@ def files(browser, chosen):
     for number, (name, data) in enumerate(chosen):
         said, asked = choose(browser, os.path.join(folder, name), data, number % 2)
         expected, pages, _ = kresovar_fold(data)
-        # Taken as Unicode: UTF-16, binary, UTF-8, or text that -e refuses to read as a code page.
-        unicode = b"\0" in data or data.decode("utf-8", "ignore").encode() == data or b"UTF-8 or UTF-16" in \
-            kresovar_fold(data, "-e", "ibm852")[2]
+        if b"\0" in data and data[:2] not in (b"\xff\xfe", b"\xfe\xff"):
+            check(said == name + BINARY and not asked and not saving(browser), f"{name}: binary, yet {said!r}")
+            continue
+        # Taken as Unicode: UTF-16, UTF-8, text that -e refuses to read as a code page, or that holds UTF-8 and
+        # reads as no code page.
+        text = data.decode("utf-8", "ignore")
+        unicode = text.encode() == data or b"UTF-8 or UTF-16" in kresovar_fold(data, "-e", "ibm852")[2] or \
+            not pages and not text.isascii()
         pages = [] if unicode else pages
         differ = len({kresovar_fold(data, "-e", page)[0] for page in pages}) > 1
         check(bool(asked) == (not pages and not unicode or differ)
@@ -336,6 +381,11 @@ def files(browser, chosen):
         check(until(browser, lambda: os.path.exists(path) and open(path, "rb").read() == expected),
               f"{name}: saved otherwise than kresovar-fold folds it")
         os.path.exists(path) and os.remove(path)
+    # Two files at once, or a folder, dropped: refused.
+    for paths, expected in (([os.path.join(folder, chosen[0][0])] * 2, ONE), ([saved], os.path.basename(saved) + FOLDER)):
+        drop(browser, {"files": paths})
+        check(until(browser, lambda: str(browser.execute_script(SAID)).endswith(expected)) and not saving(browser),
+              f"{paths} dropped: {browser.execute_script(SAID)!r}")
     errors += [entry["message"] for entry in browser.get_log("browser") if "Uncaught" in entry["message"]
                or "Content Security Policy" in entry["message"]]
     check(not errors, f"files: {errors}")
