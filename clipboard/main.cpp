@@ -37,7 +37,10 @@ std::optional<int> AnswerArguments(int argc, char** argv)
             std::fputs(kUsage, stdout);
         else
             std::printf("kresovar-clipboard %s\n", kProgramVersion);
-        return 0;
+        if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+            return 0;
+        std::fputs("kresovar-clipboard: write error\n", stderr);
+        return kFailed;
     }
     std::fprintf(stderr, "kresovar-clipboard: unknown argument '%s'; it takes only --help or --version\n",
                  argv[known ? 2 : 1]);
@@ -59,8 +62,7 @@ int FoldClipboard()
         if (folded == text)
             return 0;
     } // The text is released before the clipboard takes the result.
-    ClipboardWrite(folded);
-    const int signal = ClipboardKeep();
+    const int signal = ClipboardKeep(folded);
     return signal ? 128 + signal : 0;
 }
 

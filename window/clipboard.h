@@ -15,9 +15,10 @@ std::u16string ClipboardReadExact();
 void ClipboardWipe();
 // Places the text on the clipboard as plain text, also when it is empty.
 void ClipboardWrite(std::u16string_view text);
-// Keeps the text this program last placed on the clipboard there once it
-// ends: Windows keeps it anyway; on X11 a clipboard manager is handed it as
-// the program ends, or else this waits, as its owner, until another program
-// takes the clipboard. A TERM, INT or HUP signal ends the wait instead of the
-// program, and its number is returned; otherwise 0.
-int ClipboardKeep();
+// Places the text on the clipboard as plain text, and keeps it there once the
+// program ends: Windows keeps it anyway; on X11 a clipboard manager is handed
+// it as the program ends, or else this waits, as its owner, until another
+// program takes the clipboard. A TERM, INT or HUP signal from the moment the
+// text is placed ends the wait instead of the program, and its number is
+// returned; otherwise 0.
+int ClipboardKeep(std::u16string_view text);

@@ -60,7 +60,7 @@ private:
 };
 
 // The signals that ask a program to end: while one of these lives, they end
-// the event loop instead, so that the program ends as it always does, and Qt
+// the event loop instead (at once, or as it starts), so that the program ends as it always does, and Qt
 // hands its clipboard to a clipboard manager. A handler only writes the
 // signal's number to a pipe, which the loop reads.
 class EndSignals {
@@ -122,12 +122,16 @@ private:
 
 // Ends once another program, the clipboard manager too, has taken the
 // clipboard, which Qt reports as QClipboard::changed, or a signal has come.
-int ClipboardKeep()
+// The signals are caught before the text is placed: once it is, the owner
+// before has let the clipboard go, and a signal that ended the program would
+// lose the text.
+int ClipboardKeep(std::u16string_view text)
 {
     platform::CheckFault("ClipboardKeep");
     QClipboard* clipboard = QGuiApplication::clipboard();
     QEventLoop loop;
     const EndSignals endSignals(loop);
+    ClipboardWrite(text);
     QObject::connect(clipboard, &QClipboard::changed, &loop, [&](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard && !clipboard->ownsClipboard())
             loop.quit();

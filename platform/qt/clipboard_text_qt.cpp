@@ -35,28 +35,33 @@ bool IsTarget(QByteArray listed, std::string_view target)
 // be read as U+FFFD.
 std::optional<QString> Decode(std::string_view target, const QByteArray& type, QByteArray bytes, bool exact)
 {
-    if (bytes.isEmpty())
-        return std::nullopt;
     if (type == "UTF8_STRING" || type == "STRING" || type == "COMPOUND_TEXT")
         target = type.constData();
     if (target == "COMPOUND_TEXT")
-        return x11::CompoundText(bytes);
+        return bytes.isEmpty() ? std::nullopt : x11::CompoundText(bytes);
     // The X11 string types may end in one NUL that ends the text; a MIME
     // type's bytes are the text, every NUL in it.
     if (target.find('/') == std::string_view::npos && bytes.endsWith('\0'))
         bytes.chop(1);
+    if (bytes.isEmpty())
+        return std::nullopt;
     if (target == "STRING" || target == "TEXT")
         return QString::fromLatin1(bytes);
     return exact && !QUtf8StringView(bytes).isValidUtf8() ? QString() : QString::fromUtf8(bytes);
 }
 
 // Each listed text target in turn, until one gives a text: an owner may list
-// a target and then refuse it.
+// a target and then refuse it. An owner that refuses TARGETS, or lists none,
+// is asked for the two string types every X11 program knows.
 QString FromOwner(x11::SelectionOwner& owner, bool exact)
 {
-    const std::optional<std::vector<QByteArray>> listed = owner.Targets();
+    std::optional<std::vector<QByteArray>> listed = owner.Targets();
+    if (!listed)
+        return {};
+    if (listed->empty())
+        listed = {"UTF8_STRING", "STRING"};
     for (const std::string_view target : kTextTargets) {
-        for (const QByteArray& name : listed.value_or(std::vector<QByteArray>{})) {
+        for (const QByteArray& name : *listed) {
             if (!IsTarget(name, target))
                 continue;
             if (const auto answer = owner.Convert(name)) {

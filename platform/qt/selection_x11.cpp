@@ -128,6 +128,7 @@ std::optional<SelectionOwner::Answer> SelectionOwner::Ask(xcb_atom_t target)
     xcb_delete_property(connection_, requestor_, property_);
     xcb_convert_selection(connection_, requestor_, selection_, target, property_, XCB_CURRENT_TIME);
     xcb_flush(connection_);
+    answered_ = false;
     for (;;) {
         const auto event = Own(NextEvent(kAnswerMilliseconds));
         if (!event)
@@ -135,6 +136,7 @@ std::optional<SelectionOwner::Answer> SelectionOwner::Ask(xcb_atom_t target)
         const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event.get());
         if ((event->response_type & 0x7F) != XCB_SELECTION_NOTIFY || notify->target != target)
             continue;
+        answered_ = true;
         if (notify->property == XCB_NONE)
             return std::nullopt;
         break;
@@ -172,7 +174,7 @@ std::optional<std::vector<QByteArray>> SelectionOwner::Targets()
 {
     const std::optional<Answer> answer = Ask(Intern(connection_, "TARGETS"));
     if (!answer)
-        return std::nullopt;
+        return answered_ ? std::optional(std::vector<QByteArray>()) : std::nullopt;
     // The answer holds one 32-bit atom after the other; the names are asked
     // for all at once, and an atom that names nothing is left out.
     std::vector<xcb_get_atom_name_cookie_t> cookies;

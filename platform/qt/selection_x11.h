@@ -28,7 +28,8 @@ public:
     SelectionOwner& operator=(const SelectionOwner&) = delete;
 
     // The names of the targets its TARGETS answer lists (which need not
-    // list TARGETS itself); nothing when it does not answer.
+    // list TARGETS itself), none when it refuses TARGETS; nothing when it
+    // does not answer.
     std::optional<std::vector<QByteArray>> Targets();
     // Its answer in one target: the name of the type it gives and the bytes;
     // nothing when it refuses or does not answer in time.
@@ -47,6 +48,8 @@ private:
     xcb_atom_t selection_;
     xcb_window_t requestor_;
     xcb_atom_t property_;
+    // Whether the owner answered the last request, if only to refuse it.
+    bool answered_ = false;
 };
 
 // The text of a COMPOUND_TEXT property, each NUL in it kept; nothing if it does not convert.

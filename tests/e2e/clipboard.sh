@@ -49,7 +49,8 @@ TEXT                      tekst                      tekst
 ROWS
 
     # Owners that list other targets than xclip: no TARGETS among them, a
-    # listed target refused, a charset in capitals, text/plain alone. The
+    # listed target refused, a charset in capitals, text/plain alone, and
+    # TARGETS itself refused, where UTF8_STRING is asked for unlisted. The
     # button and Ctrl+V in the text area take the same text.
     while read -r expected offers; do
         for paste in button ctrl+v; do
@@ -77,6 +78,7 @@ ROWS
 caf\303\251            TARGETS UTF8_STRING STRING:caf\351
 \305\274\303\263\305\202w  STRING:zolw text/plain;charset=UTF-8:\305\274\303\263\305\202w
 tekst               COMPOUND_TEXT UTF8_STRING text/plain:tekst
+\305\274\303\263\305\202w  !TARGETS UTF8_STRING:\305\274\303\263\305\202w STRING:zolw
 ROWS
 fi
 

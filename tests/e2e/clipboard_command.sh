@@ -40,6 +40,7 @@ for row in 0:--help 0:--version 2:--fold 2:--help:--version; do
     left_alone "${arguments[@]}"
 done
 "${RUN[@]}" --help | grep -q '^Usage: kresovar-clipboard ' || fail "--help shows no usage"
+[ -n "$WINDOWS_BUILD" ] || ! "${RUN[@]}" --version >/dev/full 2>/dev/null || fail "--version to a full disk succeeded"
 [ "$("${RUN[@]}" --version | tr -d '\r')" = "kresovar-clipboard $KRESOVAR_VERSION" ] || fail "--version"
 
 # Folded in place; a second run finds nothing to fold and leaves the first,

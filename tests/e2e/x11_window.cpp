@@ -17,7 +17,8 @@
 //                                      program would that lists exactly these
 //                                      targets (TARGETS among them only if
 //                                      given): TARGET:TEXT gives the bytes of
-//                                      TEXT, a bare TARGET is refused
+//                                      TEXT, a bare TARGET is refused, and
+//                                      !TARGETS refuses TARGETS
 //   x11_window take-focus SECONDS      shows a window of another program and
 //                                      gives it the keyboard focus for a while
 //
@@ -173,8 +174,13 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
     const Atom targets = XInternAtom(display, "TARGETS", False);
     std::vector<Atom> listed;
     std::vector<const char*> texts;
+    bool refuseTargets = false;
     for (int k = 0; k < count; ++k) {
         const std::string offer = offers[k];
+        if (offer == "!TARGETS") {
+            refuseTargets = true;
+            continue;
+        }
         const std::size_t colon = offer.find(':');
         listed.push_back(XInternAtom(display, offer.substr(0, colon).c_str(), False));
         texts.push_back(colon == std::string::npos ? nullptr : offers[k] + colon + 1);
@@ -203,7 +209,7 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
                 continue;
             XSelectionEvent answer{SelectionNotify, 0, True, display, request.requestor, request.selection,
                                    request.target, None, request.time};
-            if (request.target == targets) {
+            if (request.target == targets && !refuseTargets) {
                 XChangeProperty(display, request.requestor, request.property, XA_ATOM, 32, PropModeReplace,
                                 reinterpret_cast<unsigned char*>(listed.data()), static_cast<int>(listed.size()));
                 answer.property = request.property;
