@@ -58,7 +58,7 @@ private:
     // where one begins at `to` or after; returns there, or the end, where a
     // sequence the next bytes may finish waits (unless at the `end`).
     std::size_t Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end);
-    // Takes bytes of whole sequences, or one that is no part of UTF-8, into the run.
+    // Takes ASCII and whole sequences into the run, or a byte that is no part of UTF-8.
     void Pass(const unsigned char* bytes, std::size_t size);
     void Step(unsigned char byte);
     void Stray(unsigned char byte);
