@@ -125,26 +125,25 @@ int Version()
 }
 
 // Takes the fold path that KRESOVAR_FOLD_PATH names, when it names one;
-// false, having said why, for a name unknown or a path the processor lacks.
-bool ChooseFoldPath()
+// for a name unknown or a path the processor lacks, says why.
+std::optional<std::string> ChooseFoldPath()
 {
     const char* name = std::getenv("KRESOVAR_FOLD_PATH");
     if (name == nullptr || *name == '\0')
-        return true;
+        return std::nullopt;
     const std::optional<FoldPath> path = FoldPathNamed(name);
     const std::vector<FoldPath> offered = FoldPaths();
     if (path && std::find(offered.begin(), offered.end(), *path) != offered.end()) {
         UseFoldPath(*path);
-        return true;
+        return std::nullopt;
     }
     std::string names;
     for (FoldPath each : offered)
         names += std::string(names.empty() ? "" : ", ") + FoldPathName(each);
-    Say(std::string("KRESOVAR_FOLD_PATH: ")
-        + (path ? std::string("the '") + name + "' fold path needs what this processor lacks"
-                : std::string("no fold path is called '") + name + "'")
-        + "; this processor can take " + names);
-    return false;
+    return std::string("KRESOVAR_FOLD_PATH: ")
+           + (path ? std::string("the '") + name + "' fold path needs what this processor lacks"
+                   : std::string("no fold path is called '") + name + "'")
+           + "; this processor can take " + names;
 }
 
 // The system copies a file or a pipe into memory, and out of it, several
@@ -184,14 +183,14 @@ public:
             if (read < 0)
                 return false;
             size_ += static_cast<std::size_t>(read);
-            if (start_ && IsUnicode(read == 0 || size_ == kReadSize, reason))
+            if (start_ && IsUnicode(read == 0, size_ == kReadSize, reason))
                 return false;
             // Two bytes at least, to tell a UTF-16 byte order mark; in a named
             // code page, something that may be consumed.
         } while (read > 0 && ((first_ && size_ < 2) || (start_ && start_->firstHigh() == 0)));
         end_ = read == 0;
         if (first_)
-            encoding_ = named_ ? *named_ : MarkedEncoding();
+            encoding_ = named_ && IsCodePage(*named_) ? *named_ : MarkedEncoding();
         return true;
     }
     ByteEncoding Encoding() const { return encoding_; }
@@ -245,9 +244,9 @@ private:
     }
     // Looks on at the start of a stream in a named code page: true, with a
     // reason, when it is Unicode text.
-    bool IsUnicode(bool complete, std::string& reason)
+    bool IsUnicode(bool end, bool full, std::string& reason)
     {
-        const StartVerdict verdict = start_->Look(data(), size_, complete);
+        const StartVerdict verdict = start_->Look(data(), size_, end, full);
         if (verdict == StartVerdict::CodePage)
             start_.reset();
         if (verdict != StartVerdict::Unicode)
@@ -542,10 +541,14 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
 
 int RunFoldCommand(const std::vector<std::string>& arguments)
 {
-    if (!ChooseFoldPath())
-        return 2;
+    // --help and --version work whatever the variable holds; --version names the path taken.
+    const std::optional<std::string> badPath = ChooseFoldPath();
     Options options;
-    const std::optional<int> ended = Parse(arguments, options);
+    std::optional<int> ended = Parse(arguments, options);
+    if (!ended && badPath) {
+        Say(*badPath);
+        ended = 2;
+    }
     const int result = ended ? *ended : FoldCommand(std::move(options)).Run();
     // Output that could not all be written is an error too, the help's included.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

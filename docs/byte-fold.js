@@ -34,20 +34,43 @@ function continues(lead, have, next) {
     return next >= low && next <= high;
 }
 
-// The code pages the strays read as (docs/man/kresovar-fold.1 gives the rule),
-// those that read best, in the order of CODE_PAGES.
-function readsAs(strays) {
+// A run of bytes from 0x80 up longer than this is no Polish word, and a text
+// needs this many Polish letters inside words to read as a code page
+// (kLongRun and kSureLetters of fold/code_page).
+const LONG_RUN = 8;
+const SURE_LETTERS = 2;
+
+// Counts the stray bytes of a run of bytes from 0x80 up, which a byte below
+// 0x80 ends, for each code page: the letters inside words, the other letters,
+// and those against (docs/man/kresovar-fold.1 gives the rule).
+function endRun(tally, run, beforeLetter) {
+    if (run.count === 0)
+        return;
+    CODE_PAGES.forEach((page, p) => {
+        if (run.length > LONG_RUN)
+            return void (tally[p].against += run.count);
+        const count = {S: 0, U: 0, P: 0, A: 0, ".": 0};
+        for (const byte of run.strays)
+            ++count[page.evidence[byte - 0x80]];
+        const letters = count.S + count.U + count.P;
+        const inWord = (run.afterLetter || beforeLetter) && (letters >= 2 && count.P < letters
+            || run.length === 1 && run.afterLetter && beforeLetter && count.S === 1);
+        tally[p][inWord ? "sure" : "unsure"] += letters;
+        tally[p].against += count.A;
+    });
+}
+
+// The code pages the tally reads as, those that read best, in the order of CODE_PAGES.
+function readsAs(tally) {
     let best = [], bestScore = 0;
-    for (const page of CODE_PAGES) {
-        const count = {S: 0, U: 0, A: 0, ".": 0};
-        for (let byte = 0x80; byte < 0x100; ++byte)
-            count[page.evidence[byte - 0x80]] += strays[byte];
-        const score = count.S + count.U - 2 * count.A;
-        if (count.S === 0 || score <= 0 || score < bestScore)
-            continue;
+    CODE_PAGES.forEach((page, p) => {
+        const {sure, unsure, against} = tally[p];
+        const score = sure + unsure - 2 * against;
+        if (sure < SURE_LETTERS || score <= 0 || score < bestScore)
+            return;
         best = score > bestScore ? [page.name] : [...best, page.name];
         bestScore = score;
-    }
+    });
     return best;
 }
 
@@ -60,15 +83,17 @@ function readsAs(strays) {
 function* encodingOf(bytes) {
     if (bytes.length >= 2 && (bytes[0] === 0xFF && bytes[1] === 0xFE || bytes[0] === 0xFE && bytes[1] === 0xFF))
         return {encodings: [bytes[0] === 0xFF ? "utf-16le" : "utf-16be"], readsAs: []};
-    const strays = new Float64Array(256);
+    const tally = CODE_PAGES.map(() => ({sure: 0, unsure: 0, against: 0}));
+    const run = {length: 0, afterLetter: false, strays: [], count: 0};
     const seen = new Uint8Array(256);
-    let binary = false, anyStray = false, anySequence = false;
+    let binary = false, anyStray = false, anySequence = false, letterBefore = false;
     // Text that starts with a UTF-8 byte order mark, or whose first four
-    // sequences from 0x80 up are UTF-8 (or all that kresovar-fold's buffer
-    // holds, at least one, where the first of them falls), is UTF-8 even where
-    // bytes further on are not: kresovar-fold -e refuses it as a code page.
+    // sequences from 0x80 up are UTF-8 (or all there are, at least one, before
+    // its end or kresovar-fold's buffer from the first of them is full), is
+    // UTF-8 even where bytes further on are not: kresovar-fold -e refuses it as
+    // a code page.
     let unicodeStart = bytes[0] === 0xEF && bytes[1] === 0xBB && bytes[2] === 0xBF || undefined;
-    let sequences = 0, lookEnd = 0;
+    let sequences = 0, lookEnd;
     for (let i = 0, pause = STRETCH; i < bytes.length;) {
         if (i >= pause) {
             pause = i + STRETCH;
@@ -77,29 +102,42 @@ function* encodingOf(bytes) {
         const lead = bytes[i];
         if (lead < 0x80) {
             binary ||= lead === 0;
+            const letter = (lead | 0x20) - 0x61 >>> 0 < 26;
+            if (run.length) {
+                endRun(tally, run, letter);
+                run.length = run.count = run.strays.length = 0;
+            }
+            letterBefore = letter;
             ++i;
             continue;
         }
-        lookEnd ||= (Math.floor(i / READ_SIZE) + 1) * READ_SIZE;
+        lookEnd ??= i + READ_SIZE;
+        run.afterLetter = run.length ? run.afterLetter : letterBefore;
         const length = sequenceLength(lead);
         let have = 1;
         while (have < length && i + have < bytes.length && continues(lead, have, bytes[i + have]))
             seen[bytes[i + have++]] = 1;
         seen[lead] = 1;
+        if (unicodeStart === undefined)
+            unicodeStart = i >= lookEnd || length >= 2
+                && (i + have >= lookEnd || (have === length ? ++sequences === 4 || undefined : false));
         if (length >= 2 && have === length) {
             anySequence = true;
             i += length;
-            unicodeStart ??= i + length > lookEnd ? false : ++sequences === 4 || undefined;
+            run.length += length;
             continue;
         }
-        unicodeStart ??= i >= lookEnd;
         anyStray = true;
-        ++strays[lead];
+        if (run.count++ < LONG_RUN)
+            run.strays.push(lead);
+        ++run.length;
         ++i;
     }
+    if (run.length)
+        endRun(tally, run, false);
     if (!anyStray || binary)
         return {encodings: ["utf-8"], readsAs: [], binary};
-    const pages = readsAs(strays);
+    const pages = readsAs(tally);
     // Where no code page reads, kresovar-fold takes UTF-8, and UTF-8 it is if any of it is.
     if (unicodeStart || !pages.length && anySequence)
         return {encodings: ["utf-8"], readsAs: pages, strays: true};

@@ -115,16 +115,31 @@ constexpr fold_kernels::CodePageLetters kLetters[] = {fold_kernels::LettersOf(Ch
 constexpr unsigned char kOddInWestern[] = {0x81, 0x8D, 0x8F, 0x90, 0x9D, 0x86, 0x87, 0x88, 0x98, 0xA2, 0xA4,
                                            0xA5, 0xA6, 0xA8, 0xAC, 0xAF, 0xB3, 0xB4, 0xB6, 0xB8, 0xB9};
 
+// And those that it writes side by side: Ñ Ó ñ ó.
+constexpr unsigned char kPairedInWestern[] = {0xD1, 0xD3, 0xF1, 0xF3};
+
 constexpr Evidence EvidenceOf(std::size_t page, unsigned char byte)
 {
     const char16_t character = kHighCharacters[page][byte - 0x80];
+    const auto among = [&](const auto& bytes) { return std::find(std::begin(bytes), std::end(bytes), byte) != std::end(bytes); };
     if (IsPolishLetter(character))
-        return std::find(std::begin(kOddInWestern), std::end(kOddInWestern), byte) != std::end(kOddInWestern)
-                   ? Evidence::Sure : Evidence::Unsure;
+        return among(kOddInWestern) ? Evidence::Sure : among(kPairedInWestern) ? Evidence::Paired : Evidence::Unsure;
     const bool control = character == 0 || character < 0xA0;
     const bool letter = character >= 0xC0 && character <= 0x24F && character != u'×' && character != u'÷';
     return control || letter ? Evidence::Against : Evidence::None;
 }
+constexpr std::array<std::array<Evidence, 128>, 3> kEvidence = [] {
+    std::array<std::array<Evidence, 128>, 3> evidence{};
+    for (std::size_t page = 0; page < evidence.size(); ++page) {
+        for (unsigned byte = 0x80; byte < 256; ++byte)
+            evidence[page][byte - 0x80] = EvidenceOf(page, static_cast<unsigned char>(byte));
+    }
+    return evidence;
+}();
+
+// A text needs this many Polish letters inside words to read as a code page:
+// one may be a symbol beside a word, as "m³" or "x¹" in Windows-1252.
+constexpr std::int64_t kSureLetters = 2;
 
 // Whether byte b0, after b1, b2 and b3, breaks UTF-8 (bit 0), and whether
 // it is NUL (bit 1). Branch-free, so that a loop of it is vectorised: every
@@ -322,7 +337,7 @@ char16_t CodePageCharacter(ByteEncoding codePage, unsigned char byte)
 
 Evidence StrayEvidence(ByteEncoding codePage, unsigned char byte)
 {
-    return byte < 0x80 ? Evidence::None : EvidenceOf(IndexOf(codePage), byte);
+    return byte < 0x80 ? Evidence::None : kEvidence[IndexOf(codePage)][byte - 0x80];
 }
 
 bool HasHighByte(const unsigned char* in, std::size_t size)
@@ -349,6 +364,7 @@ void LegacyText::Take(const unsigned char* bytes, std::size_t size)
     // A piece of ASCII after whole sequences holds no stray byte.
     if (pendingSize_ == 0 && !HasHighByte(bytes, size)) {
         nul_ = nul_ || std::memchr(bytes, 0, size) != nullptr;
+        Pass(bytes, size);
         return;
     }
     std::size_t at = 0;
@@ -368,8 +384,9 @@ void LegacyText::Take(const unsigned char* bytes, std::size_t size)
     // block that is not UTF-8 or the last bytes, is walked a byte at a time.
     const fold_kernels::Utf8CheckKernel check = Utf8CheckOf(UsedFoldPath());
     while (at < size) {
-        at += check(bytes + at, size - at, nul_);
-        at = Walk(bytes, size, at, std::min(size, at + 64), false);
+        const std::size_t checked = check(bytes + at, size - at, nul_);
+        Pass(bytes + at, checked);
+        at = Walk(bytes, size, at + checked, std::min(size, at + checked + 64), false);
     }
 }
 
@@ -381,6 +398,7 @@ std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::
         const unsigned char lead = bytes[i];
         if (lead < 0x80) {
             nul_ = nul_ || lead == 0;
+            Step(lead);
             ++i;
             continue;
         }
@@ -389,6 +407,7 @@ std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::
         while (have < length && i + have < size && Continues(bytes + i, have, bytes[i + have]))
             ++have;
         if (length >= 2 && have == length) {
+            Pass(bytes + i, length);
             i += length;
         } else if (length >= 2 && i + have == size && !end) {
             // The next bytes may finish it.
@@ -396,28 +415,89 @@ std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::
             std::memcpy(pending_, bytes + i, pendingSize_);
             return size;
         } else {
-            ++strays_[lead];
+            Stray(lead);
             ++i;
         }
     }
     return i;
 }
 
+void LegacyText::Pass(const unsigned char* bytes, std::size_t size)
+{
+    // Only the bytes near either end can end a run that holds stray bytes, or
+    // begin the one the next bytes go on with: a run across all of kNear
+    // bytes is long, wherever it began.
+    constexpr std::size_t kNear = kLongRun + 1;
+    const std::size_t head = size > 2 * kNear ? kNear : size;
+    for (std::size_t i = 0; i < head; ++i)
+        Step(bytes[i]);
+    for (std::size_t i = std::max(head, size - kNear); i < size; ++i)
+        Step(bytes[i]);
+}
+
+void LegacyText::Step(unsigned char byte)
+{
+    if (byte < 0x80) {
+        const bool letter = static_cast<unsigned char>((byte | 0x20) - 'a') < 26;
+        if (runLength_ > 0)
+            EndRun(letter);
+        letterBefore_ = letter;
+        return;
+    }
+    if (runLength_ == 0)
+        runAfterLetter_ = letterBefore_;
+    runLength_ = std::min(runLength_ + 1, kLongRun + 1);
+}
+
+void LegacyText::Stray(unsigned char byte)
+{
+    ++strays_[byte];
+    Step(byte);
+    if (runStrays_ < kLongRun)
+        runStray_[runStrays_] = byte;
+    ++runStrays_;
+}
+
+void LegacyText::EndRun(bool beforeLetter)
+{
+    for (std::size_t page = 0; page < kCodePages.size() && runStrays_ > 0; ++page) {
+        Tally& tally = tally_[page];
+        // A long run, as the encodings of Chinese, Japanese and Korean make, is no Polish word.
+        if (runLength_ > kLongRun) {
+            tally.against += static_cast<std::int64_t>(runStrays_);
+            continue;
+        }
+        std::array<std::int64_t, 5> count{};
+        for (std::size_t i = 0; i < runStrays_; ++i)
+            ++count[static_cast<std::size_t>(kEvidence[page][runStray_[i] - 0x80])];
+        const auto [sure, unsure, paired, against, none] = count;
+        const std::int64_t letters = sure + unsure + paired;
+        // Letters side by side at a word, not only those Western text pairs,
+        // or one that it hardly holds between two letters.
+        const bool inWord = (runAfterLetter_ || beforeLetter)
+                            && ((letters >= 2 && paired < letters)
+                                || (runLength_ == 1 && runAfterLetter_ && beforeLetter && sure == 1));
+        (inWord ? tally.sure : tally.unsure) += letters;
+        tally.against += against;
+    }
+    runLength_ = 0;
+    runStrays_ = 0;
+}
+
 std::vector<ByteEncoding> LegacyText::Finish()
 {
     const std::size_t waiting = std::exchange(pendingSize_, 0);
     Walk(pending_, waiting, 0, waiting, true);
+    if (runLength_ > 0)
+        EndRun(false);
     std::vector<ByteEncoding> best;
     if (nul_)
         return best;  // binary
     std::int64_t bestScore = 0;
     for (std::size_t page = 0; page < kCodePages.size(); ++page) {
-        std::int64_t count[4] = {};
-        for (unsigned byte = 0x80; byte < 256; ++byte)
-            count[static_cast<int>(EvidenceOf(page, static_cast<unsigned char>(byte)))] += static_cast<std::int64_t>(strays_[byte]);
-        const std::int64_t sure = count[0];
-        const std::int64_t score = sure + count[1] - 2 * count[2];
-        if (sure == 0 || score <= 0 || score < bestScore)
+        const Tally& tally = tally_[page];
+        const std::int64_t score = tally.sure + tally.unsure - 2 * tally.against;
+        if (tally.sure < kSureLetters || score <= 0 || score < bestScore)
             continue;
         if (score > bestScore)
             best.clear();
@@ -427,7 +507,7 @@ std::vector<ByteEncoding> LegacyText::Finish()
     return best;
 }
 
-StartVerdict UnicodeStart::Look(const unsigned char* bytes, std::size_t size, bool complete)
+StartVerdict UnicodeStart::Look(const unsigned char* bytes, std::size_t size, bool end, bool full)
 {
     if (!consumed_ && looked_ == 0) {
         static constexpr std::string_view kMarks[] = {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
@@ -437,7 +517,7 @@ StartVerdict UnicodeStart::Look(const unsigned char* bytes, std::size_t size, bo
                 continue;
             if (compared == mark.size())
                 return StartVerdict::Unicode;
-            if (!complete)
+            if (!end)
                 return StartVerdict::Undecided;
         }
     }
@@ -453,17 +533,17 @@ StartVerdict UnicodeStart::Look(const unsigned char* bytes, std::size_t size, bo
         std::size_t have = 1;
         while (have < length && looked_ + have < size && letter_bytes::Continues(lead, have, lead[have]))
             ++have;
-        if (length < 2 || (have < length && looked_ + have < size))
+        if (length < 2 || (have < length && looked_ + have < size) || (have < length && end))
             return StartVerdict::CodePage;
         if (have < length)
-            return complete ? StartVerdict::CodePage : StartVerdict::Undecided;
+            break;  // the next bytes finish it, or the buffer's end ends the look
         looked_ += length;
         if (++sequences_ == kUnicodeSequences)
             return StartVerdict::Unicode;
     }
-    if (!complete)
-        return StartVerdict::Undecided;
-    return sawHigh_ ? StartVerdict::Unicode : StartVerdict::CodePage;
+    if (end || (full && firstHigh_ == 0))
+        return sawHigh_ ? StartVerdict::Unicode : StartVerdict::CodePage;
+    return StartVerdict::Undecided;
 }
 
 void UnicodeStart::Consumed(std::size_t count)

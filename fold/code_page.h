@@ -30,14 +30,17 @@ bool HasHighByte(const unsigned char* in, std::size_t size);
 
 // What a byte that is not UTF-8 says for a code page: a Polish letter that
 // Western European text has no use for (Sure), one that it has (Unsure, as
-// F3 ó and F1 ń in Windows-1252 are ó and ñ), a sign against (another
-// letter, a control character, an undefined byte), or nothing.
-enum class Evidence { Sure, Unsure, Against, None };
+// EA ę and 9C ś in Windows-1252 are ê and œ), one that it has even beside
+// another (Paired: F3 ó and F1 ń are ó and ñ, as in Spanish "riñón"), a sign
+// against (another letter, a control character, an undefined byte), or nothing.
+enum class Evidence { Sure, Unsure, Paired, Against, None };
 Evidence StrayEvidence(ByteEncoding codePage, unsigned char byte);
 
 // Watches a stream taken as UTF-8 for the bytes that are not UTF-8, and
 // tells at its end the code pages in which those bytes read as Polish text
-// (see docs/man/kresovar-fold.1 for the rule).
+// (see docs/man/kresovar-fold.1 for the rule): letters inside words, in runs
+// of bytes from 0x80 up no longer than kLongRun.
+inline constexpr std::size_t kLongRun = 8;
 class LegacyText {
 public:
     // Takes in the next bytes of the stream.
@@ -55,25 +58,49 @@ private:
     // where one begins at `to` or after; returns there, or the end, where a
     // sequence the next bytes may finish waits (unless at the `end`).
     std::size_t Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end);
+    // Takes ASCII and whole sequences into the run, or a byte that is no part of UTF-8.
+    void Pass(const unsigned char* bytes, std::size_t size);
+    void Step(unsigned char byte);
+    void Stray(unsigned char byte);
+    // Counts the stray bytes of the run, which a byte below 0x80 ends.
+    void EndRun(bool beforeLetter);
+
     std::array<std::uint64_t, 256> strays_{};
     unsigned char pending_[3] = {};  // the start of a sequence the next bytes may finish
     std::size_t pendingSize_ = 0;
     bool nul_ = false;
+    // The run of bytes from 0x80 up that the stream is in: its length, up
+    // to kLongRun + 1, whether an ASCII letter stands before it, and its
+    // stray bytes (the first kLongRun of them).
+    std::size_t runLength_ = 0;
+    bool runAfterLetter_ = false;
+    std::size_t runStrays_ = 0;
+    unsigned char runStray_[kLongRun] = {};
+    bool letterBefore_ = false;
+    // For each code page, the stray bytes that are Polish letters inside
+    // words, the other letters, and those against.
+    struct Tally {
+        std::int64_t sure = 0;
+        std::int64_t unsure = 0;
+        std::int64_t against = 0;
+    };
+    std::array<Tally, kCodePages.size()> tally_{};
 };
 
 // Tells, from its start, whether a stream named as a code page holds UTF-8
 // or UTF-16 text instead: a byte order mark, or valid UTF-8 for its first
 // kUnicodeSequences sequences from 0x80 up (or for all it has, at least one,
-// when it ends or fills the buffer before).
+// when it ends, or fills a buffer that begins at the first, before).
 inline constexpr unsigned kUnicodeSequences = 4;
 enum class StartVerdict { Undecided, CodePage, Unicode };
 class UnicodeStart {
 public:
     // Looks on through `bytes`, the stream from the first byte not yet
-    // consumed; `complete` when no more bytes can come (the end, or a
-    // full buffer). While undecided, only the bytes before firstHigh() may
-    // be consumed.
-    StartVerdict Look(const unsigned char* bytes, std::size_t size, bool complete);
+    // consumed; `end` when no more bytes come, `full` when the buffer takes
+    // no more until some are consumed. While undecided, only the bytes
+    // before firstHigh() may be consumed, and a full buffer that begins
+    // there decides.
+    StartVerdict Look(const unsigned char* bytes, std::size_t size, bool end, bool full);
     std::size_t firstHigh() const { return firstHigh_; }
     // The consumer has consumed `count` bytes, all before firstHigh().
     void Consumed(std::size_t count);

@@ -42,8 +42,8 @@ int main()
                 "// The 18 letters, each above the plain letter that replaces it.\n"
                 "const FOLD_LETTERS = \"%s\";\nconst FOLD_PLAIN = \"%s\";\n\n"
                 "// For each code page: every byte's fold, in hexadecimal, and what each byte\n"
-                "// from 0x80 up says when it is no part of UTF-8 (Sure, Unsure, Against or\n"
-                "// nothing; see docs/man/kresovar-fold.1).\n"
+                "// from 0x80 up says when it is no part of UTF-8 (Sure, Unsure, Paired,\n"
+                "// Against or nothing; see docs/man/kresovar-fold.1).\n"
                 "const CODE_PAGES = [\n",
                 letters.c_str(), plain.c_str());
     const struct {
@@ -64,7 +64,7 @@ int main()
             std::snprintf(digits, sizeof digits, "%02x", folded[byte]);
             hex += digits;
             if (byte >= 0x80)
-                evidence += "SUA."[static_cast<int>(StrayEvidence(page, static_cast<unsigned char>(byte)))];
+                evidence += "SUPA."[static_cast<int>(StrayEvidence(page, static_cast<unsigned char>(byte)))];
         }
         std::printf("    {name: \"%s\",\n     folded: %s,\n     evidence: %s},\n", name, Lines(hex, 64).c_str(),
                     Lines(evidence, 64).c_str());

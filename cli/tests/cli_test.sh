@@ -37,6 +37,7 @@ expect decomposed_kept 0 'a\xcc\xa8' 'a\xcc\xa8'
 expect decomposed_folded 0 'a z' 'a\xcc\xa8 z\xcc\x87' --decomposed
 expect utf16_le 0 '\xff\xfeZ\0a\0\r\0\n\0\x3d\xd8\x00\xde\x41' '\xff\xfeZ\0\x05\x01\r\0\n\0\x3d\xd8\x00\xde\x41'
 expect utf16_be 0 '\xfe\xff\0Z\0o\0L' '\xfe\xff\0Z\0\xf3\x01\x41'
+expect utf16_named_utf8 0 '\xfe\xff\0Z\0o\0L' '\xfe\xff\0Z\0\xf3\x01\x41' -e utf-8
 expect empty 0 '' ''
 
 echo "== every read size: a letter split between reads folds all the same"
@@ -118,6 +119,16 @@ for mode in print -c -i; do
     [ "$(cat utf8.txt mark.txt)" = "$(printf 'żółw\n\xef\xbb\xbfpla\xb9n')" ] || fail "UTF-8 in a code page, $mode: changed"
 done
 check "a column is a byte" 1 '-:1:3: ł' -c -e cp1250 - < <(printf '\xc3\x80\xb3')
+# Its first letter anywhere, at the end of the first buffer (256 KiB), across it or later: refused all the same,
+# with the file left as it was, and no more written than the ASCII before it.
+for at in 262142 262143 262144 262145 1000000; do
+    { head -c $at /dev/zero | tr '\0' a; printf 'ó żółw\n'; } >late.txt && cp late.txt late.kept
+    for mode in print -c -i; do
+        status=0 && { "${FOLD[@]}" -e cp1250 $([ $mode = print ] || echo $mode) late.txt >out 2>err || status=$?; }
+        [ "$status" = 2 ] && grep -q 'UTF-8 or UTF-16 text, not windows-1250' err && [ "$(wc -c <out)" -le $at ] \
+            && cmp -s -n "$(wc -c <out)" out late.txt && cmp -s late.txt late.kept || fail "UTF-8 from $at, $mode: status $status"
+    done
+done
 
 echo "== errors and options"
 check missing_file_then_others 2 'plain' missing.txt plain.txt
@@ -165,10 +176,13 @@ for path in portable $offered; do
     folds_exactly "$path path" env KRESOVAR_FOLD_PATH=$path
 done
 lacking=neon && [[ " $offered " != *" neon "* ]] || lacking=sse2
+# A path it cannot take is an error for a fold; the help and the version show all the same.
 for name in frob $lacking; do
-    status=0 && { KRESOVAR_FOLD_PATH=$name "${FOLD[@]}" --version >out 2>err || status=$?; }
+    status=0 && { KRESOVAR_FOLD_PATH=$name "${FOLD[@]}" plain.txt >out 2>err || status=$?; }
     [ "$status" = 2 ] && [ ! -s out ] && grep -q "^kresovar-fold: KRESOVAR_FOLD_PATH: .*'$name'.*; this processor can take portable" err \
         || fail "KRESOVAR_FOLD_PATH=$name: status $status, $(cat out err)"
+    KRESOVAR_FOLD_PATH=$name check "--help with KRESOVAR_FOLD_PATH=$name" 0 "$("${FOLD[@]}" --help)" --help
+    KRESOVAR_FOLD_PATH=$name check "--version with KRESOVAR_FOLD_PATH=$name" 0 "$(cat version)" --version
 done
 
 echo "== in place"

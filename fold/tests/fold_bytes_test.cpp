@@ -194,7 +194,19 @@ TEST(LegacyText, SaysTheSameWhereverTheStreamIsCutOnEachPath)
         {"a sequence cut short at the end", utf8 + "\xf0\x9f\x98", {}},
         {"three Polish letters alone", "\xb9\xb3\xb9" + utf8, {ByteEncoding::Windows1250}},
         {"windows-1250 after a NUL amid utf-8", utf8 + '\0' + utf8 + windows1250, {}},
+        // Letters inside words, none of them one that Western text hardly holds.
+        {"a sentence in windows-1250", "Cze\x9c\xe6, prosz\xea p\xf3j\x9c\xe6 do sklepu.", {ByteEncoding::Windows1250}},
+        {"a sentence in iso-8859-2", "Cze\xb6\xe6, prosz\xea p\xf3j\xb6\xe6 do sklepu.", {ByteEncoding::Iso8859_2}},
+        {"a sentence in ibm852", "Cze\x98\x86, prosz\xa9 p\xa2j\x98\x86 do sklepu.", {ByteEncoding::Ibm852}},
+        {"one letter between letters is not enough", "Ask Ma\xb3gorzata Nowak.", {}},
+        {"Spanish ñó in windows-1252", "ri\xf1\xf3n, ca\xf1\xf3n y pi\xf1\xf3n", {}},
+        {"EUC-JP", "\xa4\xc9\xa4\xb3\xa4\xc7\xc0\xb8\xa4\xec\xa4\xbf\xa4\xab\xa4\xc8\xa4\xf3\xa4\xc8\xb8\xab\xc5\xf6\xa4\xac"
+                   "\xa4\xc4\xa4\xab\xa4\xcc\xa1\xa3", {}},
+        {"windows-1250 letters in runs too long for words", "a\xbf\xf3\xb3\xe6\xbf\xf3\xb3\xe6\xb9" "a a\xbf\xf3\xb3\xe6\xbf\xf3\xb3\xe6\xb9" "a", {}},
     };
+    // Symbols of Windows-1252 that read as letters of a code page, in English: beside a word, or one another.
+    for (const char* symbol : {"12 m\xb3 of", "a note\xb9 on", "\xa5" "100 for", "2\xb3\xb9 or \xa5\xa5"})
+        rows.push_back({std::string("windows-1252: ") + symbol, std::string("It takes ") + symbol + " the room, " + symbol + " or so.", {}});
     // Each form that is not UTF-8, in a piece of its own, puts the three
     // letters' score below zero: overlong, a surrogate, past U+10FFFF, bytes
     // that begin no sequence.
@@ -213,6 +225,16 @@ TEST(LegacyText, SaysTheSameWhereverTheStreamIsCutOnEachPath)
         rows.push_back({std::string("a lead byte at each place in a block: ") + lead, "", {}});
         for (int i = 0; i < 70; ++i)
             rows.back().text += std::string(96, 'a') + lead;
+    }
+    // Letters that end, or begin, a long run of UTF-8 that the check passes to, or from, each place in a block.
+    for (int i = 20; i < 84; ++i) {
+        std::string run;
+        for (int k = 0; k < i; ++k)
+            run += "\xe6\x9d\xb1";
+        rows.push_back({"windows-1250 letters after a long run of utf-8 " + std::to_string(i),
+                        std::string(70, 'a') + run + "\xbf\xf3\xb3\xe6" "a", {}});
+        rows.push_back({"windows-1250 letters before a long run of utf-8 " + std::to_string(i),
+                        "a\xbf\xf3\xb3\xe6" + run + std::string(70, 'a'), {}});
     }
     for (FoldPath path : FoldPaths()) {
         UseFoldPath(path);

@@ -290,16 +290,17 @@ CHOSEN = [(name + cut, open(os.path.join(SEEDS, name), "rb").read()[len(cut):]) 
           for cut in ("", "-")]
 CHOSEN += [(f"słowa-{codec}.txt", POLISH.encode(codec)) for codec in ("cp1250", "iso8859_2", "cp852")] + [
     ("Kraków.srt", "Kraków i Łódź\r\n".encode("cp1250")), ("ł.srt", "Mały kłos\r\n".encode("cp1250")),
-    ("remis.txt", "ł ¶¶ ± ą".encode("cp1250")), ("urwane.txt", b"\xc5" + "żółć\xc4".encode()[:-1]),
+    ("remis.txt", "aąła a±ła a±ła a±ła".encode("cp1250")), ("urwane.txt", b"\xc5" + "żółć\xc4".encode()[:-1]),
     ("mieszany.txt", "Zażółć ".encode() + "gęślą".encode("cp1250")), ("hiszpański.txt", SPANISH.encode("cp1252")),
-    ("daleko.txt", "ó".encode() + b" " * 300_000 + "ąś".encode("cp1250")),
     ("obraz.png", b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR" + "ą".encode()), ("napisy_" + "do_filmu_o_łodzi" * 9 + ".srt", b"x"),
-    ("blisko.txt", "ó".encode() + b" " * 200_000 + "ąś".encode("cp1250"))]
+    ("daleko.txt", "ó".encode() + b" " * 300_000 + "gęślą".encode("cp1250")),
+    ("blisko.txt", b"a" * 100_000 + "ó".encode() + b" " * 200_000 + "gęślą".encode("cp1250")),
+    ("daleko-ó.txt", b"a" * 262_143 + "ó".encode() + b" " * 300_000 + "gęślą".encode("cp1250"))]
 CHOSEN += [(f"{count}.txt", "ą".encode() * count) for count in (1, 2, 5, 12, 22, 1234, 12345)]
 MIXED = "bajtów spoza UTF-8 (zapewne Windows-1250) nie zmieniono"
 ENDINGS = {"1.txt": "1 literę", "2.txt": "2 litery", "5.txt": "5 liter", "12.txt": "12 liter", "22.txt": "22 litery",
            "1234.txt": "1234 litery", "12345.txt": "12\u00a0345 liter", "mieszany.txt": MIXED, "daleko.txt": MIXED,
-           "urwane.txt": "; bajtów spoza UTF-8 nie zmieniono"}
+           "urwane.txt": "; bajtów spoza UTF-8 nie zmieniono", "daleko-ó.txt": MIXED}
 BINARY, ONE, FOLDER = (": to nie jest plik tekstowy, więc strona go nie zmienia.",
                        "Strona zmienia jeden plik naraz: upuść tylko jeden.", ": to folder, a strona zmienia tylko pliki.")
 ANSWERS = {"Kraków.srt": "windows-1250"}
@@ -392,14 +393,14 @@ def files(browser, chosen):
 
 
 def code_pages(browser):
-    """Each code page's fold of all 256 bytes; the code pages that every pair of high bytes, and every high byte
-    after two of another and 0x81, read as: the page's and kresovar-fold's."""
+    """Each code page's fold of all 256 bytes; the code pages that every pair of high bytes read as, side by side
+    after a letter and one between letters, and then after a long run of the two: the page's and kresovar-fold's."""
     for page in LABELS:
         folded = browser.execute_script(RUN + "return [...run(foldBytes(Uint8Array.from(arguments[0]), arguments[1]))"
                                         ".output]", list(range(256)), page)
         check(bytes(folded) == kresovar_fold(bytes(range(256)), "-e", page)[0], f"{page}: folded otherwise")
-    probes = [bytes([a, 32] * twice + [0x81, 32] * (twice - 1) + [b, 32]) for twice in (1, 2) for a in range(128, 256)
-              for b in range(a if twice == 1 else 128, 256)]
+    probes = [bytes([120, a, b, 32, 121, b, 122, 32] + [a, b] * 5 * (twice - 1) + [32]) for twice in (1, 2)
+              for a in range(128, 256) for b in range(a if twice == 1 else 128, 256)]
     folder = tempfile.mkdtemp()
     paths = [os.path.join(folder, str(n)) for n in range(len(probes))]
     for path, probe in zip(paths, probes):
