@@ -48,8 +48,9 @@ constexpr char kUsage[] =
     "Text is UTF-8, or UTF-16 in a FILE that starts with a byte order mark.\n"
     "Without -e, a FILE that is not UTF-8 but reads as Polish text of a code page\n"
     "is an error: \"not UTF-8; it reads as windows-1250: use -e windows-1250\".\n"
-    "It is written out unchanged, and -i leaves it untouched. With -e naming a\n"
-    "code page, UTF-8 or UTF-16 text is an error too, and is left untouched.\n"
+    "It is written out unchanged (valid UTF-8 before it may already be folded),\n"
+    "and -i leaves it untouched. With -e naming a code page, UTF-8 or UTF-16\n"
+    "text is an error too, and is left untouched.\n"
     "Exit status: 0 if all went well, 1 if --check found a letter, 2 on an error.\n";
 
 enum class Mode { Print, Check, InPlace };
