@@ -117,15 +117,15 @@ function breakAnywhere(anywhere) {
         area.classList.toggle("anywhere", anywhere);
 }
 
-function placeCaret(offset) {
+function placeCaret(offset, end = offset) {
     area.focus();
-    area.setSelectionRange(offset, offset);
+    area.setSelectionRange(offset, end);
 }
 
-// The text as the undo steps keep it, its line-break form and the caret (null:
-// where the browser puts it).
-function state(caret = area.selectionStart) {
-    return {...look(area.value), form: lineBreak, caret};
+// The text as the undo steps keep it, its line-break form and the caret or
+// selection (null: where the browser puts it).
+function state(caret = area.selectionStart, end = caret) {
+    return {...look(area.value), form: lineBreak, caret, end};
 }
 
 // The pastes, drops and folds that Ctrl+Z and redo pass through, each with the
@@ -178,7 +178,7 @@ function afterInput(event) {
     to.push(from.pop());
     lineBreak = reached.form;
     if (reached.caret !== null)
-        placeCaret(reached.caret);
+        placeCaret(reached.caret, reached.end);
 }
 
 // The browser's editing, which keeps Ctrl+Z, takes time that grows with the
@@ -264,9 +264,9 @@ function copySelection(event) {
 }
 
 // A text pasted or dropped between `left` and `right`, which it keeps; Ctrl+Z
-// puts the caret back where it stood.
+// puts the caret or the selection back where it stood.
 function pasting(text, left, right) {
-    steps.pasted = state();
+    steps.pasted = state(area.selectionStart, area.selectionEnd);
     rememberLineBreaks(text, !left.includes("\n") && !right.includes("\n"));
     if (look(left + text + right).anywhere)
         breakAnywhere(true);

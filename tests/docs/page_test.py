@@ -159,7 +159,8 @@ STEPS = [
     ([("", "y"), ("", "a\n" * 500)], [UNDO], "y"),
     ([("", "yz"), ("", "a\r\n" * 501)], [UNDO], "a\r\n" * 501, (None, False, FOR_GOOD)),
     ([("", "x\ny"), ("", "ą\r\nb")], [FOLDS, Keys.CONTROL + "z" * 203], "x\ny"),
-    ([("", "abc"), (Keys.CONTROL + "a", "XY")], [UNDO], "abc", ((0, 0), False, "")),
+    ([("", "abcdefghij"), (Keys.HOME + Keys.RIGHT * 2 + Keys.SHIFT + Keys.RIGHT * 6, "XY")], [UNDO], "abcdefghij",
+     ((2, 8), False, "")),
     ([("", "ą b"), ("drop", "x\r\ny")], [], "x\r\nyą b"),
     ([("", "ą b"), ("drop", "x\r\ny")], [UNDO], "ą b", ((3, 3), False, "")),
     # A control character ends no run; Ctrl+Z brings the long one back with its breaking.
