@@ -117,15 +117,15 @@ function breakAnywhere(anywhere) {
         area.classList.toggle("anywhere", anywhere);
 }
 
-function placeCaret(offset) {
+function placeCaret(offset, end = offset) {
     area.focus();
-    area.setSelectionRange(offset, offset);
+    area.setSelectionRange(offset, end);
 }
 
-// The text as the undo steps keep it, its line-break form and the caret (null:
-// where the browser puts it).
-function state(caret = area.selectionStart) {
-    return {...look(area.value), form: lineBreak, caret};
+// The text as the undo steps keep it, its line-break form and the caret or
+// selection (null: where the browser puts it).
+function state(caret = area.selectionStart, end = caret) {
+    return {...look(area.value), form: lineBreak, caret, end};
 }
 
 // The pastes, drops and folds that Ctrl+Z and redo pass through, each with the
@@ -134,7 +134,8 @@ function state(caret = area.selectionStart) {
 // the texts it goes between, the one before Ctrl+Z or redo (`from`) and the one
 // after. A step holds no text, so the page keeps more of them than Chromium
 // keeps edits (1000), and Ctrl+Z reaches none that the page has dropped.
-const steps = {undo: [], redo: [], from: null, pasted: null};
+// `seen` names each text shown since one was written plainly (null before).
+const steps = {undo: [], redo: [], from: null, pasted: null, seen: null};
 const KEPT_STEPS = 10_000;
 
 function record(before, caret) {
@@ -153,17 +154,40 @@ function nextStep(undo) {
 function beforeHistory(event) {
     if (!event.inputType.startsWith("history"))
         return;
-    steps.from = look(area.value);
+    const text = area.value;
+    steps.from = {...look(text), text, start: area.selectionStart, end: area.selectionEnd};
     const [step, left, reached] = nextStep(event.inputType === "historyUndo");
     if (step && sameText(left, steps.from) && reached.anywhere)
         breakAnywhere(true);
+}
+
+const named = text => `${text.length}:${text.hash}`;
+
+// A text written plainly leaves the browser's history holding the edits before
+// it, which it would apply to the new text; so a history step that reaches a
+// text not seen since then is taken back, and true returned.
+function strayed(history, shown) {
+    if (!steps.seen)
+        return false;
+    if (!history)
+        steps.seen.add(named(shown));
+    if (steps.seen.has(named(shown)))
+        return false;
+    const {text, start, end, anywhere} = steps.from;
+    breakAnywhere(anywhere);
+    area.value = text;
+    area.setSelectionRange(start, end);
+    return true;
 }
 
 function afterInput(event) {
     const shown = look(area.value);
     breakAnywhere(shown.anywhere);
     const undo = event.inputType === "historyUndo";
-    if (!undo && event.inputType !== "historyRedo") {
+    const history = undo || event.inputType === "historyRedo";
+    if (strayed(history, shown))
+        return;
+    if (!history) {
         // Any other edit ends what redo could bring back.
         steps.redo.length = 0;
         if (/^insertFrom(Paste|Drop)$/.test(event.inputType) && steps.pasted)
@@ -178,7 +202,7 @@ function afterInput(event) {
     to.push(from.pop());
     lineBreak = reached.form;
     if (reached.caret !== null)
-        placeCaret(reached.caret);
+        placeCaret(reached.caret, reached.end);
 }
 
 // The browser's editing, which keeps Ctrl+Z, takes time that grows with the
@@ -195,13 +219,14 @@ function undoable(text) {
 // Replaces the whole text, as one step that Ctrl+Z takes back where it can be,
 // from the state `before`, and leaves the caret at `caret`.
 function replaceText(text, caret, before) {
-    const anywhere = look(text).anywhere;
+    const written = look(text), anywhere = written.anywhere;
     if (anywhere)
         breakAnywhere(true);
     if (!undoable(text)) {
         // Ctrl+Z leaves a text written plainly as it is, and no step before it is reached.
         area.value = text;
         steps.undo.length = steps.redo.length = 0;
+        steps.seen = new Set([named(written)]);
         message.textContent += (message.textContent && " ") + FOR_GOOD;
     } else if (text || area.value) {
         area.focus();
@@ -264,9 +289,9 @@ function copySelection(event) {
 }
 
 // A text pasted or dropped between `left` and `right`, which it keeps; Ctrl+Z
-// puts the caret back where it stood.
+// puts the caret or the selection back where it stood.
 function pasting(text, left, right) {
-    steps.pasted = state();
+    steps.pasted = state(area.selectionStart, area.selectionEnd);
     rememberLineBreaks(text, !left.includes("\n") && !right.includes("\n"));
     if (look(left + text + right).anywhere)
         breakAnywhere(true);

@@ -145,6 +145,7 @@ KEYED = [
     ("ą\r\nb", Keys.CONTROL + "a", "ą\nb", "", "ą\r\nb"),
 ]
 UNDO, REDO = Keys.CONTROL + "z", Keys.CONTROL + Keys.SHIFT + "z"
+FOLD = Keys.TAB * 2 + " "  # from the text area to "Usuń ogonki", which gives the focus back
 # 101 letters typed, each folded: 202 steps for Ctrl+Z.
 FOLDS = "for (let i = 0; i < 101; ++i) { tekst.focus(); document.execCommand('insertText', false, 'ą'); usun.click(); }"
 # Pastes (by the button, by Ctrl+V after keys, or dropped), then Ctrl+Z and redo (or a script): what "Kopiuj do
@@ -157,9 +158,13 @@ STEPS = [
     # Ctrl+Z takes back 500 line breaks of either form; a text written plainly it leaves as it is.
     ([("", "x"), ("", "a\r\n" * 500)], [UNDO], "x"),
     ([("", "y"), ("", "a\n" * 500)], [UNDO], "y"),
-    ([("", "yz"), ("", "a\r\n" * 501)], [UNDO], "a\r\n" * 501, (None, False, FOR_GOOD)),
+    # Nor does it apply the browser's older edits to it, before or after the next edit.
+    ([("", "yz"), (Keys.END, "q\n"), ("", "a\r\n" * 501)], [UNDO, REDO], "a\r\n" * 501, (None, False, FOR_GOOD)),
+    ([("", "yz"), (Keys.END, "ą\n" * 501)], [FOLD, UNDO, REDO], "yz" + "a\n" * 501),
+    ([("", "yz"), (Keys.END, "ą\n" * 501)], [FOLD, "q", UNDO, REDO], "yz" + "a\n" * 501 + "q"),
     ([("", "x\ny"), ("", "ą\r\nb")], [FOLDS, Keys.CONTROL + "z" * 203], "x\ny"),
-    ([("", "abc"), (Keys.CONTROL + "a", "XY")], [UNDO], "abc", ((0, 0), False, "")),
+    ([("", "abcdefghij"), (Keys.HOME + Keys.RIGHT * 2 + Keys.SHIFT + Keys.RIGHT * 6, "XY")], [UNDO], "abcdefghij",
+     ((2, 8), False, "")),
     ([("", "ą b"), ("drop", "x\r\ny")], [], "x\r\nyą b"),
     ([("", "ą b"), ("drop", "x\r\ny")], [UNDO], "ą b", ((3, 3), False, "")),
     # A control character ends no run; Ctrl+Z brings the long one back with its breaking.
