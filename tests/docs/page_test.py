@@ -359,9 +359,10 @@ def files(browser, chosen):
         # Taken as Unicode: UTF-16, UTF-8, text that -e refuses to read as each code page it reads as, or that
         # holds UTF-8 and reads as no code page.
         text = data.decode("utf-8", "ignore")
-        taken = [page for page in pages if b"UTF-8 or UTF-16" not in kresovar_fold(data, "-e", page)[2]]
-        unicode = text.encode() == data or pages and not taken or not pages and not text.isascii()
-        pages = [] if unicode else taken
+        asked_e = pages or ["ibm852"]
+        refused = [page for page in asked_e if b"UTF-8 or UTF-16" in kresovar_fold(data, "-e", page)[2]]
+        unicode = text.encode() == data or refused == asked_e or not pages and not text.isascii()
+        pages = [] if unicode else [page for page in pages if page not in refused]
         differ = len({kresovar_fold(data, "-e", page)[0] for page in pages}) > 1
         check(bool(asked) == (not pages and not unicode or differ)
               and asked[:len(pages)] == [LABELS[page] for page in pages][:len(asked)],
