@@ -258,7 +258,7 @@ private:
 
     InputFile& input_;
     std::optional<ByteEncoding> named_;
-    std::optional<UnicodeStart> start_ = named_ && IsCodePage(*named_) ? std::optional<UnicodeStart>(std::in_place) : std::nullopt;
+    std::optional<UnicodeStart> start_ = named_ && IsCodePage(*named_) ? std::optional<UnicodeStart>(std::in_place, *named_) : std::nullopt;
     LegacyText legacy_;
     static constexpr std::size_t kFront = kLine;  // room for the bytes held back
     static_assert(kMostHeldBack <= kFront);

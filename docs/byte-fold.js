@@ -91,9 +91,12 @@ function* encodingOf(bytes) {
     // sequences from 0x80 up are UTF-8 (or all there are, at least one, before
     // its end or kresovar-fold's buffer from the first of them is full), is
     // UTF-8 even where bytes further on are not: kresovar-fold -e refuses it as
-    // a code page.
-    let unicodeStart = bytes[0] === 0xEF && bytes[1] === 0xBB && bytes[2] === 0xBF || undefined;
-    let sequences = 0, lookEnd;
+    // a code page. A sequence of the code page's letters (Ó Ł = D3 A3 in
+    // Windows-1250) is not counted for it.
+    const mark = bytes[0] === 0xEF && bytes[1] === 0xBB && bytes[2] === 0xBF || undefined;
+    const unicodeStart = Object.fromEntries(CODE_PAGES.map(page => [page.name, mark]));
+    const sequences = Object.fromEntries(CODE_PAGES.map(page => [page.name, 0]));
+    let lookEnd, looking = !mark;
     for (let i = 0, pause = STRETCH; i < bytes.length;) {
         if (i >= pause) {
             pause = i + STRETCH;
@@ -118,9 +121,17 @@ function* encodingOf(bytes) {
         while (have < length && i + have < bytes.length && continues(lead, have, bytes[i + have]))
             seen[bytes[i + have++]] = 1;
         seen[lead] = 1;
-        if (unicodeStart === undefined)
-            unicodeStart = i >= lookEnd || length >= 2
-                && (i + have >= lookEnd || (have === length ? ++sequences === 4 || undefined : false));
+        const cut = i >= lookEnd || length >= 2 && i + have >= lookEnd;  // by the end of kresovar-fold's look
+        for (const name in looking ? unicodeStart : {}) {
+            if (unicodeStart[name] !== undefined)
+                continue;
+            const counted = have === length && i < lookEnd
+                && !bytes.subarray(i, i + length).every(byte => PAGE_FOLDS[name][byte] !== byte);
+            sequences[name] += counted ? 1 : 0;
+            unicodeStart[name] = cut ? sequences[name] > 0 : length < 2 || have < length ? false
+                : sequences[name] === 4 || undefined;
+            looking = Object.values(unicodeStart).includes(undefined);
+        }
         if (length >= 2 && have === length) {
             anySequence = true;
             i += length;
@@ -137,15 +148,16 @@ function* encodingOf(bytes) {
         endRun(tally, run, false);
     if (!anyStray || binary)
         return {encodings: ["utf-8"], readsAs: [], binary};
-    const pages = readsAs(tally);
+    // The code pages the strays read as, of them those that -e takes.
+    const read = readsAs(tally), pages = read.filter(name => !unicodeStart[name]);
     // Where no code page reads, kresovar-fold takes UTF-8, and UTF-8 it is if any of it is.
-    if (unicodeStart || !pages.length && anySequence)
-        return {encodings: ["utf-8"], readsAs: pages, strays: true};
+    if (read.length && !pages.length || !read.length && anySequence)
+        return {encodings: ["utf-8"], readsAs: read, strays: true};
     const alike = pages.every(name => seen.every((present, byte) =>
         !present || PAGE_FOLDS[name][byte] === PAGE_FOLDS[pages[0]][byte]));
     if (pages.length === 1 || pages.length > 1 && alike)
         return {encodings: pages, readsAs: pages};
-    const others = CODE_PAGES.map(page => page.name).filter(name => !pages.includes(name));
+    const others = CODE_PAGES.map(page => page.name).filter(name => !read.includes(name) && !unicodeStart[name]);
     return {encodings: [...pages, ...others, "utf-8"], readsAs: pages, ask: true};
 }
 

@@ -538,11 +538,14 @@ StartVerdict UnicodeStart::Look(const unsigned char* bytes, std::size_t size, bo
         if (have < length)
             break;  // the next bytes finish it, or the buffer's end ends the look
         looked_ += length;
-        if (++sequences_ == kUnicodeSequences)
+        const bool letters = std::all_of(lead, lead + length, [&](unsigned char byte) {
+            return IsPolishLetter(CodePageCharacter(codePage_, byte));
+        });
+        if (!letters && ++sequences_ == kUnicodeSequences)
             return StartVerdict::Unicode;
     }
     if (end || (full && firstHigh_ == 0))
-        return sawHigh_ ? StartVerdict::Unicode : StartVerdict::CodePage;
+        return sequences_ > 0 ? StartVerdict::Unicode : StartVerdict::CodePage;
     return StartVerdict::Undecided;
 }
 

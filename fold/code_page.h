@@ -90,11 +90,14 @@ private:
 // Tells, from its start, whether a stream named as a code page holds UTF-8
 // or UTF-16 text instead: a byte order mark, or valid UTF-8 for its first
 // kUnicodeSequences sequences from 0x80 up (or for all it has, at least one,
-// when it ends, or fills a buffer that begins at the first, before).
+// when it ends, or fills a buffer that begins at the first, before). A
+// sequence whose every byte is a Polish letter in the code page, as Ó Ł (D3
+// A3) in Windows-1250, tells neither and is passed over.
 inline constexpr unsigned kUnicodeSequences = 4;
 enum class StartVerdict { Undecided, CodePage, Unicode };
 class UnicodeStart {
 public:
+    explicit UnicodeStart(ByteEncoding codePage) : codePage_(codePage) {}
     // Looks on through `bytes`, the stream from the first byte not yet
     // consumed; `end` when no more bytes come, `full` when the buffer takes
     // no more until some are consumed. While undecided, only the bytes
@@ -106,6 +109,7 @@ public:
     void Consumed(std::size_t count);
 
 private:
+    ByteEncoding codePage_;
     std::size_t looked_ = 0;
     std::size_t firstHigh_ = 0;
     bool sawHigh_ = false;

@@ -77,8 +77,9 @@ check unreadable_first_wins 2 'notes.txt:2:6: ź' -c missing.txt notes.txt
 grep -E '^notes.txt:|missing.txt' both | head -1 | grep -q '^notes.txt:' || fail "a message came before the report: $(cat both)"
 
 echo "== code pages: each mode with -e, and what is said without it"
-printf 'Zażółć gęślą jaźń ZAŻÓŁĆ GĘŚLĄ JAŹŃ š ť ž é ü ř\r\n' >polish.utf8
-printf 'Zazolc gesla jazn ZAZOLC GESLA JAZN š ť ž é ü ř\r\n' >plain.utf8
+# Its first capitals make UTF-8 in Windows-1250 and ISO-8859-2 (Ó Ł = D3 A3, Ę Ż = CA AF), yet -e takes them.
+printf 'WSPÓŁPRACA MĘŻCZYZNA KSIĘŻYC PÓŁKA Zażółć gęślą jaźń ZAŻÓŁĆ GĘŚLĄ JAŹŃ š ť ž é ü ř\r\n' >polish.utf8
+printf 'WSPOLPRACA MEZCZYZNA KSIEZYC POLKA Zazolc gesla jazn ZAZOLC GESLA JAZN š ť ž é ü ř\r\n' >plain.utf8
 printf 'żółty\n' >shared.utf8
 for row in "CP1250 windows-1250 cp1250" "ISO-8859-2 iso-8859-2 LATIN2" "IBM852 ibm852 Cp852"; do
     read -r page name alias <<<"$row"
@@ -88,7 +89,7 @@ for row in "CP1250 windows-1250 cp1250" "ISO-8859-2 iso-8859-2 LATIN2" "IBM852 i
     cp "$name.txt" "rewritten-$name.txt"
     check "$name -i" 0 '' -i --encoding="$alias" "rewritten-$name.txt"
     cmp -s "rewritten-$name.txt" "plain-$name" || fail "$name -i: $(od -An -tx1 "rewritten-$name.txt" | head -c 80)"
-    check "$name --check" 1 "$name.txt:1:3: ż" -c -e "$alias" "$name.txt"
+    check "$name --check" 1 "$name.txt:1:4: Ó" -c -e "$alias" "$name.txt"
     check "$name -e utf-8 says nothing" 0 "$(cat "$name.txt")" -e UTF-8 "$name.txt"
     # Without -e: passed as it came, status 2, the file left as it was, and why.
     [ "$name" = ibm852 ] && both='ibm852: use -e ibm852' || both='windows-1250 or iso-8859-2: use -e windows-1250 or -e iso-8859-2'
@@ -113,11 +114,14 @@ status=0 && { "${FOLD[@]}" -c "$HERE/../../window/icon/kresovar.png" "${FOLD[-1]
 [ "$status" != 2 ] && [ ! -s err ] || fail "a program or picture raised an alarm: status $status, $(cat err)"
 # With -e naming a code page, UTF-8 and UTF-16 are refused and left as they are.
 printf 'żółw\n' >utf8.txt && printf '\xef\xbb\xbfpla\xb9n' >mark.txt && printf '\xff\xfeplain' >utf16.txt
+printf 'Мясо и мыло\n' >russian.txt  # я is D1 8F, Ń Ź in Windows-1250, but М is not
 for mode in print -c -i; do
-    check "UTF-8 in a code page, $mode" 2 '' -e cp1250 $([ $mode = print ] || echo $mode) utf8.txt mark.txt utf16.txt
-    [ "$(grep -c 'UTF-8 or UTF-16 text, not windows-1250: leave out -e' err)" = 3 ] || fail "$mode: $(cat err)"
+    check "UTF-8 in a code page, $mode" 2 '' -e cp1250 $([ $mode = print ] || echo $mode) utf8.txt mark.txt utf16.txt russian.txt
+    [ "$(grep -c 'UTF-8 or UTF-16 text, not windows-1250: leave out -e' err)" = 4 ] || fail "$mode: $(cat err)"
     [ "$(cat utf8.txt mark.txt)" = "$(printf 'żółw\n\xef\xbb\xbfpla\xb9n')" ] || fail "UTF-8 in a code page, $mode: changed"
 done
+check "Japanese in CP852, led by E3 (Ń there)" 2 '' -e ibm852 - < <(printf 'こんにちは\n')
+check "STÓŁ alone" 0 STOL -e cp1250 - < <(printf 'ST\xd3\xa3\n')
 check "a column is a byte" 1 '-:1:3: ł' -c -e cp1250 - < <(printf '\xc3\x80\xb3')
 # Its first letter anywhere, at the end of the first buffer (256 KiB), across it or later: refused all the same,
 # with the file left as it was, and no more written than the ASCII before it.
@@ -128,6 +132,8 @@ for at in 262142 262143 262144 262145 1000000; do
         [ "$status" = 2 ] && grep -q 'UTF-8 or UTF-16 text, not windows-1250' err && [ "$(wc -c <out)" -le $at ] \
             && cmp -s -n "$(wc -c <out)" out late.txt && cmp -s late.txt late.kept || fail "UTF-8 from $at, $mode: status $status"
     done
+    [ "$({ head -c $at /dev/zero | tr '\0' a; printf 'ST\xd3\xa3'; } | "${FOLD[@]}" -e cp1250 | tail -c 5)" = aSTOL ] \
+        || fail "STÓŁ in Windows-1250 from $at"
 done
 
 echo "== errors and options"

@@ -298,6 +298,7 @@ CHOSEN += [(f"słowa-{codec}.txt", POLISH.encode(codec)) for codec in ("cp1250",
     ("remis.txt", "aąła a±ła a±ła a±ła".encode("cp1250")), ("urwane.txt", b"\xc5" + "żółć\xc4".encode()[:-1]),
     ("mieszany.txt", "Zażółć ".encode() + "gęślą".encode("cp1250")), ("hiszpański.txt", SPANISH.encode("cp1252")),
     ("obraz.png", b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR" + "ą".encode()), ("napisy_" + "do_filmu_o_łodzi" * 9 + ".srt", b"x"),
+    ("wielkie.txt", "WSPÓŁPRACA\nMĘŻCZYZNA\nKSIĘŻYC\nPÓŁKA\nZażółć gęślą jaźń\n".encode("cp1250")),
     ("daleko.txt", "ó".encode() + b" " * 300_000 + "gęślą".encode("cp1250")),
     ("blisko.txt", b"a" * 100_000 + "ó".encode() + b" " * 200_000 + "gęślą".encode("cp1250")),
     ("daleko-ó.txt", b"a" * 262_143 + "ó".encode() + b" " * 300_000 + "gęślą".encode("cp1250"))]
@@ -360,12 +361,13 @@ def files(browser, chosen):
         if b"\0" in data and data[:2] not in (b"\xff\xfe", b"\xfe\xff"):
             check(said == name + BINARY and not asked and not saving(browser), f"{name}: binary, yet {said!r}")
             continue
-        # Taken as Unicode: UTF-16, UTF-8, text that -e refuses to read as a code page, or that holds UTF-8 and
-        # reads as no code page.
+        # Taken as Unicode: UTF-16, UTF-8, text that -e refuses to read as each code page it reads as, or that
+        # holds UTF-8 and reads as no code page.
         text = data.decode("utf-8", "ignore")
-        unicode = text.encode() == data or b"UTF-8 or UTF-16" in kresovar_fold(data, "-e", "ibm852")[2] or \
-            not pages and not text.isascii()
-        pages = [] if unicode else pages
+        asked_e = pages or ["ibm852"]
+        refused = [page for page in asked_e if b"UTF-8 or UTF-16" in kresovar_fold(data, "-e", page)[2]]
+        unicode = text.encode() == data or refused == asked_e or not pages and not text.isascii()
+        pages = [] if unicode else [page for page in pages if page not in refused]
         differ = len({kresovar_fold(data, "-e", page)[0] for page in pages}) > 1
         check(bool(asked) == (not pages and not unicode or differ)
               and asked[:len(pages)] == [LABELS[page] for page in pages][:len(asked)],
