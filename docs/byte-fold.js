@@ -60,6 +60,16 @@ function endRun(tally, run, beforeLetter) {
     });
 }
 
+// Whether the UTF-8 sequence of `length` bytes at `at` holds a byte that is no
+// letter of the code page whose fold is `fold`: a sequence of its letters alone
+// counts for neither.
+function beyondLetters(bytes, at, length, fold) {
+    for (let k = at; k < at + length; ++k)
+        if (fold[bytes[k]] === bytes[k])
+            return true;
+    return false;
+}
+
 // The code pages the tally reads as, those that read best, in the order of CODE_PAGES.
 function readsAs(tally) {
     let best = [], bestScore = 0;
@@ -78,8 +88,9 @@ function readsAs(tally) {
 // its bytes that are no part of UTF-8 (strays) read as a code page. Returns
 // {encodings, readsAs}: one encoding, or several that fold these bytes alike,
 // or, where it cannot tell, the ones to ask about, likeliest first, with `ask`
-// set; and the code pages the strays read as. `strays` is set where UTF-8 text
-// keeps bytes that are not UTF-8; `binary` where a NUL byte says it is no text.
+// set (and `mixed` where it reads as a code page but holds UTF-8 too); and the
+// code pages the strays read as. `strays` is set where UTF-8 text keeps bytes
+// that are not UTF-8; `binary` where a NUL byte says it is no text.
 function* encodingOf(bytes) {
     if (bytes.length >= 2 && (bytes[0] === 0xFF && bytes[1] === 0xFE || bytes[0] === 0xFE && bytes[1] === 0xFF))
         return {encodings: [bytes[0] === 0xFF ? "utf-16le" : "utf-16be"], readsAs: []};
@@ -96,6 +107,8 @@ function* encodingOf(bytes) {
     const mark = bytes[0] === 0xEF && bytes[1] === 0xBB && bytes[2] === 0xBF || undefined;
     const unicodeStart = Object.fromEntries(CODE_PAGES.map(page => [page.name, mark]));
     const sequences = Object.fromEntries(CODE_PAGES.map(page => [page.name, 0]));
+    // For each code page, whether the text holds a sequence that counts as UTF-8 anywhere.
+    const mixes = Object.fromEntries(CODE_PAGES.map(page => [page.name, false]));
     let lookEnd, looking = !mark;
     for (let i = 0, pause = STRETCH; i < bytes.length;) {
         if (i >= pause) {
@@ -125,14 +138,15 @@ function* encodingOf(bytes) {
         for (const name in looking ? unicodeStart : {}) {
             if (unicodeStart[name] !== undefined)
                 continue;
-            const counted = have === length && i < lookEnd
-                && !bytes.subarray(i, i + length).every(byte => PAGE_FOLDS[name][byte] !== byte);
+            const counted = have === length && i < lookEnd && beyondLetters(bytes, i, length, PAGE_FOLDS[name]);
             sequences[name] += counted ? 1 : 0;
             unicodeStart[name] = cut ? sequences[name] > 0 : length < 2 || have < length ? false
                 : sequences[name] === 4 || undefined;
             looking = Object.values(unicodeStart).includes(undefined);
         }
         if (length >= 2 && have === length) {
+            for (const name in mixes)
+                mixes[name] ||= beyondLetters(bytes, i, length, PAGE_FOLDS[name]);
             anySequence = true;
             i += length;
             run.length += length;
@@ -155,10 +169,13 @@ function* encodingOf(bytes) {
         return {encodings: ["utf-8"], readsAs: read, strays: true};
     const alike = pages.every(name => seen.every((present, byte) =>
         !present || PAGE_FOLDS[name][byte] === PAGE_FOLDS[pages[0]][byte]));
-    if (pages.length === 1 || pages.length > 1 && alike)
+    // A code page folds the UTF-8 beside it into other text, so text that holds both is asked about.
+    const mixed = pages.some(name => mixes[name]);
+    if (!mixed && (pages.length === 1 || pages.length > 1 && alike))
         return {encodings: pages, readsAs: pages};
-    const others = CODE_PAGES.map(page => page.name).filter(name => !read.includes(name) && !unicodeStart[name]);
-    return {encodings: [...pages, ...others, "utf-8"], readsAs: pages, ask: true};
+    const others = mixed ? []
+        : CODE_PAGES.map(page => page.name).filter(name => !read.includes(name) && !unicodeStart[name]);
+    return {encodings: [...pages, ...others, "utf-8"], readsAs: pages, ask: true, mixed};
 }
 
 // Folds the bytes in an encoding: returns {output, letters}, the folded bytes

@@ -8,6 +8,8 @@
     const NOT_UTF8 = ": to nie jest UTF-8";
     const UNKNOWN = ", a z samych bajtów nie da się poznać kodowania.";
     const WHICH = " W jakim kodowaniu jest ten plik?";
+    const MIXES = ": plik miesza UTF-8 z ";
+    const HOW = ". Jak go czytać?";
     const UNREAD = ": nie udało się odczytać pliku";
     const BINARY = ": to nie jest plik tekstowy, więc strona go nie zmienia.";
     const ONE = "Strona zmienia jeden plik naraz: upuść tylko jeden.";
@@ -93,9 +95,9 @@
     }
 
     // Asks with a button for each encoding, likeliest first.
-    function ask(file, {encodings, readsAs}) {
+    function ask(file, {encodings, readsAs, mixed}) {
         const likely = readsAs.length ? `; wygląda na ${named(readsAs)}.` : UNKNOWN;
-        message.textContent = file.name + NOT_UTF8 + likely + WHICH;
+        message.textContent = mixed ? file.name + MIXES + named(readsAs) + HOW : file.name + NOT_UTF8 + likely + WHICH;
         question.replaceChildren(...encodings.map(encoding => {
             const button = Object.assign(document.createElement("button"),
                                          {type: "button", textContent: LABELS[encoding]});

@@ -286,8 +286,9 @@ def offline(browser, site, elsewhere):
 
 # Files chosen on the page, each folded as kresovar-fold folds it: the fuzzers' seeds, whole and without the byte
 # that sets the fuzzer's mode; Polish words in each code page; text that tells no code page, or two; text that -e
-# refuses as a code page for its UTF-8 start (within kresovar-fold's first buffer or not); counts of letters. Beside
-# them, the message's ending where it matters, and the answer where the page asks and it is not UTF-8.
+# refuses as a code page for its UTF-8 start (within kresovar-fold's first buffer or not), or that mixes UTF-8 with a
+# code page; counts of letters. Beside them, the message's ending where it matters, and the answer where the page asks
+# and it is not UTF-8 or kresovar-fold reads it as a code page.
 HERE = os.path.dirname(os.path.abspath(__file__))
 SEEDS, WORDS = os.path.join(HERE, "../../fold/fuzz/corpus_bytes"), os.path.join(HERE, "../../cli/tests/words")
 POLISH, SPANISH = (open(os.path.join(WORDS, name), encoding="utf-8").read() for name in ("polish.txt", "spanish.txt"))
@@ -301,7 +302,8 @@ CHOSEN += [(f"słowa-{codec}.txt", POLISH.encode(codec)) for codec in ("cp1250",
     ("wielkie.txt", "WSPÓŁPRACA\nMĘŻCZYZNA\nKSIĘŻYC\nPÓŁKA\nZażółć gęślą jaźń\n".encode("cp1250")),
     ("daleko.txt", "ó".encode() + b" " * 300_000 + "gęślą".encode("cp1250")),
     ("blisko.txt", b"a" * 100_000 + "ó".encode() + b" " * 200_000 + "gęślą".encode("cp1250")),
-    ("daleko-ó.txt", b"a" * 262_143 + "ó".encode() + b" " * 300_000 + "gęślą".encode("cp1250"))]
+    ("daleko-ó.txt", b"a" * 262_143 + "ó".encode() + b" " * 300_000 + "gęślą".encode("cp1250")),
+    ("m3.txt", "Zażółć gęślą jaźń\n".encode("cp1250") * 5 + "Zażółć gęślą jaźń\n".encode())]
 CHOSEN += [(f"{count}.txt", "ą".encode() * count) for count in (1, 2, 5, 12, 22, 1234, 12345)]
 MIXED = "bajtów spoza UTF-8 (zapewne Windows-1250) nie zmieniono"
 ENDINGS = {"1.txt": "1 literę", "2.txt": "2 litery", "5.txt": "5 liter", "12.txt": "12 liter", "22.txt": "22 litery",
@@ -309,7 +311,7 @@ ENDINGS = {"1.txt": "1 literę", "2.txt": "2 litery", "5.txt": "5 liter", "12.tx
            "urwane.txt": "; bajtów spoza UTF-8 nie zmieniono", "daleko-ó.txt": MIXED}
 BINARY, ONE, FOLDER = (": to nie jest plik tekstowy, więc strona go nie zmienia.",
                        "Strona zmienia jeden plik naraz: upuść tylko jeden.", ": to folder, a strona zmienia tylko pliki.")
-ANSWERS = {"Kraków.srt": "windows-1250"}
+ANSWERS = {"blisko.txt": "windows-1250", "m3.txt": "utf-8"}
 LABELS = {"utf-8": "UTF-8", "windows-1250": "Windows-1250", "iso-8859-2": "ISO-8859-2", "ibm852": "CP852"}
 SAID = "const said = document.getElementById('plik-komunikat').textContent; return !said.endsWith('…') && said"
 RUN = "const run = steps => { let step; while (!(step = steps.next()).done); return step.value; };"
@@ -350,7 +352,8 @@ def saving(browser):
 
 
 def files(browser, chosen):
-    """Asks only where kresovar-fold names no code page, or two that fold the file otherwise, and -e would take one;
+    """Asks only where kresovar-fold names no code page, or two that fold the file otherwise, and -e would take one,
+    or where the page does not take the code page for the UTF-8 beside it (ANSWERS);
     says the encoding and the letters; saves the result under the file's name; breaks no policy."""
     folder, saved = tempfile.mkdtemp(), tempfile.mkdtemp()
     browser.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": saved})
@@ -369,10 +372,10 @@ def files(browser, chosen):
         unicode = text.encode() == data or refused == asked_e or not pages and not text.isascii()
         pages = [] if unicode else [page for page in pages if page not in refused]
         differ = len({kresovar_fold(data, "-e", page)[0] for page in pages}) > 1
-        check(bool(asked) == (not pages and not unicode or differ)
+        check(bool(asked) == (not pages and not unicode or differ or name in ANSWERS)
               and asked[:len(pages)] == [LABELS[page] for page in pages][:len(asked)],
               f"{name}: kresovar-fold names {pages}, the page asks {asked}: {said!r}")
-        answer = pages[0] if pages else ANSWERS.get(name, "utf-8")
+        answer = ANSWERS.get(name) or (pages[0] if pages else "utf-8")
         if asked:
             browser.execute_script("document.getElementById('plik-komunikat').textContent = ''")
             browser.find_element("xpath", f"//div[@id='plik-pytanie']/button[.='{LABELS[answer]}']").click()
