@@ -15,7 +15,7 @@ std::u16string Read(bool exact)
 {
     platform::CheckFault("ClipboardRead");
     const QString text = platform::PasteText(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard), exact);
-    return std::u16string(reinterpret_cast<const char16_t*>(text.constData()), static_cast<std::size_t>(text.size()));
+    return std::u16string(platform::Units(text));
 }
 
 } // namespace

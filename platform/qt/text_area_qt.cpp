@@ -204,7 +204,7 @@ std::u16string TextBetween(const TextArea& area, int from, int to)
     range.setPosition(to, QTextCursor::KeepAnchor);
     const QString raw = from == 0 && to >= area.document()->characterCount() - 1 ? area.document()->toRawText()
                                                                                   : range.selectedText();
-    const std::u16string_view units(reinterpret_cast<const char16_t*>(raw.constData()), static_cast<std::size_t>(raw.size()));
+    const std::u16string_view units = Units(raw);
     const TextArea::Breaks& breaks = Breaks(area);
     QTextBlock block = area.document()->findBlock(from);
     FormOf formOf;
@@ -268,8 +268,7 @@ void InsertAtCaret(TextArea& area, const QString& text)
     QTextCursor cursor = area.textCursor();
     cursor.beginEditBlock();
     cursor.removeSelectedText();
-    InsertText(cursor, std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()),
-                                           static_cast<std::size_t>(text.size())));
+    InsertText(cursor, Units(text));
     cursor.endEditBlock();
     area.setTextCursor(cursor);
     area.ensureCursorVisible();
@@ -311,7 +310,7 @@ void PasteAsStep(TextArea& area, const QString& pasted)
     std::u16string text;
     text.reserve(before.size() - static_cast<std::size_t>(end - start) + static_cast<std::size_t>(pasted.size()));
     text.append(before.substr(0, static_cast<std::size_t>(start)));
-    text.append(reinterpret_cast<const char16_t*>(pasted.constData()), static_cast<std::size_t>(pasted.size()));
+    text.append(Units(pasted));
     text.append(before.substr(static_cast<std::size_t>(end)));
     Replace(area, text);
     PlaceCaretAt(area, ClampToOffset(start + pasted.size()));
