@@ -18,7 +18,7 @@ test_packages=(
     weston xwayland wl-clipboard
     dbus at-spi2-core python3-pyatspi
     chromium chromium-driver python3-selenium
-    dpkg-dev file desktop-file-utils appstream groff-base lintian
+    dpkg-dev file desktop-file-utils appstream groff-base lintian abigail-tools node-typescript
     g++-mingw-w64-x86-64-posix googletest wine wine64 wixl msitools
     clang libclang-rt-14-dev
     qemu-user g++-aarch64-linux-gnu libacl1-dev:arm64
