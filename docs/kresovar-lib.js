@@ -32,18 +32,25 @@
         [name, Uint8Array.from(folded.match(/../g), pair => parseInt(pair, 16))]));
     const NODE_BUFFER = typeof Buffer === "function" ? Buffer : null;
 
-    // Folds the units in place.
+    // Folds the units in place. Most units are below the lowest letter, Ó.
+    const LOWEST = Math.min(...Object.keys(PLAIN_OF).map(letter => letter.charCodeAt(0)));
     const foldUnits = units => {
-        for (let i = 0; i < units.length; ++i) {
+        for (let i = 0, n = units.length; i < n; ++i) {
             const unit = units[i];
-            if (unit < UNIT_PLAIN.length && UNIT_PLAIN[unit])
-                units[i] = UNIT_PLAIN[unit];
+            if (unit >= LOWEST && unit < UNIT_PLAIN.length) {
+                const plain = UNIT_PLAIN[unit];
+                if (plain !== 0)
+                    units[i] = plain;
+            }
         }
     };
 
     // The text with each of the 18 letters replaced by its plain letter; the
     // same string where there is none. In Node the units are folded in a
-    // Buffer, three times as fast as a replace.
+    // Buffer, kept between calls up to KEPT bytes: the allocation of a new
+    // one costs as much as the fold.
+    const KEPT = 1 << 25;
+    let scratch = null;
     function fold(text) {
         if (typeof text !== "string")
             throw new TypeError("fold takes a string; foldBytes takes bytes");
@@ -51,11 +58,13 @@
             return text;
         if (!NODE_BUFFER)
             return text.replace(LETTERS, letter => PLAIN_OF[letter]);
-        const bytes = NODE_BUFFER.from(text, "utf16le");
-        const units = bytes.byteOffset % 2 ? new Uint16Array(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length))
-            : new Uint16Array(bytes.buffer, bytes.byteOffset, text.length);
-        foldUnits(units);
-        return NODE_BUFFER.from(units.buffer, units.byteOffset, bytes.length).toString("utf16le");
+        const size = 2 * text.length;
+        const buffer = scratch && scratch.length >= size ? scratch : NODE_BUFFER.allocUnsafeSlow(size);
+        if (size <= KEPT)
+            scratch = buffer;
+        buffer.write(text, 0, "utf16le");
+        foldUnits(new Uint16Array(buffer.buffer, buffer.byteOffset, text.length));
+        return buffer.toString("utf16le", 0, size);
     }
 
     // What the bytes are (see detect in docs/library.md), from the page's look.
