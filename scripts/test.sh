@@ -44,6 +44,13 @@ if seconds(written["fuzz"][column("what it checks")]) != fuzzing:
     sys.exit("docs/testing.md gives the fuzzers another time than the build: %s s" % fuzzing)
 '
 
+# libkresovar's ABI changes only on purpose: after one, describe it again with
+#   abidw --no-corpus-path --short-locs --no-show-locs --no-comp-dir-path --headers-dir lib \
+#         --drop-private-types --exported-interfaces-only --out-file lib/kresovar.abi build/lib/libkresovar.so.1
+# The build tree's library, which has its debugging information; the packaged one is stripped.
+echo "== libkresovar's ABI against lib/kresovar.abi"
+abidiff lib/kresovar.abi build/lib/libkresovar.so.1
+
 echo "== The suite under AddressSanitizer and UndefinedBehaviorSanitizer"
 LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
