@@ -149,7 +149,8 @@ const char* kresovar_error_name(int error)
         "no error", "a null pointer", "no such encoding or flag", "the output buffer is too small",
         "the output overlaps the input after its start", "too large", "out of memory",
         "no such processor path here", "an internal error"};
-    return error <= 0 && -error < static_cast<int>(std::size(names)) ? names[-error] : "no such error";
+    // Compared before it is negated: -INT_MIN overflows.
+    return error <= 0 && error > -static_cast<int>(std::size(names)) ? names[-error] : "no such error";
 }
 
 const char* kresovar_version(void)
@@ -165,12 +166,13 @@ const char* kresovar_fold_path(void)
 int kresovar_use_fold_path(const char* name)
 {
     return Guarded([&]() -> int {
-        const std::optional<FoldPath> path = name ? FoldPathNamed(name) : std::nullopt;
-        const std::vector<FoldPath> offered = FoldPaths();
-        if (!path || std::find(offered.begin(), offered.end(), *path) == offered.end())
-            return KRESOVAR_ERROR_PATH;
-        UseFoldPath(*path);
-        return KRESOVAR_OK;
+        for (FoldPath path : FoldPaths()) {
+            if (name != nullptr && std::strcmp(FoldPathName(path), name) == 0) {
+                UseFoldPath(path);
+                return KRESOVAR_OK;
+            }
+        }
+        return KRESOVAR_ERROR_PATH;
     });
 }
 

@@ -3,6 +3,7 @@
  * buffer, in place, and as a stream cut at every byte. */
 #include "kresovar.h"
 
+#include <limits.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -19,10 +20,10 @@ typedef struct {
 
 static int failures;
 
-static void Expect(int ok, const char *name, const char *what, long got)
+static void Expect(int ok, const char *name, const char *what, long long got)
 {
     if (!ok) {
-        fprintf(stderr, "FAIL %s: %s (got %ld)\n", name, what, got);
+        fprintf(stderr, "FAIL %s: %s (got %lld)\n", name, what, got);
         ++failures;
     }
 }
@@ -90,7 +91,7 @@ static int EncodingNamed(const char *name)
 
 static void ExpectFold(const Case *c, const unsigned char *got, ptrdiff_t size, const char *how)
 {
-    Expect(size == (ptrdiff_t)c->outSize && memcmp(got, c->out, c->outSize) == 0, c->name, how, (long)size);
+    Expect(size == (ptrdiff_t)c->outSize && memcmp(got, c->out, c->outSize) == 0, c->name, how, (long long)size);
 }
 
 /* Into another buffer, exactly big enough and one byte short; in place; from
@@ -126,16 +127,18 @@ static void FoldAsStream(const Case *c, kresovar_encoding encoding, unsigned fla
     unsigned char out[kMost + 2 * KRESOVAR_MOST_HELD_BACK];
     for (size_t cut = 0; cut <= c->inSize; ++cut) {
         ptrdiff_t first = kresovar_stream_fold(stream, c->in, cut, out, cut + KRESOVAR_MOST_HELD_BACK, 0);
-        ptrdiff_t second = kresovar_stream_fold(stream, c->in + cut, c->inSize - cut, out + first,
-                                                c->inSize - cut + KRESOVAR_MOST_HELD_BACK, 1);
-        Expect(first >= 0 && second >= 0, c->name, "a stream cut in two", (long)cut);
+        ptrdiff_t second = first < 0 ? first : kresovar_stream_fold(stream, c->in + cut, c->inSize - cut, out + first,
+                                                                    c->inSize - cut + KRESOVAR_MOST_HELD_BACK, 1);
+        Expect(first >= 0 && second >= 0, c->name, "a stream cut in two", (long long)cut);
         ExpectFold(c, out, first + second, "a stream cut in two");
     }
     size_t written = 0;
     for (size_t at = 0; at < c->inSize; ++at) {
         unsigned char piece[1 + KRESOVAR_MOST_HELD_BACK] = {c->in[at]};
         ptrdiff_t size = kresovar_stream_fold(stream, piece, 1, piece, sizeof piece, at + 1 == c->inSize);
-        Expect(size >= 0, c->name, "a piece of one byte in place", (long)size);
+        Expect(size >= 0, c->name, "a piece of one byte in place", (long long)size);
+        if (size < 0)
+            break;
         memcpy(out + written, piece, (size_t)size);
         written += (size_t)size;
     }
@@ -174,9 +177,9 @@ static void DetectCases(const char *path)
         Expect(kresovar_detect(c.in, c.inSize, &d) == KRESOVAR_OK, c.name, "detect", 0);
         Expect(strcmp(kVerdicts[d.verdict], c.field[0]) == 0, c.name, "the verdict", d.verdict);
         int page = EncodingNamed(c.field[1]);
-        Expect(d.pages == (page < 0 ? 0u : 1u << page), c.name, "the code pages", (long)d.pages);
+        Expect(d.pages == (page < 0 ? 0u : 1u << page), c.name, "the code pages", (long long)d.pages);
         size_t firstBad = strcmp(c.field[2], "-") == 0 ? c.inSize : (size_t)atol(c.field[2]);
-        Expect(d.first_bad == firstBad, c.name, "the first byte that is not UTF-8", (long)d.first_bad);
+        Expect(d.first_bad == firstBad, c.name, "the first byte that is not UTF-8", (long long)d.first_bad);
         Expect(d.reason != NULL && d.reason[0] != '\0', c.name, "a reason", 0);
     }
     fclose(table);
@@ -190,7 +193,7 @@ static void Misuse(void)
     kresovar_detection d;
     const struct {
         const char *name;
-        long got, expected;
+        long long got, expected;
     } cases[] = {
         {"nothing to fold", kresovar_fold_utf8(NULL, 0, NULL, 0), 0},
         {"null input", kresovar_fold_utf8(NULL, 1, out, 4), KRESOVAR_ERROR_NULL},
@@ -212,7 +215,7 @@ static void Misuse(void)
     Expect(stream == NULL, "a stream of no encoding", "no stream made", 0);
     kresovar_stream_free(NULL);
     for (int error = KRESOVAR_ERROR_INTERNAL; error <= KRESOVAR_OK; ++error)
-        Expect(strcmp(kresovar_error_name(error), kresovar_error_name(1)) != 0, "each error", "has a name", error);
+        Expect(strcmp(kresovar_error_name(error), kresovar_error_name(INT_MIN)) != 0, "each error", "has a name", error);
     Expect(strcmp(kresovar_version(), KRESOVAR_EXPECTED_VERSION) == 0, "the version", kresovar_version(), 0);
 }
 
