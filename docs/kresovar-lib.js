@@ -69,6 +69,8 @@
 
     // What the bytes are (see detect in docs/library.md), from the page's look.
     function detect(bytes) {
+        if (!(bytes instanceof Uint8Array))
+            throw new TypeError("detect takes a Uint8Array");
         const steps = page.encodingOf(bytes);
         let step;
         while (!(step = steps.next()).done)

@@ -54,4 +54,5 @@ test("a string keeps its length and its lone surrogates, and an unchanged one is
     assert.notEqual(foldBytes(bytes, "utf-8"), bytes, "a copy");
     assert.throws(() => foldBytes(bytes, "latin-1"), RangeError);
     assert.throws(() => fold(bytes), TypeError);
+    assert.throws(() => detect("Zażółć"), TypeError);
 });

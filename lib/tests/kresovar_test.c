@@ -191,6 +191,9 @@ static void Misuse(void)
     char out[4];
     kresovar_stream *stream = NULL;
     kresovar_detection d;
+    kresovar_stream *held = NULL;
+    kresovar_stream_new(KRESOVAR_UTF8, 0, &held);
+    kresovar_stream_fold(held, "\xc5", 1, out, sizeof out, 0);
     const struct {
         const char *name;
         long long got, expected;
@@ -207,12 +210,17 @@ static void Misuse(void)
         {"a stream of no encoding", kresovar_stream_new(-1, 0, &stream), KRESOVAR_ERROR_ENCODING},
         {"nothing to detect", kresovar_detect(NULL, 0, &d), KRESOVAR_OK},
         {"null bytes to detect", kresovar_detect(NULL, 1, &d), KRESOVAR_ERROR_NULL},
+        {"no room for a byte held back", kresovar_stream_fold(held, NULL, 0, out, 0, 1), KRESOVAR_ERROR_SMALL_BUFFER},
+        {"a stream's output after its input", kresovar_stream_fold(held, out, 2, out + 1, 3, 1), KRESOVAR_ERROR_OVERLAP},
         {"no processor path", kresovar_use_fold_path("none"), KRESOVAR_ERROR_PATH},
         {"a null processor path", kresovar_use_fold_path(NULL), KRESOVAR_ERROR_PATH},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
         Expect(cases[i].got == cases[i].expected, cases[i].name, "the error", cases[i].got);
     Expect(stream == NULL, "a stream of no encoding", "no stream made", 0);
+    Expect(kresovar_stream_fold(held, "\x82", 1, out, 2, 1) == 1 && out[0] == 'l', "a stream after its errors",
+           "folds the letter", 0);
+    kresovar_stream_free(held);
     kresovar_stream_free(NULL);
     for (int error = KRESOVAR_ERROR_INTERNAL; error <= KRESOVAR_OK; ++error)
         Expect(strcmp(kresovar_error_name(error), kresovar_error_name(INT_MIN)) != 0, "each error", "has a name", error);
