@@ -11,9 +11,9 @@
 
 enum { kMost = 1024 };
 
+/* A line of a table: its five fields, the fourth as bytes and, in fold_cases.txt, the fifth. */
 typedef struct {
-    char name[64];
-    char field[3][64];
+    char line[4 * kMost], *field[5];
     unsigned char in[kMost], out[kMost];
     size_t inSize, outSize;
 } Case;
@@ -28,12 +28,7 @@ static void Expect(int ok, const char *name, const char *what, long long got)
     }
 }
 
-static int Hex(char c)
-{
-    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-}
-
-/* The bytes of an escaped field. */
+/* The bytes of a field, where \xHH \r \n \t \\ stand for a byte. */
 static size_t Unescape(const char *text, unsigned char *bytes)
 {
     size_t size = 0;
@@ -41,42 +36,44 @@ static size_t Unescape(const char *text, unsigned char *bytes)
         if (*c != '\\')
             bytes[size++] = (unsigned char)*c;
         else if (*++c == 'x')
-            bytes[size++] = (unsigned char)(Hex(c[1]) << 4 | Hex(c[2])), c += 2;
+            bytes[size++] = (unsigned char)strtol((char[3]){c[1], c[2], 0}, NULL, 16), c += 2;
         else
             bytes[size++] = (unsigned char)(*c == 'r' ? '\r' : *c == 'n' ? '\n' : *c == 't' ? '\t' : *c);
     }
     return size;
 }
 
-/* The next case of a table: its name, then in fold_cases.txt the encoding,
- * the flags, the text and its fold; in detect_cases.txt the bytes, then three
- * fields of what they are. */
-static int NextCase(FILE *table, int detect, Case *c)
+static int NextCase(FILE *table, Case *c)
 {
-    static char line[4 * kMost];
-    char *field[5];
     do {
-        if (!fgets(line, sizeof line, table))
+        if (!fgets(c->line, sizeof c->line, table))
             return 0;
-    } while (line[0] == '#');
-    line[strcspn(line, "\n")] = '\0';
-    field[0] = line;
+    } while (c->line[0] == '#');
+    c->line[strcspn(c->line, "\n")] = '\0';
+    c->field[0] = c->line;
     for (int i = 1; i < 5; ++i) {
-        char *tab = field[i - 1] ? strchr(field[i - 1], '\t') : NULL;
-        field[i] = tab ? tab + 1 : NULL;
+        char *tab = c->field[i - 1] ? strchr(c->field[i - 1], '\t') : NULL;
+        c->field[i] = tab ? tab + 1 : NULL;
         if (tab)
             *tab = '\0';
     }
-    if (!field[4]) {
-        fprintf(stderr, "a line of five fields, not: %s\n", line);
+    if (!c->field[4]) {
+        fprintf(stderr, "not five fields: %s\n", c->line);
         exit(2);
     }
-    snprintf(c->name, sizeof c->name, "%s", field[0]);
-    c->inSize = Unescape(field[detect ? 1 : 3], c->in);
-    c->outSize = detect ? 0 : Unescape(field[4], c->out);
-    for (int i = 0; i < 3; ++i)
-        snprintf(c->field[i], sizeof c->field[i], "%s", field[detect ? 2 + i : 1 + i]);
+    c->inSize = Unescape(c->field[3], c->in);
+    c->outSize = Unescape(c->field[4], c->out);
     return 1;
+}
+
+static FILE *Open(const char *path)
+{
+    FILE *table = fopen(path, "r");
+    if (!table) {
+        perror(path);
+        exit(2);
+    }
+    return table;
 }
 
 static const char *const kEncodings[] = {"utf-8", "utf-16le", "utf-16be", "windows-1250", "iso-8859-2", "ibm852"};
@@ -91,27 +88,27 @@ static int EncodingNamed(const char *name)
 
 static void ExpectFold(const Case *c, const unsigned char *got, ptrdiff_t size, const char *how)
 {
-    Expect(size == (ptrdiff_t)c->outSize && memcmp(got, c->out, c->outSize) == 0, c->name, how, (long long)size);
+    Expect(size == (ptrdiff_t)c->outSize && memcmp(got, c->out, c->outSize) == 0, c->field[0], how, (long long)size);
 }
 
 /* Into another buffer, exactly big enough and one byte short; in place; from
  * a little later in the same buffer; and to a little later, which must fail. */
-static void FoldOnce(const Case *c, kresovar_encoding encoding, unsigned flags)
+static void FoldOnce(const Case *c, int encoding, unsigned flags)
 {
     unsigned char buffer[kMost + 8];
     ExpectFold(c, buffer, kresovar_fold(encoding, flags, c->in, c->inSize, buffer, c->inSize), "into another buffer");
     if (c->inSize > 0)
         Expect(kresovar_fold(encoding, flags, c->in, c->inSize, buffer, c->inSize - 1) == KRESOVAR_ERROR_SMALL_BUFFER,
-               c->name, "a buffer one byte short", 0);
+               c->field[0], "a buffer one byte short", 0);
     memcpy(buffer, c->in, c->inSize);
     ExpectFold(c, buffer, kresovar_fold(encoding, flags, buffer, c->inSize, buffer, c->inSize), "in place");
     memcpy(buffer + 5, c->in, c->inSize);
     ExpectFold(c, buffer, kresovar_fold(encoding, flags, buffer + 5, c->inSize, buffer, c->inSize + 5), "to before the input");
     if (c->inSize > 1)
         Expect(kresovar_fold(encoding, flags, buffer, c->inSize, buffer + 1, c->inSize) == KRESOVAR_ERROR_OVERLAP,
-               c->name, "to after the input", 0);
+               c->field[0], "to after the input", 0);
     const uint16_t one = 1;
-    if (encoding == (*(const unsigned char *)&one ? KRESOVAR_UTF16LE : KRESOVAR_UTF16BE) && flags == 0 && c->inSize % 2 == 0) {
+    if (encoding == (*(const unsigned char *)&one ? KRESOVAR_UTF16LE : KRESOVAR_UTF16BE) && !flags && c->inSize % 2 == 0) {
         uint16_t units[kMost / 2];
         memcpy(units, c->in, c->inSize);
         ptrdiff_t length = kresovar_fold_utf16(units, c->inSize / 2, units, c->inSize / 2);
@@ -120,23 +117,23 @@ static void FoldOnce(const Case *c, kresovar_encoding encoding, unsigned flags)
 }
 
 /* In two pieces cut at each byte, and in pieces of one byte, in place. */
-static void FoldAsStream(const Case *c, kresovar_encoding encoding, unsigned flags)
+static void FoldAsStream(const Case *c, int encoding, unsigned flags)
 {
     kresovar_stream *stream = NULL;
-    Expect(kresovar_stream_new(encoding, flags, &stream) == KRESOVAR_OK, c->name, "a new stream", 0);
+    Expect(kresovar_stream_new(encoding, flags, &stream) == KRESOVAR_OK, c->field[0], "a new stream", 0);
     unsigned char out[kMost + 2 * KRESOVAR_MOST_HELD_BACK];
     for (size_t cut = 0; cut <= c->inSize; ++cut) {
         ptrdiff_t first = kresovar_stream_fold(stream, c->in, cut, out, cut + KRESOVAR_MOST_HELD_BACK, 0);
         ptrdiff_t second = first < 0 ? first : kresovar_stream_fold(stream, c->in + cut, c->inSize - cut, out + first,
                                                                     c->inSize - cut + KRESOVAR_MOST_HELD_BACK, 1);
-        Expect(first >= 0 && second >= 0, c->name, "a stream cut in two", (long long)cut);
+        Expect(first >= 0 && second >= 0, c->field[0], "a stream cut in two", (long long)cut);
         ExpectFold(c, out, first + second, "a stream cut in two");
     }
     size_t written = 0;
     for (size_t at = 0; at < c->inSize; ++at) {
         unsigned char piece[1 + KRESOVAR_MOST_HELD_BACK] = {c->in[at]};
         ptrdiff_t size = kresovar_stream_fold(stream, piece, 1, piece, sizeof piece, at + 1 == c->inSize);
-        Expect(size >= 0, c->name, "a piece of one byte in place", (long long)size);
+        Expect(size >= 0, c->field[0], "a piece of one byte in place", (long long)size);
         if (size < 0)
             break;
         memcpy(out + written, piece, (size_t)size);
@@ -148,15 +145,11 @@ static void FoldAsStream(const Case *c, kresovar_encoding encoding, unsigned fla
 
 static void FoldCases(const char *path)
 {
-    FILE *table = fopen(path, "r");
-    Case c;
-    if (!table) {
-        perror(path);
-        exit(2);
-    }
-    while (NextCase(table, 0, &c)) {
-        const kresovar_encoding encoding = (kresovar_encoding)EncodingNamed(c.field[0]);
-        const unsigned flags = strcmp(c.field[1], "decomposed") == 0 ? KRESOVAR_DECOMPOSED : 0;
+    FILE *table = Open(path);
+    static Case c;
+    while (NextCase(table, &c)) {
+        const int encoding = EncodingNamed(c.field[1]);
+        const unsigned flags = strcmp(c.field[2], "decomposed") == 0 ? KRESOVAR_DECOMPOSED : 0;
         FoldOnce(&c, encoding, flags);
         FoldAsStream(&c, encoding, flags);
     }
@@ -166,21 +159,17 @@ static void FoldCases(const char *path)
 static void DetectCases(const char *path)
 {
     static const char *const kVerdicts[] = {"utf-8", "utf-16le", "utf-16be", "code-page", "not-utf-8", "binary"};
-    FILE *table = fopen(path, "r");
-    Case c;
-    if (!table) {
-        perror(path);
-        exit(2);
-    }
-    while (NextCase(table, 1, &c)) {
+    FILE *table = Open(path);
+    static Case c;
+    while (NextCase(table, &c)) {
         kresovar_detection d;
-        Expect(kresovar_detect(c.in, c.inSize, &d) == KRESOVAR_OK, c.name, "detect", 0);
-        Expect(strcmp(kVerdicts[d.verdict], c.field[0]) == 0, c.name, "the verdict", d.verdict);
-        int page = EncodingNamed(c.field[1]);
-        Expect(d.pages == (page < 0 ? 0u : 1u << page), c.name, "the code pages", (long long)d.pages);
-        size_t firstBad = strcmp(c.field[2], "-") == 0 ? c.inSize : (size_t)atol(c.field[2]);
-        Expect(d.first_bad == firstBad, c.name, "the first byte that is not UTF-8", (long long)d.first_bad);
-        Expect(d.reason != NULL && d.reason[0] != '\0', c.name, "a reason", 0);
+        const int page = EncodingNamed(c.field[2]);
+        const size_t firstBad = strcmp(c.field[4], "-") == 0 ? c.inSize : (size_t)atol(c.field[4]);
+        Expect(kresovar_detect(c.in, c.inSize, &d) == KRESOVAR_OK && strcmp(kVerdicts[d.verdict], c.field[1]) == 0,
+               c.field[0], "the verdict", d.verdict);
+        Expect(d.pages == (page < 0 ? 0u : 1u << page), c.field[0], "the code pages", (long long)d.pages);
+        Expect(d.first_bad == firstBad, c.field[0], "the first byte that is not UTF-8", (long long)d.first_bad);
+        Expect(d.reason != NULL && d.reason[0] != '\0', c.field[0], "a reason", 0);
     }
     fclose(table);
 }

@@ -40,15 +40,13 @@ class Fold(unittest.TestCase):
         self.assertEqual(kresovar.fold("\ud801ł\udc05ŻÓŁW"), "\ud801l\udc05ZOLW")
 
     def test_misuse(self):
-        for error, call in ((ValueError, lambda: kresovar.fold_bytes(b"a", "latin-1")),
-                            (TypeError, lambda: kresovar.fold_bytes("a")), (TypeError, lambda: kresovar.fold(b"a"))):
-            with self.subTest(error=error):
-                self.assertRaises(error, call)
+        self.assertRaises(ValueError, kresovar.fold_bytes, b"a", "latin-1")
+        self.assertRaises(TypeError, kresovar.fold, b"a")
 
 
 class Detect(unittest.TestCase):
     def test_cases(self):
-        for name, text, verdict, pages, first_bad in table("detect_cases.txt"):
+        for name, verdict, pages, text, first_bad in table("detect_cases.txt"):
             with self.subTest(name):
                 found = kresovar.detect(unescape(text))
                 self.assertEqual(found.encoding, pages if verdict == "code-page" else verdict)
