@@ -24,9 +24,9 @@ namespace {
 xcb_atom_t Atom(xcb_connection_t* connection, std::string_view name)
 {
     const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, name.size(), name.data()), nullptr),
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.data()), nullptr),
         &std::free);
-    return reply ? reply->atom : XCB_ATOM_NONE;
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
 // Asks the clipboard manager, where one runs, to save the clipboard

@@ -43,7 +43,7 @@ xcb_atom_t Intern(xcb_connection_t* connection, std::string_view name)
 {
     const auto reply = Own(xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.data()), nullptr));
-    return reply ? reply->atom : XCB_ATOM_NONE;
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
 QByteArray NameOf(xcb_connection_t* connection, xcb_get_atom_name_cookie_t cookie)

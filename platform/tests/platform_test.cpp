@@ -239,8 +239,9 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         EXPECT_EQ(back, row.expected) << row.anchor << "-" << row.active;
         // The EDIT control shows every line break but a lone CR, which it draws inside its line.
         if constexpr (kWin32) {
-            if (LineBreaks(row.expected) == std::ranges::count(row.expected, u'\n'))
+            if (LineBreaks(row.expected) == std::ranges::count(row.expected, u'\n')) {
                 EXPECT_EQ(driver::ShownLines(area), LineBreaks(back) + 1) << row.anchor << "-" << row.active;
+            }
         }
         const auto end = static_cast<std::int32_t>(row.expected.size());
         PlaceCaret(area, end);

@@ -124,7 +124,7 @@ KeyCode SpareKeyCode(Display* display)
     int high = 0;
     XDisplayKeycodes(display, &low, &high);
     int perCode = 0;
-    KeySym* map = XGetKeyboardMapping(display, low, high - low + 1, &perCode);
+    KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(low), high - low + 1, &perCode);
     KeyCode spare = 0;
     for (int code = low; code <= high && !spare; ++code) {
         bool empty = true;

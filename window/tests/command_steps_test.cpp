@@ -96,8 +96,9 @@ TEST(CommandSteps, AFailureAtAnyStepStopsTheCommandThereAndIsReported)
             EXPECT_NE(run.report.find(u"1418"), std::u16string::npos) << row;
             EXPECT_NE(run.report.find(u"Schowek nie jest otwarty."), std::u16string::npos) << row;
             // Copy empties the clipboard before it writes: a failed write leaves nothing of the old.
-            if (command.steps[stop - 1] == "ClipboardWrite")
+            if (command.steps[stop - 1] == "ClipboardWrite") {
                 EXPECT_EQ(ClipboardRead(), u"") << row;
+            }
         }
     }
 }
