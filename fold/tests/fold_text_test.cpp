@@ -77,7 +77,7 @@ TEST(FoldText, AgreesWithTheRowsOnRandomTextsOfManyLengths)
 {
     const std::u16string alphabet = u"aąbcćeęlłnńoósśzźżAĄCĆEĘLŁNŃOÓSŚZŹŻ \r\n\t\u00D2\u017D\xD83D\xDE00";
     std::mt19937 random(20261207);
-    for (std::size_t length : {0, 1, 15, 16, 17, 31, 33, 2047, 2048, 2049, 4111, 100000}) {
+    for (std::size_t length : std::initializer_list<std::size_t>{0, 1, 15, 16, 17, 31, 33, 2047, 2048, 2049, 4111, 100000}) {
         std::u16string source(length, u'\0');
         for (char16_t& unit : source)
             unit = alphabet[random() % alphabet.size()];
