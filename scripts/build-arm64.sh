@@ -5,6 +5,6 @@
 # them under qemu-aarch64. Arguments go to cmake.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S cmake/fold-only -B build-arm64 -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/aarch64-linux-gnu.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON "$@" >/dev/null
+cmake -S . -B build-arm64 -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/aarch64-linux-gnu.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DKRESOVAR_GUI=OFF "$@" >/dev/null
 cmake --build build-arm64 -j"$(nproc)" --target kresovar-fold fold_test
