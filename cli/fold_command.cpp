@@ -517,11 +517,12 @@ std::optional<int> Parse(const std::vector<std::string>& arguments, Options& opt
         case kVersion: return Version();
         default:  // a long option is named by its word, a letter alone by itself
             if (optopt == 0)
-                return Refuse(std::string("unrecognized option '") + argv[optind - 1] + "'");
+                return Refuse(std::string("unrecognized option '") + argv[static_cast<std::size_t>(optind) - 1] + "'");
             if (optopt == 'e')  // the one option with a value, given none
-                return Refuse(std::strncmp(argv[optind - 1], "--", 2) == 0 ? "option '--encoding' requires an argument"
-                                                                           : "option requires an argument -- 'e'");
-            if (std::strncmp(argv[optind - 1], "--", 2) == 0)  // a known word given a value
+                return Refuse(std::strncmp(argv[static_cast<std::size_t>(optind) - 1], "--", 2) == 0
+                                  ? "option '--encoding' requires an argument"
+                                  : "option requires an argument -- 'e'");
+            if (std::strncmp(argv[static_cast<std::size_t>(optind) - 1], "--", 2) == 0)  // a known word given a value
                 return Refuse(std::string("option '--") + NameOf(kLong, optopt) + "' doesn't allow an argument");
             return Refuse(std::string("invalid option -- '") + static_cast<char>(optopt) + "'");
         }

@@ -135,7 +135,8 @@ void Run(benchmark::State& state, std::u16string (*function)(std::u16string_view
         benchmark::DoNotOptimize(result.data());
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * source.size() * sizeof(char16_t)));
+    state.SetBytesProcessed(
+        static_cast<int64_t>(static_cast<std::size_t>(state.iterations()) * source.size() * sizeof(char16_t)));
     state.SetLabel(kKinds[state.range(0)]);
 }
 
@@ -151,7 +152,7 @@ void RunBytes(benchmark::State& state, void (*function)(const std::string&, unsi
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * source.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(static_cast<std::size_t>(state.iterations()) * source.size()));
     state.SetLabel(kKinds[state.range(0)]);
 }
 

@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(Runs, FoldBytesCases, testing::Values(
     Layout{"continuation_across_a_large_piece", kUtf8, kLargePiece + 300, kLargePiece - 300, kLargePiece + 300, "\x80"},
     Layout{"leads_across_a_large_piece", kUtf8, kLargePiece + 300, kLargePiece - 300, kLargePiece + 300, "\xc4"},
     Layout{"marks_across_a_large_piece", kDecomposed, kLargePiece + 300, kLargePiece - 300, kLargePiece + 300, "z\xcc\x87"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 // Each code page: every byte at each of 64 places, and a first letter after many blocks.
 std::string EveryByte()
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(CodePages, FoldBytesCases, testing::Values(
     Layout{"windows_1250_letter_late", {ByteEncoding::Windows1250}, 1000, 0, 1000, std::string(640, '\xe9') + "\xb9\xa5\xb3"},
     Layout{"iso_8859_2_letter_late", {ByteEncoding::Iso8859_2}, 1000, 0, 1000, std::string(640, '\xe9') + "\xb9\xa5\xb3"},
     Layout{"ibm852_letter_late", {ByteEncoding::Ibm852}, 1000, 0, 1000, std::string(640, '\xe9') + "\xb9\xa5\xb3"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 // Short texts, folded exactly so.
 INSTANTIATE_TEST_SUITE_P(Texts, FoldBytesCases, testing::Values(
@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, FoldBytesCases, testing::Values(
     Exactly("utf16_be", {ByteEncoding::Utf16BigEndian}, "\xfe\xff\0Z\0\xf3\x01\x41", "\xfe\xff\0Z\0o\0L"),
     Exactly("utf16_decomposed", {ByteEncoding::Utf16LittleEndian, true}, "\xff\xfe" "a\0\x28\x03z\0\x07\x03",
             "\xff\xfe" "a\0z\0")),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 } // namespace
 
