@@ -198,6 +198,19 @@ std::ptrdiff_t InputFile::Read(unsigned char* buffer, std::size_t size, std::str
     return Failed(reason), -1;
 }
 
+bool InputFile::WouldWait() const
+{
+    const HANDLE handle = HandleOf(handle_);
+    switch (GetFileType(handle)) {
+    case FILE_TYPE_DISK: return false;
+    case FILE_TYPE_PIPE: {
+        DWORD available = 0;
+        return PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr) && available == 0;
+    }
+    default: return true;  // a console
+    }
+}
+
 bool InputFile::IsStandardOutput() const
 {
     const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);

@@ -9,6 +9,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 inline constexpr std::array<ByteEncoding, 3> kCodePages = {
@@ -23,6 +25,11 @@ char16_t CodePageCharacter(ByteEncoding codePage, unsigned char byte);
 // FoldBytes, or with a null `out` FindLetter, in a code page: each byte
 // stands alone, so the piece is consumed whole and nothing is held back.
 PieceScan ScanCodePage(ByteEncoding codePage, const unsigned char* in, std::size_t size, unsigned char* out);
+
+// The same for UTF-8 mixed with a code page: whole sequences of UTF-8 fold
+// as UTF-8, and every other byte as the code page's. A sequence the next
+// piece may finish is left unconsumed, unless at the `end`.
+PieceScan ScanMixed(ByteEncoding codePage, const unsigned char* in, std::size_t size, unsigned char* out, bool end);
 
 // Whether the piece holds a byte from 0x80 up: in a code page, a piece
 // without one folds to itself.
@@ -52,20 +59,43 @@ public:
     // The bytes taken so far that are no part of UTF-8, by value; all of
     // them once Finish has looked at the end.
     const std::array<std::uint64_t, 256>& strays() const { return strays_; }
+    // The offset, from 0, of the first byte that is no part of UTF-8, once
+    // it is known: a sequence the next bytes may finish is not yet.
+    std::optional<std::uint64_t> firstStray() const { return firstStray_; }
+    // Whether a NUL was taken.
+    bool nul() const { return nul_; }
+    // Whether the stream holds a sequence of UTF-8 from 0x80 up that is not
+    // all Polish letters in `codePage` (as UnicodeStart counts them): for a
+    // stream that holds stray bytes too, UTF-8 mixed with the code page.
+    bool HasUnicode(ByteEncoding codePage) const;
+    // A word (in UTF-8) around stray bytes as the first of `pages` reads it
+    // which another code page reads otherwise, or, when none does, any word
+    // with a Polish letter; empty when there is none.
+    std::string Word(const std::vector<ByteEncoding>& pages) const;
 
 private:
     // Walks `bytes` a byte at a time from `from`, where a sequence begins, to
     // where one begins at `to` or after; returns there, or the end, where a
     // sequence the next bytes may finish waits (unless at the `end`).
-    std::size_t Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end);
+    std::size_t Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end,
+                     std::uint64_t base);
     // Takes ASCII and whole sequences into the run, or a byte that is no part of UTF-8.
     void Pass(const unsigned char* bytes, std::size_t size);
     void Step(unsigned char byte);
-    void Stray(unsigned char byte);
+    void Stray(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base);
+    // Notes which code pages a whole sequence from 0x80 up tells UTF-8 for.
+    void Sequence(const unsigned char* sequence, std::size_t length);
+    void Sequences(const unsigned char* bytes, std::size_t size);
     // Counts the stray bytes of the run, which a byte below 0x80 ends.
     void EndRun(bool beforeLetter);
 
     std::array<std::uint64_t, 256> strays_{};
+    std::uint64_t taken_ = 0;
+    std::optional<std::uint64_t> firstStray_;
+    std::array<bool, 3> unicode_{};
+    // Up to kWords pieces of the stream around its first stray bytes.
+    static constexpr std::size_t kWords = 16;
+    std::vector<std::string> words_;
     unsigned char pending_[3] = {};  // the start of a sequence the next bytes may finish
     std::size_t pendingSize_ = 0;
     bool nul_ = false;

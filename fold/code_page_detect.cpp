@@ -57,6 +57,8 @@ Evidence StrayEvidence(ByteEncoding codePage, unsigned char byte)
 
 void LegacyText::Take(const unsigned char* bytes, std::size_t size)
 {
+    const std::uint64_t base = taken_;
+    taken_ += size;
     // A piece of ASCII after whole sequences holds no stray byte.
     if (pendingSize_ == 0 && !HasHighByte(bytes, size)) {
         nul_ = nul_ || std::memchr(bytes, 0, size) != nullptr;
@@ -71,7 +73,7 @@ void LegacyText::Take(const unsigned char* bytes, std::size_t size)
         const std::size_t taken = std::min<std::size_t>(size, 3);
         std::memcpy(seam, pending_, waiting);
         std::memcpy(seam + waiting, bytes, taken);
-        const std::size_t walked = Walk(seam, waiting + taken, 0, waiting, false);
+        const std::size_t walked = Walk(seam, waiting + taken, 0, waiting, false, base - waiting);
         if (pendingSize_ > 0)
             return;  // still unfinished, with all of these bytes
         at = walked - waiting;
@@ -82,11 +84,40 @@ void LegacyText::Take(const unsigned char* bytes, std::size_t size)
     while (at < size) {
         const std::size_t checked = check(bytes + at, size - at, nul_);
         Pass(bytes + at, checked);
-        at = Walk(bytes, size, at + checked, std::min(size, at + checked + 64), false);
+        Sequences(bytes + at, checked);
+        at = Walk(bytes, size, at + checked, std::min(size, at + checked + 64), false, base);
     }
 }
 
-std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end)
+void LegacyText::Sequences(const unsigned char* bytes, std::size_t size)
+{
+    // Once every code page has its sequence, no more need be looked at.
+    if (std::all_of(unicode_.begin(), unicode_.end(), [](bool seen) { return seen; }) || !HasHighByte(bytes, size))
+        return;
+    for (std::size_t i = 0; i < size;) {
+        const std::size_t length = bytes[i] < 0x80 ? 1 : letter_bytes::SequenceLength(bytes[i]);
+        if (length >= 2 && i + length <= size)
+            Sequence(bytes + i, length);
+        i += std::max<std::size_t>(length, 1);
+    }
+}
+
+void LegacyText::Sequence(const unsigned char* sequence, std::size_t length)
+{
+    for (std::size_t page = 0; page < kCodePages.size(); ++page) {
+        unicode_[page] = unicode_[page] || !std::all_of(sequence, sequence + length, [&](unsigned char byte) {
+            return IsPolishLetter(CodePageCharacter(kCodePages[page], byte));
+        });
+    }
+}
+
+bool LegacyText::HasUnicode(ByteEncoding codePage) const
+{
+    return unicode_[IndexOf(codePage)];
+}
+
+std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end,
+                             std::uint64_t base)
 {
     using letter_bytes::Continues;
     std::size_t i = from;
@@ -104,6 +135,7 @@ std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::
             ++have;
         if (length >= 2 && have == length) {
             Pass(bytes + i, length);
+            Sequence(bytes + i, length);
             i += length;
         } else if (length >= 2 && i + have == size && !end) {
             // The next bytes may finish it.
@@ -111,7 +143,7 @@ std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::
             std::memcpy(pending_, bytes + i, pendingSize_);
             return size;
         } else {
-            Stray(lead);
+            Stray(bytes, size, i, base);
             ++i;
         }
     }
@@ -145,8 +177,16 @@ void LegacyText::Step(unsigned char byte)
     runLength_ = std::min(runLength_ + 1, kLongRun + 1);
 }
 
-void LegacyText::Stray(unsigned char byte)
+void LegacyText::Stray(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base)
 {
+    const unsigned char byte = bytes[at];
+    if (!firstStray_)
+        firstStray_ = base + at;
+    if (words_.size() < kWords) {
+        const std::size_t from = at > 24 ? at - 24 : 0;
+        words_.emplace_back(reinterpret_cast<const char*>(bytes + from), std::min(size, at + 24) - from);
+        words_.back().insert(words_.back().begin(), static_cast<char>(at - from));  // where the stray byte stands
+    }
     ++strays_[byte];
     Step(byte);
     if (runStrays_ < kLongRun)
@@ -183,7 +223,7 @@ void LegacyText::EndRun(bool beforeLetter)
 std::vector<ByteEncoding> LegacyText::Finish()
 {
     const std::size_t waiting = std::exchange(pendingSize_, 0);
-    Walk(pending_, waiting, 0, waiting, true);
+    Walk(pending_, waiting, 0, waiting, true, taken_ - waiting);
     if (runLength_ > 0)
         EndRun(false);
     std::vector<ByteEncoding> best;
@@ -201,6 +241,62 @@ std::vector<ByteEncoding> LegacyText::Finish()
         best.push_back(kCodePages[page]);
     }
     return best;
+}
+
+namespace {
+
+// The character as UTF-8.
+void Append(std::string& text, char16_t character)
+{
+    if (character < 0x80) {
+        text += static_cast<char>(character);
+    } else if (character < 0x800) {
+        text += static_cast<char>(0xC0 | character >> 6);
+        text += static_cast<char>(0x80 | (character & 0x3F));
+    } else {
+        text += static_cast<char>(0xE0 | character >> 12);
+        text += static_cast<char>(0x80 | (character >> 6 & 0x3F));
+        text += static_cast<char>(0x80 | (character & 0x3F));
+    }
+}
+
+bool IsWordByte(unsigned char byte)
+{
+    return byte >= 0x80 || static_cast<unsigned char>((byte | 0x20) - 'a') < 26;
+}
+
+} // namespace
+
+std::string LegacyText::Word(const std::vector<ByteEncoding>& pages) const
+{
+    std::string fallback;
+    for (const std::string& piece : words_) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data() + 1);
+        const std::size_t size = piece.size() - 1;
+        std::size_t from = static_cast<unsigned char>(piece[0]);
+        std::size_t to = from + 1;
+        while (from > 0 && IsWordByte(bytes[from - 1]))
+            --from;
+        while (to < size && IsWordByte(bytes[to]))
+            ++to;
+        std::string word;
+        bool polish = false;
+        bool differs = false;
+        for (std::size_t i = from; i < to; ++i) {
+            const char16_t character = CodePageCharacter(pages.front(), bytes[i]);
+            polish = polish || IsPolishLetter(character);
+            Append(word, character);
+            for (ByteEncoding other : kCodePages) {
+                if (std::find(pages.begin(), pages.end(), other) == pages.end())
+                    differs = differs || CodePageCharacter(other, bytes[i]) != character;
+            }
+        }
+        if (polish && differs)
+            return word;
+        if (polish && fallback.empty())
+            fallback = word;
+    }
+    return fallback;
 }
 
 StartVerdict UnicodeStart::Look(const unsigned char* bytes, std::size_t size, bool end, bool full)

@@ -125,3 +125,47 @@ PieceScan ScanCodePage(ByteEncoding codePage, const unsigned char* in, std::size
     return {size, out ? size : 0};
 }
 
+
+PieceScan ScanMixed(ByteEncoding codePage, const unsigned char* in, std::size_t size, unsigned char* out, bool end)
+{
+    using namespace letter_bytes;
+    const auto& changes = kLetters[IndexOf(codePage)].changes;
+    std::size_t at = 0;
+    std::size_t written = 0;
+    while (at < size) {
+        const unsigned char lead = in[at];
+        if (lead < 0x80) {
+            if (out)
+                out[written++] = lead;
+            ++at;
+            continue;
+        }
+        const std::size_t length = SequenceLength(lead);
+        std::size_t have = 1;
+        while (have < length && at + have < size && Continues(in + at, have, in[at + have]))
+            ++have;
+        if (length >= 2 && have == length) {
+            const unsigned row = LetterRow(lead);
+            const unsigned char plain = length == 2 && row != kOtherLead ? kPlain[row][in[at + 1]] : 0;
+            if (plain != 0 && !out)
+                return {at, 0, at, 2};
+            if (plain != 0) {
+                out[written++] = plain;
+            } else if (out) {
+                std::memcpy(out + written, in + at, length);
+                written += length;
+            }
+            at += length;
+            continue;
+        }
+        if (length >= 2 && at + have == size && !end)
+            break;  // the next piece may finish it
+        const unsigned char change = changes[lead - 0x80];
+        if (change != 0 && !out)
+            return {at, 0, at, 1};
+        if (out)
+            out[written++] = lead ^ change;
+        ++at;
+    }
+    return {at, written};
+}
