@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 inline constexpr std::array<ByteEncoding, 3> kCodePages = {
@@ -86,6 +87,8 @@ private:
     // Notes which code pages a whole sequence from 0x80 up tells UTF-8 for.
     void Sequence(const unsigned char* sequence, std::size_t length);
     void Sequences(const unsigned char* bytes, std::size_t size);
+    // Scores the bigrams next to a stray byte in each reading (polish_model.h).
+    void Score(unsigned char before, unsigned char byte, unsigned char after);
     // Counts the stray bytes of the run, which a byte below 0x80 ends.
     void EndRun(bool beforeLetter);
 
@@ -96,6 +99,19 @@ private:
     // Up to kWords pieces of the stream around its first stray bytes.
     static constexpr std::size_t kWords = 16;
     std::vector<std::string> words_;
+    // The cost of the stream's bigrams next to stray bytes: in each code
+    // page by the model of Polish, and in each reading (the three and
+    // windows-1252, iso-8859-1, cp850) by the model of the other languages.
+    std::array<std::uint64_t, 3> cost_{};
+    std::array<std::uint64_t, 6> otherCost_{};
+    std::uint64_t bigrams_ = 0;
+    // The byte before those walked, the last byte taken, the byte before
+    // the sequence pending, and a stray byte at the end of the bytes taken,
+    // with the byte before it, to be scored with the byte after it.
+    unsigned char walkBefore_ = ' ';
+    unsigned char lastByte_ = ' ';
+    unsigned char beforePending_ = ' ';
+    std::optional<std::pair<unsigned char, unsigned char>> deferred_;
     unsigned char pending_[3] = {};  // the start of a sequence the next bytes may finish
     std::size_t pendingSize_ = 0;
     bool nul_ = false;

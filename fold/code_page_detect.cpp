@@ -6,6 +6,7 @@
 #include "fold_kernels.h"
 #include "fold_path.h"
 #include "letter_bytes.h"
+#include "polish_model.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,6 +16,13 @@
 using namespace code_page_tables;
 
 namespace {
+
+// How much more Polish, in eighths of a bit, the reading named must be than
+// a Polish reading that differs from it, and than any reading by the model
+// of the other languages (in all, and for each bigram scored).
+constexpr std::uint64_t kPagesApart = 64;
+constexpr std::uint64_t kLanguagesApart = 64;
+constexpr std::uint64_t kPerBigram = 8;
 
 // The bytes of Windows-1252 (and, from 0xA0, ISO-8859-1) that Western
 // European text hardly holds: the five it leaves undefined, † ‡ ˆ ˜ ¢ ¤ ¥ ¦
@@ -59,6 +67,16 @@ void LegacyText::Take(const unsigned char* bytes, std::size_t size)
 {
     const std::uint64_t base = taken_;
     taken_ += size;
+    if (deferred_ && size > 0) {
+        Score(deferred_->first, deferred_->second, bytes[0]);
+        deferred_.reset();
+    }
+    const unsigned char last = size > 0 ? bytes[size - 1] : lastByte_;
+    struct Last {
+        LegacyText& text;
+        unsigned char byte;
+        ~Last() { text.lastByte_ = byte; }
+    } keep{*this, last};
     // A piece of ASCII after whole sequences holds no stray byte.
     if (pendingSize_ == 0 && !HasHighByte(bytes, size)) {
         nul_ = nul_ || std::memchr(bytes, 0, size) != nullptr;
@@ -73,6 +91,7 @@ void LegacyText::Take(const unsigned char* bytes, std::size_t size)
         const std::size_t taken = std::min<std::size_t>(size, 3);
         std::memcpy(seam, pending_, waiting);
         std::memcpy(seam + waiting, bytes, taken);
+        walkBefore_ = beforePending_;
         const std::size_t walked = Walk(seam, waiting + taken, 0, waiting, false, base - waiting);
         if (pendingSize_ > 0)
             return;  // still unfinished, with all of these bytes
@@ -81,6 +100,7 @@ void LegacyText::Take(const unsigned char* bytes, std::size_t size)
     // The path's check passes whole sequences of UTF-8; what stops it, a
     // block that is not UTF-8 or the last bytes, is walked a byte at a time.
     const fold_kernels::Utf8CheckKernel check = fold_kernels::Utf8CheckOf(UsedFoldPath());
+    walkBefore_ = lastByte_;
     while (at < size) {
         const std::size_t checked = check(bytes + at, size - at, nul_);
         Pass(bytes + at, checked);
@@ -139,6 +159,7 @@ std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::
             i += length;
         } else if (length >= 2 && i + have == size && !end) {
             // The next bytes may finish it.
+            beforePending_ = i > 0 ? bytes[i - 1] : walkBefore_;
             pendingSize_ = size - i;
             std::memcpy(pending_, bytes + i, pendingSize_);
             return size;
@@ -188,6 +209,11 @@ void LegacyText::Stray(const unsigned char* bytes, std::size_t size, std::size_t
         words_.back().insert(words_.back().begin(), static_cast<char>(at - from));  // where the stray byte stands
     }
     ++strays_[byte];
+    const unsigned char before = at > 0 ? bytes[at - 1] : walkBefore_;
+    if (at + 1 < size)
+        Score(before, byte, bytes[at + 1]);
+    else
+        deferred_.emplace(before, byte);  // scored with the byte after it, in the next bytes
     Step(byte);
     if (runStrays_ < kLongRun)
         runStray_[runStrays_] = byte;
@@ -220,27 +246,69 @@ void LegacyText::EndRun(bool beforeLetter)
     runStrays_ = 0;
 }
 
+void LegacyText::Score(unsigned char before, unsigned char byte, unsigned char after)
+{
+    using namespace polish_model;
+    ++bigrams_;
+    for (std::size_t reading = 0; reading < kByteSymbol.size(); ++reading) {
+        const auto& symbols = kByteSymbol[reading];
+        const unsigned first = symbols[before] * kSymbols + symbols[byte];
+        // The bigram after a byte from 0x80 up is scored with that byte.
+        const unsigned second = symbols[byte] * kSymbols + symbols[after];
+        const bool last = after < 0x80;
+        if (reading < kCodePages.size())
+            cost_[reading] += kCost[0][first] + (last ? kCost[0][second] : 0u);
+        otherCost_[reading] += kCost[1][first] + (last ? kCost[1][second] : 0u);
+    }
+}
+
 std::vector<ByteEncoding> LegacyText::Finish()
 {
     const std::size_t waiting = std::exchange(pendingSize_, 0);
+    walkBefore_ = beforePending_;
     Walk(pending_, waiting, 0, waiting, true, taken_ - waiting);
+    if (deferred_) {
+        Score(deferred_->first, deferred_->second, ' ');
+        deferred_.reset();
+    }
     if (runLength_ > 0)
         EndRun(false);
-    std::vector<ByteEncoding> best;
-    if (nul_)
-        return best;  // binary
-    std::int64_t bestScore = 0;
-    for (std::size_t page = 0; page < kCodePages.size(); ++page) {
-        const Tally& tally = tally_[page];
-        const std::int64_t score = tally.sure + tally.unsure - 2 * tally.against;
-        if (tally.sure < kSureLetters || score <= 0 || score < bestScore)
+    std::vector<ByteEncoding> named;
+    if (nul_ || !firstStray_)
+        return named;  // binary, or UTF-8
+    // The most Polish reading, by the Polish model.
+    std::size_t best = 0;
+    for (std::size_t page = 1; page < kCodePages.size(); ++page)
+        best = cost_[page] < cost_[best] ? page : best;
+    // It must hold a Polish letter, read no stray byte as a control or an undefined byte, ...
+    bool letter = false;
+    for (unsigned byte = 0x80; byte < 256; ++byte) {
+        if (strays_[byte] == 0)
             continue;
-        if (score > bestScore)
-            best.clear();
-        bestScore = score;
-        best.push_back(kCodePages[page]);
+        const char16_t character = CodePageCharacter(kCodePages[best], static_cast<unsigned char>(byte));
+        letter = letter || IsPolishLetter(character);
+        if (character < 0xA0)
+            return named;
     }
-    return best;
+    if (!letter)
+        return named;
+    // ... be clearly more Polish than each Polish reading that differs from it, ...
+    for (std::size_t page = 0; page < kCodePages.size(); ++page) {
+        bool alike = true;
+        for (unsigned byte = 0x80; byte < 256 && alike; ++byte) {
+            alike = strays_[byte] == 0 || CodePageCharacter(kCodePages[page], static_cast<unsigned char>(byte))
+                                              == CodePageCharacter(kCodePages[best], static_cast<unsigned char>(byte));
+        }
+        if (alike)
+            named.push_back(kCodePages[page]);
+        else if (cost_[page] < cost_[best] + kPagesApart)
+            return {};
+    }
+    // ... and than any reading by the model of the other languages.
+    const std::uint64_t other = *std::min_element(otherCost_.begin(), otherCost_.end());
+    if (other < cost_[best] + kLanguagesApart + bigrams_ * kPerBigram / 8)
+        return {};
+    return named;
 }
 
 namespace {
@@ -269,34 +337,39 @@ bool IsWordByte(unsigned char byte)
 
 std::string LegacyText::Word(const std::vector<ByteEncoding>& pages) const
 {
-    std::string fallback;
-    for (const std::string& piece : words_) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data() + 1);
-        const std::size_t size = piece.size() - 1;
-        std::size_t from = static_cast<unsigned char>(piece[0]);
-        std::size_t to = from + 1;
-        while (from > 0 && IsWordByte(bytes[from - 1]))
-            --from;
-        while (to < size && IsWordByte(bytes[to]))
-            ++to;
-        std::string word;
-        bool polish = false;
-        bool differs = false;
-        for (std::size_t i = from; i < to; ++i) {
-            const char16_t character = CodePageCharacter(pages.front(), bytes[i]);
-            polish = polish || IsPolishLetter(character);
-            Append(word, character);
-            for (ByteEncoding other : kCodePages) {
-                if (std::find(pages.begin(), pages.end(), other) == pages.end())
-                    differs = differs || CodePageCharacter(other, bytes[i]) != character;
-            }
-        }
-        if (polish && differs)
-            return word;
-        if (polish && fallback.empty())
-            fallback = word;
+    // The code pages not named, the most Polish first: a word that one of
+    // them reads otherwise, the nearest first.
+    std::vector<std::size_t> others;
+    for (std::size_t page = 0; page < kCodePages.size(); ++page) {
+        if (std::find(pages.begin(), pages.end(), kCodePages[page]) == pages.end())
+            others.push_back(page);
     }
-    return fallback;
+    std::sort(others.begin(), others.end(), [&](std::size_t a, std::size_t b) { return cost_[a] < cost_[b]; });
+    others.push_back(kCodePages.size());  // then any word with a Polish letter
+    for (std::size_t other : others) {
+        for (const std::string& piece : words_) {
+            const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data() + 1);
+            const std::size_t size = piece.size() - 1;
+            std::size_t from = static_cast<unsigned char>(piece[0]);
+            std::size_t to = from + 1;
+            while (from > 0 && IsWordByte(bytes[from - 1]))
+                --from;
+            while (to < size && IsWordByte(bytes[to]))
+                ++to;
+            std::string word;
+            bool polish = false;
+            bool differs = other == kCodePages.size();
+            for (std::size_t i = from; i < to; ++i) {
+                const char16_t character = CodePageCharacter(pages.front(), bytes[i]);
+                polish = polish || IsPolishLetter(character);
+                Append(word, character);
+                differs = differs || (other < kCodePages.size() && CodePageCharacter(kCodePages[other], bytes[i]) != character);
+            }
+            if (polish && differs)
+                return word;
+        }
+    }
+    return {};
 }
 
 StartVerdict UnicodeStart::Look(const unsigned char* bytes, std::size_t size, bool end, bool full)
