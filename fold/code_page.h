@@ -49,6 +49,12 @@ Evidence StrayEvidence(ByteEncoding codePage, unsigned char byte);
 // (see docs/man/kresovar-fold.1 for the rule): letters inside words, in runs
 // of bytes from 0x80 up no longer than kLongRun.
 inline constexpr std::size_t kLongRun = 8;
+// How much more Polish, in eighths of a bit, the reading named must be than
+// a Polish reading that differs from it, and than any reading by the model
+// of the other languages (in all, and for each bigram scored).
+inline constexpr std::uint64_t kPagesApart = 64;
+inline constexpr std::uint64_t kLanguagesApart = 64;
+inline constexpr std::uint64_t kPerBigram = 8;
 class LegacyText {
 public:
     // Takes in the next bytes of the stream.

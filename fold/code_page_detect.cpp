@@ -17,12 +17,6 @@ using namespace code_page_tables;
 
 namespace {
 
-// How much more Polish, in eighths of a bit, the reading named must be than
-// a Polish reading that differs from it, and than any reading by the model
-// of the other languages (in all, and for each bigram scored).
-constexpr std::uint64_t kPagesApart = 64;
-constexpr std::uint64_t kLanguagesApart = 64;
-constexpr std::uint64_t kPerBigram = 8;
 
 // The bytes of Windows-1252 (and, from 0xA0, ISO-8859-1) that Western
 // European text hardly holds: the five it leaves undefined, † ‡ ˆ ˜ ¢ ¤ ¥ ¦
