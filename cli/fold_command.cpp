@@ -345,7 +345,7 @@ private:
         const std::uint64_t at = read_;
         read_ += size;
         watch_.Take(bytes, size);
-        if (!high_) {
+        if (!high_ && HasHighByte(bytes, size)) {
             const auto* first = std::find_if(bytes, bytes + size, [](unsigned char byte) { return byte >= 0x80; });
             if (first != bytes + size)
                 high_ = at + static_cast<std::uint64_t>(first - bytes);
@@ -384,7 +384,7 @@ private:
     // offset of the first byte from 0x80 up, and whether the look-ahead
     // from it has decided.
     bool strict_ = false;
-    LegacyText watch_;
+    TextWatch watch_;
     std::uint64_t read_ = 0;
     std::uint64_t consumedBefore_ = 0;
     std::optional<std::uint64_t> high_;

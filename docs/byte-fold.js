@@ -54,7 +54,7 @@ const byteCharacter = (name, byte) => PAGE_CHARACTERS[name][byte - 0x80];
 const POLISH_LETTERS = new Set([...FOLD_LETTERS].map(letter => letter.charCodeAt(0)));
 
 // The code pages the stray bytes read as, as kresovar-fold names them
-// (LegacyText::Finish): the most Polish reading by the model, with those that
+// (TextWatch::Finish): the most Polish reading by the model, with those that
 // read every stray byte alike, where it is clearly the most Polish.
 function pagesNamed(model, strays) {
     let best = 0;
@@ -144,7 +144,7 @@ function* encodingOf(bytes) {
             i += length;
             continue;
         }
-        // A stray byte: the bigrams beside it in each reading (LegacyText::Score).
+        // A stray byte: the bigrams beside it in each reading (TextWatch::Count).
         firstStray ||= i + 1;
         ++strays[lead];
         const before = i > 0 ? bytes[i - 1] : 0x20, after = i + 1 < bytes.length ? bytes[i + 1] : 0x20;

@@ -1,4 +1,4 @@
-// What tells the code page of a text: LegacyText and UnicodeStart.
+// What tells the encoding of a text: TextWatch and UnicodeStart.
 
 #include "code_page.h"
 #include "code_page_tables.h"
@@ -9,6 +9,7 @@
 #include "polish_model.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -18,63 +19,27 @@ using namespace code_page_tables;
 namespace {
 
 
-// The bytes of Windows-1252 (and, from 0xA0, ISO-8859-1) that Western
-// European text hardly holds: the five it leaves undefined, † ‡ ˆ ˜ ¢ ¤ ¥ ¦
-// ¨ ¬ ¯ ³ ´ ¶ ¸ ¹.
-constexpr unsigned char kOddInWestern[] = {0x81, 0x8D, 0x8F, 0x90, 0x9D, 0x86, 0x87, 0x88, 0x98, 0xA2, 0xA4,
-                                           0xA5, 0xA6, 0xA8, 0xAC, 0xAF, 0xB3, 0xB4, 0xB6, 0xB8, 0xB9};
-
-// And those that it writes side by side: Ñ Ó ñ ó.
-constexpr unsigned char kPairedInWestern[] = {0xD1, 0xD3, 0xF1, 0xF3};
-
-constexpr Evidence EvidenceOf(std::size_t page, unsigned char byte)
-{
-    const char16_t character = kHighCharacters[page][byte - 0x80];
-    const auto among = [&](const auto& bytes) { return std::find(std::begin(bytes), std::end(bytes), byte) != std::end(bytes); };
-    if (IsPolishLetter(character))
-        return among(kOddInWestern) ? Evidence::Sure : among(kPairedInWestern) ? Evidence::Paired : Evidence::Unsure;
-    const bool control = character == 0 || character < 0xA0;
-    const bool letter = character >= 0xC0 && character <= 0x24F && character != u'×' && character != u'÷';
-    return control || letter ? Evidence::Against : Evidence::None;
-}
-constexpr std::array<std::array<Evidence, 128>, 3> kEvidence = [] {
-    std::array<std::array<Evidence, 128>, 3> evidence{};
-    for (std::size_t page = 0; page < evidence.size(); ++page) {
-        for (unsigned byte = 0x80; byte < 256; ++byte)
-            evidence[page][byte - 0x80] = EvidenceOf(page, static_cast<unsigned char>(byte));
-    }
-    return evidence;
-}();
-
-// A text needs this many Polish letters inside words to read as a code page:
-// one may be a symbol beside a word, as "m³" or "x¹" in Windows-1252.
-constexpr std::int64_t kSureLetters = 2;
-
 } // namespace
 
-Evidence StrayEvidence(ByteEncoding codePage, unsigned char byte)
-{
-    return byte < 0x80 ? Evidence::None : kEvidence[IndexOf(codePage)][byte - 0x80];
-}
+TextWatch::TextWatch() : before_(256 * 128), after_(128 * 128) {}
 
-void LegacyText::Take(const unsigned char* bytes, std::size_t size)
+void TextWatch::Take(const unsigned char* bytes, std::size_t size)
 {
     const std::uint64_t base = taken_;
     taken_ += size;
     if (deferred_ && size > 0) {
-        Score(deferred_->first, deferred_->second, bytes[0]);
+        Count(deferred_->first, deferred_->second, bytes[0]);
         deferred_.reset();
     }
     const unsigned char last = size > 0 ? bytes[size - 1] : lastByte_;
     struct Last {
-        LegacyText& text;
+        TextWatch& text;
         unsigned char byte;
         ~Last() { text.lastByte_ = byte; }
     } keep{*this, last};
     // A piece of ASCII after whole sequences holds no stray byte.
     if (pendingSize_ == 0 && !HasHighByte(bytes, size)) {
         nul_ = nul_ || std::memchr(bytes, 0, size) != nullptr;
-        Pass(bytes, size);
         return;
     }
     std::size_t at = 0;
@@ -97,13 +62,16 @@ void LegacyText::Take(const unsigned char* bytes, std::size_t size)
     walkBefore_ = lastByte_;
     while (at < size) {
         const std::size_t checked = check(bytes + at, size - at, nul_);
-        Pass(bytes + at, checked);
         Sequences(bytes + at, checked);
-        at = Walk(bytes, size, at + checked, std::min(size, at + checked + 64), false, base);
+        // Where the walk finds stray bytes, it walks on further before the check is tried again.
+        const std::size_t span = walkSpan_;
+        const std::uint64_t counted = bigrams_;
+        at = Walk(bytes, size, at + checked, std::min(size, at + checked + span), false, base);
+        walkSpan_ = bigrams_ > counted ? std::min<std::size_t>(span * 2, 4096) : 64;
     }
 }
 
-void LegacyText::Sequences(const unsigned char* bytes, std::size_t size)
+void TextWatch::Sequences(const unsigned char* bytes, std::size_t size)
 {
     // Once every code page has its sequence, no more need be looked at.
     if (std::all_of(unicode_.begin(), unicode_.end(), [](bool seen) { return seen; }) || !HasHighByte(bytes, size))
@@ -116,7 +84,7 @@ void LegacyText::Sequences(const unsigned char* bytes, std::size_t size)
     }
 }
 
-void LegacyText::Sequence(const unsigned char* sequence, std::size_t length)
+void TextWatch::Sequence(const unsigned char* sequence, std::size_t length)
 {
     for (std::size_t page = 0; page < kCodePages.size(); ++page) {
         unicode_[page] = unicode_[page] || !std::all_of(sequence, sequence + length, [&](unsigned char byte) {
@@ -125,12 +93,12 @@ void LegacyText::Sequence(const unsigned char* sequence, std::size_t length)
     }
 }
 
-bool LegacyText::HasUnicode(ByteEncoding codePage) const
+bool TextWatch::HasUnicode(ByteEncoding codePage) const
 {
     return unicode_[IndexOf(codePage)];
 }
 
-std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end,
+std::size_t TextWatch::Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end,
                              std::uint64_t base)
 {
     using letter_bytes::Continues;
@@ -138,9 +106,47 @@ std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::
     while (i < to) {
         const unsigned char lead = bytes[i];
         if (lead < 0x80) {
-            nul_ = nul_ || lead == 0;
-            Step(lead);
-            ++i;
+            // On to the next byte from 0x80 up, eight at a time.
+            std::size_t next = i;
+            while (next + 8 <= to) {
+                std::uint64_t word;
+                std::memcpy(&word, bytes + next, 8);
+                nul_ = nul_ || ((word - 0x0101010101010101u) & ~word & 0x8080808080808080u) != 0;
+                const std::uint64_t high = word & 0x8080808080808080u;
+                // Bytes from 0x80 up alone or two together between ASCII bytes,
+                // as a code page's letters mostly stand: a pair is a sequence
+                // of UTF-8 (C2 to DF, then 80 to BF), or two stray bytes; one
+                // alone is a stray byte.
+                if (high != 0 && (high & high << 8 & high << 16) == 0 && (high >> 63) == 0) {
+                    for (std::uint64_t bits = high; bits != 0; bits &= bits - 1) {
+                        const std::size_t k = next + static_cast<std::size_t>(std::countr_zero(bits)) / 8;
+                        if ((bits & (bits & (~bits + 1)) << 8) != 0) {  // the byte after it is from 0x80 up too
+                            const unsigned char lead = bytes[k], second = bytes[k + 1];
+                            if (lead >= 0xC2 && lead <= 0xDF && second < 0xC0) {
+                                Sequence(bytes + k, 2);
+                            } else {
+                                Stray(bytes, size, k, base);
+                                Stray(bytes, size, k + 1, base);
+                            }
+                            bits &= bits - 1;  // the second of the pair
+                            continue;
+                        }
+                        Stray(bytes, size, k, base);
+                    }
+                    next += 8;
+                    continue;
+                }
+                if (high != 0) {
+                    next += static_cast<std::size_t>(std::countr_zero(high)) / 8;
+                    break;
+                }
+                next += 8;
+            }
+            if (next == i) {
+                nul_ = nul_ || lead == 0;
+                ++next;
+            }
+            i = next;
             continue;
         }
         const std::size_t length = letter_bytes::SequenceLength(lead);
@@ -148,7 +154,6 @@ std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::
         while (have < length && i + have < size && Continues(bytes + i, have, bytes[i + have]))
             ++have;
         if (length >= 2 && have == length) {
-            Pass(bytes + i, length);
             Sequence(bytes + i, length);
             i += length;
         } else if (length >= 2 && i + have == size && !end) {
@@ -165,34 +170,7 @@ std::size_t LegacyText::Walk(const unsigned char* bytes, std::size_t size, std::
     return i;
 }
 
-void LegacyText::Pass(const unsigned char* bytes, std::size_t size)
-{
-    // Only the bytes near either end can end a run that holds stray bytes, or
-    // begin the one the next bytes go on with: a run across all of kNear
-    // bytes is long, wherever it began.
-    constexpr std::size_t kNear = kLongRun + 1;
-    const std::size_t head = size > 2 * kNear ? kNear : size;
-    for (std::size_t i = 0; i < head; ++i)
-        Step(bytes[i]);
-    for (std::size_t i = std::max(head, size - kNear); i < size; ++i)
-        Step(bytes[i]);
-}
-
-void LegacyText::Step(unsigned char byte)
-{
-    if (byte < 0x80) {
-        const bool letter = static_cast<unsigned char>((byte | 0x20) - 'a') < 26;
-        if (runLength_ > 0)
-            EndRun(letter);
-        letterBefore_ = letter;
-        return;
-    }
-    if (runLength_ == 0)
-        runAfterLetter_ = letterBefore_;
-    runLength_ = std::min(runLength_ + 1, kLongRun + 1);
-}
-
-void LegacyText::Stray(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base)
+void TextWatch::Stray(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base)
 {
     const unsigned char byte = bytes[at];
     if (!firstStray_)
@@ -205,71 +183,52 @@ void LegacyText::Stray(const unsigned char* bytes, std::size_t size, std::size_t
     ++strays_[byte];
     const unsigned char before = at > 0 ? bytes[at - 1] : walkBefore_;
     if (at + 1 < size)
-        Score(before, byte, bytes[at + 1]);
+        Count(before, byte, bytes[at + 1]);
     else
-        deferred_.emplace(before, byte);  // scored with the byte after it, in the next bytes
-    Step(byte);
-    if (runStrays_ < kLongRun)
-        runStray_[runStrays_] = byte;
-    ++runStrays_;
+        deferred_.emplace(before, byte);  // counted with the byte after it, in the next bytes
 }
 
-void LegacyText::EndRun(bool beforeLetter)
+void TextWatch::Count(unsigned char before, unsigned char byte, unsigned char after)
 {
-    for (std::size_t page = 0; page < kCodePages.size() && runStrays_ > 0; ++page) {
-        Tally& tally = tally_[page];
-        // A long run, as the encodings of Chinese, Japanese and Korean make, is no Polish word.
-        if (runLength_ > kLongRun) {
-            tally.against += static_cast<std::int64_t>(runStrays_);
-            continue;
-        }
-        std::array<std::int64_t, 5> count{};
-        for (std::size_t i = 0; i < runStrays_; ++i)
-            ++count[static_cast<std::size_t>(kEvidence[page][runStray_[i] - 0x80])];
-        const auto [sure, unsure, paired, against, none] = count;
-        const std::int64_t letters = sure + unsure + paired;
-        // Letters side by side at a word, not only those Western text pairs,
-        // or one that it hardly holds between two letters.
-        const bool inWord = (runAfterLetter_ || beforeLetter)
-                            && ((letters >= 2 && paired < letters)
-                                || (runLength_ == 1 && runAfterLetter_ && beforeLetter && sure == 1));
-        (inWord ? tally.sure : tally.unsure) += letters;
-        tally.against += against;
-    }
-    runLength_ = 0;
-    runStrays_ = 0;
-}
-
-void LegacyText::Score(unsigned char before, unsigned char byte, unsigned char after)
-{
-    using namespace polish_model;
     ++bigrams_;
-    for (std::size_t reading = 0; reading < kByteSymbol.size(); ++reading) {
-        const auto& symbols = kByteSymbol[reading];
-        const unsigned first = symbols[before] * kSymbols + symbols[byte];
-        // The bigram after a byte from 0x80 up is scored with that byte.
-        const unsigned second = symbols[byte] * kSymbols + symbols[after];
-        const bool last = after < 0x80;
-        if (reading < kCodePages.size())
-            cost_[reading] += kCost[0][first] + (last ? kCost[0][second] : 0u);
-        otherCost_[reading] += kCost[1][first] + (last ? kCost[1][second] : 0u);
-    }
+    ++before_[before * 128u + (byte - 0x80u)];
+    if (after < 0x80)
+        ++after_[(byte - 0x80u) * 128u + after];
 }
 
-std::vector<ByteEncoding> LegacyText::Finish()
+std::vector<ByteEncoding> TextWatch::Finish()
 {
     const std::size_t waiting = std::exchange(pendingSize_, 0);
     walkBefore_ = beforePending_;
     Walk(pending_, waiting, 0, waiting, true, taken_ - waiting);
     if (deferred_) {
-        Score(deferred_->first, deferred_->second, ' ');
+        Count(deferred_->first, deferred_->second, ' ');
         deferred_.reset();
     }
-    if (runLength_ > 0)
-        EndRun(false);
     std::vector<ByteEncoding> named;
     if (nul_ || !firstStray_)
         return named;  // binary, or UTF-8
+    // The cost of the pairs counted in each reading, by each model: the three
+    // code pages by the model of Polish, and all six by the other.
+    using namespace polish_model;
+    std::array<std::uint64_t, kByteSymbol.size()> other{};
+    for (unsigned first = 0; first < 256; ++first) {
+        for (unsigned second = 0; second < 128; ++second) {
+            const std::uint64_t pairs = before_[first * 128 + second];
+            const std::uint64_t following = first < 128 ? after_[first * 128 + second] : 0;
+            if (pairs == 0 && following == 0)
+                continue;
+            for (std::size_t reading = 0; reading < kByteSymbol.size(); ++reading) {
+                const auto& symbols = kByteSymbol[reading];
+                // first and the stray byte 0x80 + second; the stray byte 0x80 + first and second
+                const unsigned one = symbols[first] * kSymbols + symbols[0x80 + second];
+                const unsigned two = first < 128 ? symbols[0x80 + first] * kSymbols + symbols[second] : 0;
+                if (reading < kCodePages.size())
+                    cost_[reading] += pairs * kCost[0][one] + following * kCost[0][two];
+                other[reading] += pairs * kCost[1][one] + following * kCost[1][two];
+            }
+        }
+    }
     // The most Polish reading, by the Polish model.
     std::size_t best = 0;
     for (std::size_t page = 1; page < kCodePages.size(); ++page)
@@ -299,8 +258,7 @@ std::vector<ByteEncoding> LegacyText::Finish()
             return {};
     }
     // ... and than any reading by the model of the other languages.
-    const std::uint64_t other = *std::min_element(otherCost_.begin(), otherCost_.end());
-    if (other < cost_[best] + kLanguagesApart + bigrams_ * kPerBigram / 8)
+    if (*std::min_element(other.begin(), other.end()) < cost_[best] + kLanguagesApart + bigrams_ * kPerBigram / 8)
         return {};
     return named;
 }
@@ -329,7 +287,7 @@ bool IsWordByte(unsigned char byte)
 
 } // namespace
 
-std::string LegacyText::Word(const std::vector<ByteEncoding>& pages) const
+std::string TextWatch::Word(const std::vector<ByteEncoding>& pages) const
 {
     // The code pages not named, the most Polish first: a word that one of
     // them reads otherwise, the nearest first.

@@ -3,7 +3,7 @@
 // A plain reference for FoldBytes, shared by its test and its fuzzer: it
 // decodes the text character by character (each invalid byte standing for
 // itself), folds each with FoldText and encodes it again. And one for the
-// bytes that LegacyText finds are no part of UTF-8: the invalid bytes.
+// bytes that TextWatch finds are no part of UTF-8: the invalid bytes.
 
 #include "code_page.h"
 #include "fold_bytes.h"
@@ -112,11 +112,11 @@ inline Strays ReferenceStrays(const std::string& text)
     return strays;
 }
 
-// What LegacyText says of a stream given to it in pieces of `pieceSize`, and
+// What TextWatch says of a stream given to it in pieces of `pieceSize`, and
 // the bytes it found are no part of UTF-8.
 inline std::vector<ByteEncoding> WatchInPieces(const std::string& text, std::size_t pieceSize, Strays& strays)
 {
-    LegacyText legacy;
+    TextWatch legacy;
     for (std::size_t at = 0; at < text.size(); at += pieceSize) {
         const std::size_t size = std::min(pieceSize, text.size() - at);
         legacy.Take(ExactCopy(text.substr(at, size)).get(), size);

@@ -172,7 +172,7 @@ TEST(CodePages, EveryByteIsReadAsIconvReadsItAndTheLettersFold)
     }
 }
 
-TEST(LegacyText, SaysTheSameWhereverTheStreamIsCutOnEachPath)
+TEST(TextWatch, SaysTheSameWhereverTheStreamIsCutOnEachPath)
 {
     using Pages = std::vector<ByteEncoding>;
     std::string utf8;
