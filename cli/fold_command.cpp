@@ -350,7 +350,7 @@ private:
             if (first != bytes + size)
                 high_ = at + static_cast<std::uint64_t>(first - bytes);
         }
-        if (high_ && read_ >= *high_ + kReadSize)
+        if (high_ && !decided_ && read_ >= *high_ + kReadSize)
             Decide();
     }
     // Ends the look-ahead: a byte that is not UTF-8 within it makes all it held raw.

@@ -152,6 +152,17 @@ mixed.in|-e utf-8+windows-1250|0|mixed.folded|
 mixed.in|-e Utf8+CP1250|0|mixed.folded|
 nul.in||0|nul.folded|
 TABLE
+# On standard output, a byte that is not UTF-8 within the look-ahead (256 KiB from the first byte from 0x80 up)
+# sends all out as it came; past it, the text is folded up to that byte and goes out as it came from there.
+# (A file on disk: its first read ends the look-ahead; at 262132 the byte that is not UTF-8 is its last byte.)
+for at in 262132 262133 262138 300000; do
+    { printf 'ó'; head -c $at /dev/zero | tr '\0' a; printf 'żółć \xff ż'; } >late.in
+    { printf 'o'; head -c $at /dev/zero | tr '\0' a; printf 'zolc \xff ż'; } >late.folded
+    [ $at != 262132 ] || cp late.in late.folded
+    status=0 && { "${FOLD[@]}" late.in >out 2>err || status=$?; }
+    [ "$status" = 2 ] && cmp -s out late.folded && grep -q ': not UTF-8 (byte [0-9]*): left unchanged$' err \
+        || fail "a byte that is not UTF-8 $at bytes on: status $status, $(tail -c 12 out | od -An -tx1) $(cat err)"
+done
 # The names of the encodings, in any case.
 for name in iso8859-2 ISO_8859-2 iso-8859-2 LATIN2 latin-2 L2 windows1250 Windows-1250 CP1250 1250 cp852 IBM852 852 utf8 UTF-8 \
     utf-8+l2 UTF8+852 utf-8+WINDOWS1250; do
