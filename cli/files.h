@@ -39,6 +39,10 @@ public:
     // Whether the next Read would wait for bytes not yet written (a terminal,
     // a pipe or FIFO whose writer is slow); never for a file on disk.
     bool WouldWait() const;
+    // Whether this is a Windows console, read as characters (ReadConsoleW)
+    // and given as UTF-8, whatever the console's code page; Ctrl+Z at the
+    // start of a line, then Enter, ends it.
+    bool IsConsole() const;
     // Whether this is the regular file standard output writes to, with bytes
     // still to read: folding it would feed the output back into the input.
     bool IsStandardOutput() const;

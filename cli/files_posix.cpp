@@ -228,6 +228,11 @@ std::ptrdiff_t InputFile::Read(unsigned char* buffer, std::size_t size, std::str
     }
 }
 
+bool InputFile::IsConsole() const
+{
+    return false;  // a terminal gives bytes, in the encoding its locale names
+}
+
 bool InputFile::WouldWait() const
 {
     pollfd watched{Descriptor(handle_), POLLIN, 0};

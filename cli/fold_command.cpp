@@ -533,6 +533,8 @@ private:
             return;
         if (input->IsStandardOutput())
             return Fail(name, "input file is output file");
+        if (!ConsoleTakes(*input, name))
+            return;
         std::string reason;
         const Sink write = [this](const unsigned char* data, std::size_t size, ByteEncoding encoding, std::string& why) {
             if (WriteOutput(data, size, encoding, why))
@@ -547,10 +549,20 @@ private:
         Fail(name, reason);
     }
 
+    // Console input is Unicode: a code page named by -e is refused for it.
+    bool ConsoleTakes(const InputFile& input, const std::string& name)
+    {
+        if (!input.IsConsole() || !options_.encoding || !IsCodePage(*options_.encoding))
+            return true;
+        Fail(name, std::string("a console gives Unicode text, not ") + EncodingName(*options_.encoding)
+                       + ": leave out -e");
+        return false;
+    }
+
     void Check(const std::string& name)
     {
         std::optional<InputFile> input = OpenInput(name);
-        if (!input)
+        if (!input || !ConsoleTakes(*input, name))
             return;
         std::string reason;
         std::optional<Found> found;
