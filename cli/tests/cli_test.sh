@@ -310,8 +310,8 @@ if [ -n "${WINDOWS:-}" ]; then
     grep -qx 'Zażółć.txt:1:1: ż' <<<"$shown" && grep -q '^kresovar-fold: brak-ąę.txt: .' <<<"$shown" || fail "a console showed: $shown"
     # Typed text is read as characters (ReadConsoleW), folded as typed; Ctrl+Z then Enter ends it. The terminal
     # passes Ctrl+Z on as a character (stty -isig), as a Windows console does.
-    for row in ":Zazolc gesla:status=0" "-e cp1250:a console gives Unicode text, not windows-1250: leave out -e:status=2"; do
-        IFS=: read -r options said status <<<"$row"
+    for row in "|Zazolc gesla|status=0" "-e cp1250|a console gives Unicode text, not windows-1250: leave out -e|status=2"; do
+        IFS='|' read -r options said status <<<"$row"
         (sleep 2; printf 'Zażółć gęślą\r'; sleep 1; printf '\x1a\r'; sleep 2) | LC_ALL=C.UTF-8 timeout 60 \
             script -qec "stty -isig; $(printf '%q ' "${FOLD[@]}") $options; echo status=\$?" /dev/null >console || true
         shown=$(sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' console | tr -d '\r')
