@@ -102,6 +102,20 @@ inline std::vector<Character> Decode(const std::string& text, ByteEncoding encod
     return encoding == ByteEncoding::Utf8 ? DecodeUtf8(text) : DecodeUtf16(text, encoding == ByteEncoding::Utf16BigEndian);
 }
 
+// The characters of a fold's text: for UTF-8 mixed with a code page, each
+// invalid byte read in the code page.
+inline std::vector<Character> DecodeFor(const std::string& text, ByteFold fold)
+{
+    std::vector<Character> characters = Decode(text, fold.encoding);
+    if (fold.encoding == ByteEncoding::Utf8 && IsCodePage(fold.strays)) {
+        for (Character& c : characters) {
+            if (c.codePoint < 0)
+                c.codePoint = CodePageCharacter(fold.strays, static_cast<unsigned char>(c.bytes[0]));
+        }
+    }
+    return characters;
+}
+
 using Strays = std::array<std::uint64_t, 256>;
 
 inline Strays ReferenceStrays(const std::string& text)
