@@ -108,10 +108,11 @@ std::size_t TextWatch::Walk(const unsigned char* bytes, std::size_t size, std::s
         if (lead < 0x80) {
             // On to the next byte from 0x80 up, eight at a time.
             std::size_t next = i;
+            std::uint64_t zeros = 0;  // a bit set where a word held a NUL
             while (next + 8 <= to) {
                 std::uint64_t word;
                 std::memcpy(&word, bytes + next, 8);
-                nul_ = nul_ || ((word - 0x0101010101010101u) & ~word & 0x8080808080808080u) != 0;
+                zeros |= (word - 0x0101010101010101u) & ~word & 0x8080808080808080u;
                 const std::uint64_t high = word & 0x8080808080808080u;
                 // Bytes from 0x80 up alone or two together between ASCII bytes,
                 // as a code page's letters mostly stand: a pair is a sequence
@@ -142,6 +143,7 @@ std::size_t TextWatch::Walk(const unsigned char* bytes, std::size_t size, std::s
                 }
                 next += 8;
             }
+            nul_ = nul_ || zeros != 0;
             if (next == i) {
                 nul_ = nul_ || lead == 0;
                 ++next;
