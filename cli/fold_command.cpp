@@ -224,8 +224,11 @@ public:
             } else if (!first_) {
                 Watch(into, static_cast<std::size_t>(read));
             }
-            if (read == 0 && strict_ && !decided_)
-                Decide();
+            if (read == 0 && strict_) {
+                watch_.End();  // a sequence cut short by the end is not UTF-8
+                if (!decided_)
+                    Decide();
+            }
             // Two bytes at least, to tell a UTF-16 byte order mark; in a named
             // code page, or before the look-ahead decides, something that may be consumed.
         } while (read > 0 && (first_ || (start_ && start_->firstHigh() == 0) || (strict_ && !decided_ && size() == 0)));

@@ -51,6 +51,9 @@ public:
     TextWatch();
     // Takes in the next bytes of the stream.
     void Take(const unsigned char* bytes, std::size_t size);
+    // Says that no more bytes come: a sequence cut short at the end is
+    // stray bytes. Finish does it too.
+    void End();
     // The code pages named, in the order of kCodePages (several where they
     // read every stray byte alike); none when the stream is UTF-8 or binary,
     // or where no reading is clearly the most Polish.

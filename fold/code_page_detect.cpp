@@ -198,7 +198,7 @@ void TextWatch::Count(unsigned char before, unsigned char byte, unsigned char af
         ++after_[(byte - 0x80u) * 128u + after];
 }
 
-std::vector<ByteEncoding> TextWatch::Finish()
+void TextWatch::End()
 {
     const std::size_t waiting = std::exchange(pendingSize_, 0);
     walkBefore_ = beforePending_;
@@ -207,6 +207,11 @@ std::vector<ByteEncoding> TextWatch::Finish()
         Count(deferred_->first, deferred_->second, ' ');
         deferred_.reset();
     }
+}
+
+std::vector<ByteEncoding> TextWatch::Finish()
+{
+    End();
     std::vector<ByteEncoding> named;
     if (nul_ || !firstStray_)
         return named;  // binary, or UTF-8

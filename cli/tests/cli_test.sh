@@ -118,7 +118,7 @@ printf '\x7fELF\x02\x01\x01\0\0\0\xc5\x82\xc3\xb3\xff\xfe\n' >binary.in
 printf 'Zażółć\xff gęślą jaźń\n' >damaged.in && printf 'Zazolc\xff gesla jazn\n' >damaged.folded
 { printf 'Zażółć gęślą jaźń.\n'; printf 'Pchnąć w tę łódź jeża.\n' | iconv -t CP1250; } >mixed.in
 printf 'Zazolc gesla jazn.\nPchnac w te lodz jeza.\n' >mixed.folded
-printf 'Zażółć\0gęślą\n' >nul.in && printf 'Zazolc\0gesla\n' >nul.folded
+printf 'Zażółć\0gęślą\n' >nul.in && printf 'Zazolc\0gesla\n' >nul.folded && printf 'ż\xc5' >cut-short.in
 # FILE ARGUMENTS STATUS FOLDED MESSAGE: what each mode does with it. FOLDED is
 # the file it folds to ('-' for itself), MESSAGE the first words said.
 while IFS='|' read -r file arguments status folded message; do
@@ -151,6 +151,7 @@ mixed.in||2|-|UTF-8 and windows-1250 mixed: use -e utf-8+windows-1250
 mixed.in|-e utf-8+windows-1250|0|mixed.folded|
 mixed.in|-e Utf8+CP1250|0|mixed.folded|
 nul.in||0|nul.folded|
+cut-short.in||2|-|not UTF-8 (byte 3): left unchanged
 TABLE
 # On standard output, a byte that is not UTF-8 within the look-ahead (256 KiB from the first byte from 0x80 up)
 # sends all out as it came; past it, the text is folded up to that byte and goes out as it came from there.
