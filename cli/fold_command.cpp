@@ -262,7 +262,7 @@ public:
         return true;
     }
     // At the end of a stream that must be UTF-8: false, and why, if it is not.
-    bool Finish(const std::string& name, std::string& reason)
+    bool Finish(std::string& reason)
     {
         if (!strict_)
             return true;
@@ -291,7 +291,6 @@ public:
         }
         const std::string word = watch_.Word(pages);
         reason = "not UTF-8" + at + "; it reads as " + as + (word.empty() ? "" : " \u2014 \"" + word + "\" \u2014") + " use " + use;
-        (void)name;
         return false;
     }
     const unsigned char* data() const { return buffer_.get() + front_; }
@@ -398,8 +397,7 @@ private:
 // Takes folded bytes, and the encoding they are in.
 using Sink = std::function<bool(const unsigned char*, std::size_t, ByteEncoding, std::string&)>;
 
-bool FoldStream(InputFile& input, const std::string& name, const Options& options, const Sink& write,
-                std::string& reason)
+bool FoldStream(InputFile& input, const Options& options, const Sink& write, std::string& reason)
 {
     PieceReader reader(input, options);
     const AlignedBuffer out = NewAlignedBuffer(2 * kReadSize);
@@ -421,7 +419,7 @@ bool FoldStream(InputFile& input, const std::string& name, const Options& option
             return false;
         reader.Consume(piece.consumed);
     } while (!reader.ended() || reader.size() > 0);
-    return reader.Finish(name, reason);
+    return reader.Finish(reason);
 }
 
 // The letter as UTF-8, whatever the encoding it was found in.
@@ -452,8 +450,7 @@ struct Found {
 };
 
 // The first letter of a stream, if it holds one, in `found`.
-bool FirstLetter(InputFile& input, const std::string& name, const Options& options, std::optional<Found>& found,
-                 std::string& reason)
+bool FirstLetter(InputFile& input, const Options& options, std::optional<Found>& found, std::string& reason)
 {
     PieceReader reader(input, options);
     std::optional<ByteFold> fold;
@@ -476,12 +473,12 @@ bool FirstLetter(InputFile& input, const std::string& name, const Options& optio
             found = Found{position->line(), position->column(),
                           LetterText(reader.data() + *search.letter, search.letterLength, fold->encoding, fold->strays)};
             // Whether the whole stream is text is known only at its end.
-            return reader.Drain(reason) && reader.Finish(name, reason);
+            return reader.Drain(reason) && reader.Finish(reason);
         }
         position->Advance(reader.data(), search.consumed);
         reader.Consume(search.consumed);
     } while (!reader.ended() || reader.size() > 0);
-    return reader.Finish(name, reason);
+    return reader.Finish(reason);
 }
 
 class FoldCommand {
@@ -545,7 +542,7 @@ private:
             outputLost_ = true;
             return false;
         };
-        if (FoldStream(*input, name, options_, write, reason))
+        if (FoldStream(*input, options_, write, reason))
             return;
         if (outputLost_)  // nothing more can be written: the other files wait in vain
             return Fail("write error", reason);
@@ -569,7 +566,7 @@ private:
             return;
         std::string reason;
         std::optional<Found> found;
-        if (!FirstLetter(*input, name, options_, found, reason))
+        if (!FirstLetter(*input, options_, found, reason))
             return Fail(name, reason);
         if (!found)
             return;
@@ -589,7 +586,7 @@ private:
             return Fail(name, reason);
         // A file that needs no change keeps its content and its time.
         std::optional<Found> found;
-        if (!FirstLetter(*input, name, options_, found, reason))
+        if (!FirstLetter(*input, options_, found, reason))
             return Fail(name, reason);
         if (!found)
             return;
@@ -601,7 +598,7 @@ private:
         const Sink write = [&](const unsigned char* data, std::size_t size, ByteEncoding, std::string& why) {
             return replacement->Write(data, size, why);
         };
-        if (FoldStream(*input, name, options_, write, reason) && replacement->Commit(reason))
+        if (FoldStream(*input, options_, write, reason) && replacement->Commit(reason))
             return;
         replacement.reset();  // before the message, whose writing may end the program (SIGPIPE)
         Fail(name, reason);
