@@ -11,14 +11,14 @@
     // The page's tables and its look at an encoding, from the page's globals or,
     // in Node, from the two files beside this one, run in a context of their own.
     const page = typeof encodingOf === "function"
-        ? {FOLD_LETTERS, FOLD_PLAIN, CODE_PAGES, encodingOf, sequenceLength, continues}
+        ? {FOLD_LETTERS, FOLD_PLAIN, CODE_PAGES, encodingOf}
         : (() => {
             const {readFileSync} = require("fs"), {join} = require("path"), vm = require("vm");
             const context = vm.createContext({importScripts() {}, self: {}});
             for (const file of ["code-pages.js", "byte-fold.js"])
                 vm.runInContext(readFileSync(join(__dirname, file), "utf8"), context, {filename: file});
             return vm.runInContext(
-                "({FOLD_LETTERS, FOLD_PLAIN, CODE_PAGES, encodingOf, sequenceLength, continues})", context);
+                "({FOLD_LETTERS, FOLD_PLAIN, CODE_PAGES, encodingOf})", context);
         })();
 
     const LETTER = new RegExp(`[${page.FOLD_LETTERS}]`);
@@ -76,31 +76,17 @@
         while (!(step = steps.next()).done)
             ;
         const found = step.value;
-        const unicode16 = found.encodings[0].startsWith("utf-16");
-        const firstBad = unicode16 ? null : firstNotUtf8(bytes);
+        const firstBad = found.firstStray ? found.firstStray - 1 : null;
         const pages = [...found.readsAs];
         const [encoding, reason] =
-            found.binary ? ["binary", "a NUL byte: not text"]
-            : unicode16 ? [found.encodings[0], "a byte order mark of UTF-16"]
+            found.binary ? ["binary", "not UTF-8, and a NUL byte: not text"]
+            : found.encodings[0].startsWith("utf-16") ? [found.encodings[0], "a byte order mark of UTF-16"]
             : found.mixed ? ["mixed", "UTF-8 beside text in a code page"]
             : found.ask ? ["not-utf-8", "not UTF-8, and no code page alone reads it"]
             : firstBad === null ? ["utf-8", "valid UTF-8"]
             : pages.length ? [pages[0], "not UTF-8; Polish text in a code page"]
             : ["not-utf-8", "not UTF-8, nor Polish text in a code page"];
         return {encoding, pages, firstBad, reason};
-    }
-
-    function firstNotUtf8(bytes) {
-        for (let i = 0; i < bytes.length;) {
-            const length = page.sequenceLength(bytes[i]);
-            let have = 1;
-            while (have < length && i + have < bytes.length && page.continues(bytes[i], have, bytes[i + have]))
-                ++have;
-            if (length === 0 || have < length)
-                return i;
-            i += length;
-        }
-        return null;
     }
 
     // The bytes folded in an encoding, always in a new Uint8Array. Without one, only

@@ -185,7 +185,7 @@ PieceScan FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, un
 {
     std::size_t read = 0;
     std::size_t written = 0;
-    if (fold.encoding == ByteEncoding::Utf8 && !fold.decomposed)
+    if (fold.encoding == ByteEncoding::Utf8 && !fold.decomposed && fold.strays == ByteEncoding::Utf8)
         std::tie(read, written) = BodyFoldOf(UsedFoldPath())(in, size, out);
     const PieceScan scan = Scan<false>(fold, in + read, size - read, out + written, end);
     return {read + scan.consumed, written + scan.produced};
@@ -193,7 +193,7 @@ PieceScan FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, un
 
 bool FoldsToItself(ByteFold fold, const unsigned char* in, std::size_t size)
 {
-    if (IsCodePage(fold.encoding))
+    if (IsCodePage(fold.encoding) || IsCodePage(fold.strays))
         return !HasHighByte(in, size);
     if (fold.encoding != ByteEncoding::Utf8 || (fold.decomposed && size > 0 && IsBase(in[size - 1])))
         return false;

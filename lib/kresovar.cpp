@@ -99,46 +99,31 @@ PieceScan FoldAnywhere(ByteFold fold, const unsigned char* in, std::size_t size,
 constexpr kresovar_encoding kNativeUtf16 =
     __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__ ? KRESOVAR_UTF16BE : KRESOVAR_UTF16LE;
 
-// Where the bytes stop being UTF-8, by Unicode's table of well-formed
-// sequences (no overlong form, no surrogate, nothing past U+10FFFF).
-std::size_t FirstNotUtf8(const unsigned char* bytes, std::size_t size)
-{
-    for (std::size_t i = 0; i < size;) {
-        const unsigned char lead = bytes[i];
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
-        if (length == 0 || size - i < length)
-            return i;
-        const unsigned low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-        const unsigned high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-        for (std::size_t k = 1; k < length; ++k) {
-            if (bytes[i + k] < (k == 1 ? low : 0x80) || bytes[i + k] > (k == 1 ? high : 0xBF))
-                return i;
-        }
-        i += length;
-    }
-    return size;
-}
-
-// The one place that binds the library to fold/'s look at an encoding.
+// The one place that binds the library to fold/'s look at an encoding, the
+// rule kresovar-fold applies before it folds a stream.
 kresovar_detection Detect(const unsigned char* bytes, std::size_t size)
 {
-    kresovar_detection d{KRESOVAR_TEXT_UTF8, 0, FirstNotUtf8(bytes, size), "valid UTF-8"};
     if (size >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
         const bool little = bytes[0] == 0xFF;
         return {little ? KRESOVAR_TEXT_UTF16LE : KRESOVAR_TEXT_UTF16BE, 0, size,
                 little ? "UTF-16LE by its byte order mark" : "UTF-16BE by its byte order mark"};
     }
-    if (size > 0 && std::memchr(bytes, 0, size) != nullptr)
-        return {KRESOVAR_TEXT_BINARY, 0, d.first_bad, "a NUL byte: not text"};
-    if (d.first_bad == size)
-        return d;
-    LegacyText legacy;
-    legacy.Take(bytes, size);
-    for (ByteEncoding page : legacy.Finish())
-        d.pages |= 1u << static_cast<unsigned>(page);
-    d.verdict = d.pages != 0 ? KRESOVAR_TEXT_CODE_PAGE : KRESOVAR_TEXT_NOT_UTF8;
-    d.reason = d.pages != 0 ? "not UTF-8; Polish text in a code page" : "not UTF-8, nor Polish text in a code page";
-    return d;
+    TextWatch watch;
+    watch.Take(bytes, size);
+    const std::vector<ByteEncoding> pages = watch.Finish();
+    if (!watch.firstStray())
+        return {KRESOVAR_TEXT_UTF8, 0, size, "valid UTF-8"};
+    const auto firstBad = static_cast<std::size_t>(*watch.firstStray());
+    if (watch.nul())
+        return {KRESOVAR_TEXT_BINARY, 0, firstBad, "not UTF-8, and a NUL byte: not text"};
+    unsigned bits = 0;
+    for (ByteEncoding page : pages)
+        bits |= 1u << static_cast<unsigned>(page);
+    if (pages.empty())
+        return {KRESOVAR_TEXT_NOT_UTF8, 0, firstBad, "not UTF-8, nor Polish text in a code page"};
+    if (watch.HasUnicode(pages.front()))
+        return {KRESOVAR_TEXT_MIXED, bits, firstBad, "UTF-8 mixed with Polish text in a code page"};
+    return {KRESOVAR_TEXT_CODE_PAGE, bits, firstBad, "not UTF-8; Polish text in a code page"};
 }
 
 } // namespace

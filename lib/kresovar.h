@@ -87,7 +87,8 @@ typedef enum kresovar_verdict {
     KRESOVAR_TEXT_UTF16BE = 2,
     KRESOVAR_TEXT_CODE_PAGE = 3, /* Polish in each code page of `pages` */
     KRESOVAR_TEXT_NOT_UTF8 = 4,  /* neither UTF-8 nor Polish in a code page */
-    KRESOVAR_TEXT_BINARY = 5     /* holds a NUL byte */
+    KRESOVAR_TEXT_BINARY = 5,    /* not UTF-8, and holds a NUL byte */
+    KRESOVAR_TEXT_MIXED = 6      /* UTF-8 beside Polish in each code page of `pages` */
 } kresovar_verdict;
 
 typedef struct kresovar_detection {

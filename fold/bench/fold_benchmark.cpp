@@ -2,7 +2,7 @@
 // function that returns a new text (allocate and copy) and against the folding
 // rule read literally (each unit tested against the 18 rows); of FoldBytes
 // on the same texts in UTF-8 and in Windows-1250, and of the watch for text
-// of a code page (LegacyText) on the UTF-8, against memcpy of the same bytes
+// of a code page (TextWatch) on the UTF-8, against memcpy of the same bytes
 // into the same buffer; each on each path the processor offers. Each runs 7
 // times; the tables give medians and the spread of the ratio, repetition by
 // repetition, in CPU time: on a shared machine the wall clock also counts the
@@ -183,7 +183,7 @@ void FoldCodePageOf(const std::string& source, unsigned char* out)
 // The watch as kresovar-fold keeps it, piece by piece of 256 KiB.
 void WatchOf(const std::string& source, unsigned char*)
 {
-    LegacyText legacy;
+    TextWatch legacy;
     const auto bytes = reinterpret_cast<const unsigned char*>(source.data());
     for (std::size_t at = 0; at < source.size(); at += 256 * 1024)
         legacy.Take(bytes + at, std::min<std::size_t>(256 * 1024, source.size() - at));

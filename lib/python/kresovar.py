@@ -10,7 +10,7 @@ from typing import NamedTuple, Optional, Tuple
 
 __version__ = "1.0.0"
 ENCODINGS = ("utf-8", "utf-16le", "utf-16be", "windows-1250", "iso-8859-2", "ibm852")
-_VERDICTS = ("utf-8", "utf-16le", "utf-16be", "code-page", "not-utf-8", "binary")
+_VERDICTS = ("utf-8", "utf-16le", "utf-16be", "code-page", "not-utf-8", "binary", "mixed")
 _DECOMPOSED = 1
 
 

@@ -158,7 +158,7 @@ static void FoldCases(const char *path)
 
 static void DetectCases(const char *path)
 {
-    static const char *const kVerdicts[] = {"utf-8", "utf-16le", "utf-16be", "code-page", "not-utf-8", "binary"};
+    static const char *const kVerdicts[] = {"utf-8", "utf-16le", "utf-16be", "code-page", "not-utf-8", "binary", "mixed"};
     FILE *table = Open(path);
     static Case c;
     while (NextCase(table, &c)) {
