@@ -18,10 +18,10 @@ for characters in 1000000 10000000; do
     scripts/bench_at_rest.sh build-release/window/kresovar "$characters" 6
 done
 /usr/bin/python3 scripts/bench_fold_pipeline.py build-release/cli/kresovar-fold
-/usr/bin/python3 scripts/bench_clipboard.py build-release/clipboard/kresovar-clipboard
+/usr/bin/python3 scripts/bench_clipboard.py build-release/clipboard/tool/kresovar-clipboard
 
 scripts/build-windows.sh
 prefix=$PWD/build-win/bench-wine-prefix
 [ -d "$prefix/drive_c/windows" ] || tests/e2e/with_display.sh bash tests/e2e/wine_prefix.sh "$prefix"
 WINEPREFIX=$prefix WINEDEBUG=-all tests/e2e/with_display.sh wine build-win/window/commands_benchmark_win32.exe
-WINEPREFIX=$prefix /usr/bin/python3 scripts/bench_clipboard.py build-win/clipboard/kresovar-clipboard.exe
+WINEPREFIX=$prefix /usr/bin/python3 scripts/bench_clipboard.py build-win/clipboard/tool/kresovar-clipboard.exe

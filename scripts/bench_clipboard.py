@@ -9,7 +9,7 @@ prints the medians, the ratio and the spread (lowest and highest) of both.
 For the Windows build under Wine (WINEPREFIX set) it also times the program
 on an empty clipboard: what starting it costs there.
 
-    scripts/bench_clipboard.py build-release/clipboard/kresovar-clipboard [CHARACTERS] [RUNS]
+    scripts/bench_clipboard.py build-release/clipboard/tool/kresovar-clipboard [CHARACTERS] [RUNS]
 """
 import ctypes
 import os

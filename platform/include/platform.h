@@ -4,30 +4,15 @@
 // area and push buttons, the event loop, and the one failure type. Built on
 // Qt on Linux and on the native API on Windows; no toolkit type appears here.
 
+#include "platform_error.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace platform {
-
-// The failure of a platform operation, with the platform's error number and
-// description. The event dispatch reports it and ends the program.
-class PlatformError : public std::runtime_error {
-public:
-    PlatformError(std::int32_t number, const std::string& description)
-        : std::runtime_error(description), number_(number) {}
-    // A failure with no system error behind it, such as a missing display.
-    explicit PlatformError(const std::string& description) : std::runtime_error(description) {}
-    std::optional<std::int32_t> number() const { return number_; }
-    std::string description() const { return what(); }
-
-private:
-    std::optional<std::int32_t> number_;
-};
 
 // Raised by EndProgram, and by PumpEvents once the window has been closed, to
 // leave the running handler at once. Only the event dispatch catches it.

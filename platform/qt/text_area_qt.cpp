@@ -1,5 +1,6 @@
 #include "widgets_qt.h"
 
+#include "clipboard_qt.h"
 #include "platform_seam.h"
 
 #include <QContextMenuEvent>

@@ -85,11 +85,6 @@ void WindowDeleter::operator()(Window* window) const
     delete window;
 }
 
-QString ToQString(std::u16string_view text)
-{
-    return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
-}
-
 int TwipsToPixels(int twips)
 {
     return (twips * 96 + 720) / 1440;

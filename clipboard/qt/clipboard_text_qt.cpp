@@ -1,3 +1,4 @@
+#include "clipboard_qt.h"
 #include "platform_qt.h"
 
 #include "selection_x11.h"

@@ -1,5 +1,7 @@
 #include "selection_x11.h"
 
+#include "xcb_x11.h"
+
 #include <QGuiApplication>
 #include <QString>
 
@@ -24,26 +26,10 @@ constexpr int kAnswerMilliseconds = 5000;
 // More than any owner offers; a longer TARGETS answer is cut there.
 constexpr std::size_t kMostTargets = 1024;
 
-template <typename Reply>
-using ReplyPtr = std::unique_ptr<Reply, decltype(&std::free)>;
-
-template <typename Reply>
-ReplyPtr<Reply> Own(Reply* reply)
-{
-    return {reply, &std::free};
-}
-
 Display* QtDisplay()
 {
     const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     return x11 ? x11->display() : nullptr;
-}
-
-xcb_atom_t Intern(xcb_connection_t* connection, std::string_view name)
-{
-    const auto reply = Own(xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.data()), nullptr));
-    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
 QByteArray NameOf(xcb_connection_t* connection, xcb_get_atom_name_cookie_t cookie)
@@ -93,14 +79,10 @@ std::unique_ptr<SelectionOwner> SelectionOwner::Of(const char* selection)
 SelectionOwner::SelectionOwner(xcb_connection_t* connection, xcb_atom_t selection)
     : connection_(connection)
     , selection_(selection)
-    , requestor_(xcb_generate_id(connection))
+    // Property changes tell when each part of an incremental answer has come.
+    , requestor_(CreateRequestor(connection, XCB_EVENT_MASK_PROPERTY_CHANGE))
     , property_(Intern(connection, "KRESOVAR_SELECTION"))
 {
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-    // Property changes tell when each part of an incremental answer has come.
-    const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, requestor_, screen->root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
 }
 
 SelectionOwner::~SelectionOwner()

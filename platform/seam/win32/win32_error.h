@@ -3,7 +3,7 @@
 // The Win32 backend's own error text and wide strings; the failure it
 // raises from a Win32 error is declared in platform_win32.h.
 
-#include "platform.h"
+#include "platform_error.h"
 #include "platform_win32.h"
 
 #include <windows.h>

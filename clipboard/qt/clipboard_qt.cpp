@@ -1,5 +1,6 @@
 #include "clipboard.h"
 
+#include "clipboard_qt.h"
 #include "platform_qt.h"
 #include "platform_seam.h"
 

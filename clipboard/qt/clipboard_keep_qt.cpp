@@ -1,6 +1,7 @@
 #include "clipboard.h"
 
 #include "platform_seam.h"
+#include "xcb_x11.h"
 
 #include <QClipboard>
 #include <QEventLoop>
@@ -9,7 +10,6 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
 
 #include <array>
 #include <cerrno>
@@ -21,14 +21,6 @@
 
 namespace {
 
-xcb_atom_t Atom(xcb_connection_t* connection, std::string_view name)
-{
-    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.data()), nullptr),
-        &std::free);
-    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-}
-
 // Asks the clipboard manager, where one runs, to save the clipboard
 // (SAVE_TARGETS, which Qt also sends as it ends). Its answer is not
 // trusted: weston's bridge to XWayland says it has saved the text before it
@@ -36,13 +28,10 @@ xcb_atom_t Atom(xcb_connection_t* connection, std::string_view name)
 class SaveRequest {
 public:
     explicit SaveRequest(xcb_connection_t* connection)
-        : connection_(connection), requestor_(xcb_generate_id(connection))
+        : connection_(connection), requestor_(x11::CreateRequestor(connection, 0))
     {
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-        xcb_create_window(connection, XCB_COPY_FROM_PARENT, requestor_, screen->root, 0, 0, 1, 1, 0,
-                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-        const xcb_atom_t target = Atom(connection, "SAVE_TARGETS");
-        xcb_convert_selection(connection, requestor_, Atom(connection, "CLIPBOARD_MANAGER"), target, target,
+        const xcb_atom_t target = x11::Intern(connection, "SAVE_TARGETS");
+        xcb_convert_selection(connection, requestor_, x11::Intern(connection, "CLIPBOARD_MANAGER"), target, target,
                               XCB_CURRENT_TIME);
         xcb_flush(connection);
     }

@@ -1,23 +1,13 @@
 #pragma once
 
-// What the Qt backend shares with the window's own Qt files.
+// What the clipboard's Qt code shares with the text area, whose own paste,
+// middle click and drop read a source as the paste command does.
 
 #include <QString>
-
-#include <string_view>
 
 class QMimeData;
 
 namespace platform {
-
-// Copies every code unit as it is (QString::fromUtf16 would drop a leading
-// byte order mark).
-QString ToQString(std::u16string_view text);
-// The other way: the string's code units, valid while it lives unchanged.
-inline std::u16string_view Units(const QString& text)
-{
-    return {reinterpret_cast<const char16_t*>(text.constData()), static_cast<std::size_t>(text.size())};
-}
 
 // The plain text that a paste takes from `source`, the clipboard's, the X11
 // primary selection's or a drop's: the same for the paste button and for the
