@@ -12,7 +12,7 @@ fi
 TARGETS="kresovar kresovar-fold kresovar-clipboard" scripts/build.sh "${configure[@]}"
 
 no_window() {
-    echo "Kresovar is built (build/window/kresovar, build/cli/kresovar-fold, build/clipboard/kresovar-clipboard), but $1." >&2
+    echo "Kresovar is built (build/window/kresovar, build/cli/kresovar-fold, build/clipboard/tool/kresovar-clipboard), but $1." >&2
     echo "Run this from a desktop session, or in a virtual display: xvfb-run -a build/window/kresovar" >&2
     exit "$2"
 }
