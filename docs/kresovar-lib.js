@@ -119,7 +119,7 @@
             return foldUtf8(bytes);
         if (encoding === "utf-16le" || encoding === "utf-16be")
             return foldUtf16(bytes, encoding === "utf-16be");
-        const table = PAGE_FOLDS[encoding];
+        const table = Object.prototype.hasOwnProperty.call(PAGE_FOLDS, encoding) ? PAGE_FOLDS[encoding] : null;
         if (!table)
             throw new RangeError(`no such encoding: ${encoding}; one of ${[...BYTE_ENCODINGS, ...Object.keys(PAGE_FOLDS)]}`);
         return new Uint8Array(bytes.length).map((_, i) => table[bytes[i]]);

@@ -52,7 +52,8 @@ test("a string keeps its length and its lone surrogates, and an unchanged one is
     assert.equal(fold(plain), plain);
     const bytes = new Uint8Array([97]);
     assert.notEqual(foldBytes(bytes, "utf-8"), bytes, "a copy");
-    assert.throws(() => foldBytes(bytes, "latin-1"), RangeError);
+    for (const name of ["latin-1", "UTF-8", "__proto__", "constructor"])
+        assert.throws(() => foldBytes(bytes, name), RangeError, name);
     assert.throws(() => fold(bytes), TypeError);
     assert.throws(() => detect("Zażółć"), TypeError);
 });
