@@ -4,6 +4,7 @@ import assert from "node:assert/strict";
 import {readFileSync} from "node:fs";
 import {createRequire} from "node:module";
 import test from "node:test";
+import {runInNewContext} from "node:vm";
 
 const here = new URL(".", import.meta.url);
 const {fold, foldBytes, detect} = createRequire(import.meta.url)(
@@ -56,4 +57,8 @@ test("a string keeps its length and its lone surrogates, and an unchanged one is
         assert.throws(() => foldBytes(bytes, name), RangeError, name);
     assert.throws(() => fold(bytes), TypeError);
     assert.throws(() => detect("Zażółć"), TypeError);
+    for (const notBytes of [[97], new Uint16Array(1), new DataView(new ArrayBuffer(1))])
+        assert.throws(() => foldBytes(notBytes, "utf-8"), TypeError);
+    const anotherRealm = runInNewContext("new Uint8Array([0xc5, 0x82])");
+    assert.deepEqual([foldBytes(anotherRealm, "utf-8"), detect(anotherRealm).encoding], [new Uint8Array([108]), "utf-8"]);
 });
