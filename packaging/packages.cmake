@@ -51,6 +51,9 @@ set(CPACK_DEBIAN_PYTHON3-KRESOVAR_PACKAGE_SECTION python)
 set(CPACK_DEBIAN_PYTHON3-KRESOVAR_PACKAGE_ARCHITECTURE all)
 set(CPACK_DEBIAN_PYTHON3-KRESOVAR_PACKAGE_DEPENDS "python3, libkresovar1 ${same_version}")
 set(CPACK_DEBIAN_PYTHON3-KRESOVAR_PACKAGE_SHLIBDEPS OFF)
+set(CPACK_DEBIAN_PYTHON3-KRESOVAR_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/packaging/python3-kresovar/postinst ${PROJECT_SOURCE_DIR}/packaging/python3-kresovar/prerm)
+set(CPACK_DEBIAN_PYTHON3-KRESOVAR_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PYTHON3-KRESOVAR_DESCRIPTION "The Python module kresovar folds the 18 Polish letters with a
 diacritic to plain Latin letters: fold(str), fold_bytes(bytes,
 encoding=None) and detect(bytes), through libkresovar with ctypes.")
