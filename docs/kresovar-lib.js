@@ -67,9 +67,13 @@
         return buffer.toString("utf16le", 0, size);
     }
 
+    // A Uint8Array, also one made in another realm (a vm context, a frame, a
+    // test runner's sandbox), where instanceof is false.
+    const isUint8Array = bytes => ArrayBuffer.isView(bytes) && Object.prototype.toString.call(bytes) === "[object Uint8Array]";
+
     // What the bytes are (see detect in docs/library.md), from the page's look.
     function detect(bytes) {
-        if (!(bytes instanceof Uint8Array))
+        if (!isUint8Array(bytes))
             throw new TypeError("detect takes a Uint8Array");
         const steps = page.encodingOf(bytes);
         let step;
@@ -93,7 +97,7 @@
     // UTF-8 and UTF-16 with its byte order mark are folded; other bytes throw
     // an error that carries what detect gives.
     function foldBytes(bytes, encoding) {
-        if (!(bytes instanceof Uint8Array))
+        if (!isUint8Array(bytes))
             throw new TypeError("foldBytes takes a Uint8Array");
         if (encoding === undefined) {
             const found = detect(bytes);
@@ -105,7 +109,7 @@
             return foldUtf8(bytes);
         if (encoding === "utf-16le" || encoding === "utf-16be")
             return foldUtf16(bytes, encoding === "utf-16be");
-        const table = PAGE_FOLDS[encoding];
+        const table = Object.prototype.hasOwnProperty.call(PAGE_FOLDS, encoding) ? PAGE_FOLDS[encoding] : null;
         if (!table)
             throw new RangeError(`no such encoding: ${encoding}; one of ${[...BYTE_ENCODINGS, ...Object.keys(PAGE_FOLDS)]}`);
         return new Uint8Array(bytes.length).map((_, i) => table[bytes[i]]);

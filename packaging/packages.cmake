@@ -35,7 +35,11 @@ language that calls C.
 This package holds the shared library.")
 
 set(CPACK_DEBIAN_LIBKRESOVAR-DEV_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_LIBKRESOVAR-DEV_PACKAGE_DEPENDS "libkresovar1 ${same_version}")
+# libkresovar.a is C++: a C program that links it statically needs -lstdc++,
+# which gcc alone does not bring; the compiler's own libstdc++ comes first.
+string(REGEX MATCH "^[0-9]+" compiler_major "${CMAKE_CXX_COMPILER_VERSION}")
+set(CPACK_DEBIAN_LIBKRESOVAR-DEV_PACKAGE_DEPENDS
+    "libkresovar1 ${same_version}, libstdc++-${compiler_major}-dev | libstdc++-dev")
 set(CPACK_DEBIAN_LIBKRESOVAR-DEV_DESCRIPTION "libkresovar folds the 18 Polish letters with a diacritic to plain Latin
 letters in UTF-8, UTF-16 and three code pages, and tells which of them
 bytes are in.
@@ -47,6 +51,9 @@ set(CPACK_DEBIAN_PYTHON3-KRESOVAR_PACKAGE_SECTION python)
 set(CPACK_DEBIAN_PYTHON3-KRESOVAR_PACKAGE_ARCHITECTURE all)
 set(CPACK_DEBIAN_PYTHON3-KRESOVAR_PACKAGE_DEPENDS "python3, libkresovar1 ${same_version}")
 set(CPACK_DEBIAN_PYTHON3-KRESOVAR_PACKAGE_SHLIBDEPS OFF)
+set(CPACK_DEBIAN_PYTHON3-KRESOVAR_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/packaging/python3-kresovar/postinst ${PROJECT_SOURCE_DIR}/packaging/python3-kresovar/prerm)
+set(CPACK_DEBIAN_PYTHON3-KRESOVAR_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PYTHON3-KRESOVAR_DESCRIPTION "The Python module kresovar folds the 18 Polish letters with a
 diacritic to plain Latin letters: fold(str), fold_bytes(bytes,
 encoding=None) and detect(bytes), through libkresovar with ctypes.")

@@ -52,11 +52,16 @@ def _checked(result: int) -> int:
     return result
 
 
+def _bytes_of(data) -> bytes:
+    # bytes(3) would be three NUL bytes: take only what holds bytes.
+    return data if isinstance(data, bytes) else memoryview(data).tobytes()
+
+
 def fold_bytes(data: bytes, encoding: Optional[str] = None, decomposed: bool = False) -> bytes:
     """The bytes folded in `encoding`; without one, only UTF-8 and UTF-16
     with its byte order mark are folded, and KresovarError tells what other
     bytes are. Bytes with nothing to fold come back as they are."""
-    data = bytes(data)
+    data = _bytes_of(data)
     if encoding is None:
         found = detect(data)
         if found.encoding not in ENCODINGS[:3]:
@@ -82,7 +87,7 @@ def fold(text: str) -> str:
 
 def detect(data: bytes) -> Detection:
     """What the bytes are, as kresovar-fold tells it before it folds them."""
-    data = bytes(data)
+    data = _bytes_of(data)
     found = _Detection()
     _checked(_lib.kresovar_detect(data, len(data), ctypes.byref(found)))
     pages = tuple(name for number, name in enumerate(ENCODINGS) if found.pages >> number & 1)

@@ -4,6 +4,7 @@ import assert from "node:assert/strict";
 import {readFileSync} from "node:fs";
 import {createRequire} from "node:module";
 import test from "node:test";
+import {runInNewContext} from "node:vm";
 
 const here = new URL(".", import.meta.url);
 const {fold, foldBytes, detect} = createRequire(import.meta.url)(
@@ -52,7 +53,12 @@ test("a string keeps its length and its lone surrogates, and an unchanged one is
     assert.equal(fold(plain), plain);
     const bytes = new Uint8Array([97]);
     assert.notEqual(foldBytes(bytes, "utf-8"), bytes, "a copy");
-    assert.throws(() => foldBytes(bytes, "latin-1"), RangeError);
+    for (const name of ["latin-1", "UTF-8", "__proto__", "constructor"])
+        assert.throws(() => foldBytes(bytes, name), RangeError, name);
     assert.throws(() => fold(bytes), TypeError);
     assert.throws(() => detect("Zażółć"), TypeError);
+    for (const notBytes of [[97], new Uint16Array(1), new DataView(new ArrayBuffer(1))])
+        assert.throws(() => foldBytes(notBytes, "utf-8"), TypeError);
+    const anotherRealm = runInNewContext("new Uint8Array([0xc5, 0x82])");
+    assert.deepEqual([foldBytes(anotherRealm, "utf-8"), detect(anotherRealm).encoding], [new Uint8Array([108]), "utf-8"]);
 });

@@ -42,6 +42,9 @@ class Fold(unittest.TestCase):
     def test_misuse(self):
         self.assertRaises(ValueError, kresovar.fold_bytes, b"a", "latin-1")
         self.assertRaises(TypeError, kresovar.fold, b"a")
+        for not_bytes in (3, "a", [97]):
+            self.assertRaises(TypeError, kresovar.fold_bytes, not_bytes, "utf-8")
+            self.assertRaises(TypeError, kresovar.detect, not_bytes)
 
 
 class Detect(unittest.TestCase):

@@ -73,6 +73,10 @@ library=$(ls "$work"/deb/libkresovar1_*.deb)
     && ! dpkg-deb --ctrl-tarfile "$library" | tar -xO ./postinst ./postrm | grep -q '^[^#]*ldconfig' \
     || fail "libkresovar1 does not renew the linker's cache by a trigger alone"
 [ "$(dpkg-deb --field "$work"/deb/python3-kresovar_*.deb Architecture)" = all ] || fail "python3-kresovar is not for all"
+dpkg-deb --ctrl-tarfile "$work"/deb/python3-kresovar_*.deb | tar -xO ./prerm | grep -q '^ *py3clean -p python3-kresovar' \
+    || fail "python3-kresovar leaves the bytecode an import as root wrote"
+dpkg-deb --field "$work"/deb/libkresovar-dev_*.deb Depends | grep -q 'libstdc++-dev' \
+    || fail "libkresovar-dev does not bring the libstdc++ that its static library needs"
 [ "$(nm -D --defined-only "$(find "$build/lib" -name libkresovar.so.1)" | awk '$3 !~ /^kresovar_/')" = "" ] \
     || fail "libkresovar.so.1 exports more than kresovar_*"
 mkdir "$work/root"
