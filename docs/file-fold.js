@@ -20,6 +20,8 @@
     const question = document.getElementById("plik-pytanie");
     const save = document.getElementById("plik-zapisz");
     const dropHere = document.getElementById("plik-upusc");
+    // The worker is asked for with this script's release tag, and passes it on.
+    const release = new URL(document.currentScript.src).search;
 
     // The result's address while it is offered, and the number of the latest file,
     // so that the slower fold of an earlier one cannot take its place.
@@ -57,7 +59,7 @@
     function run(file, encoding) {
         let worker;
         try {
-            worker = new Worker("byte-fold.js");
+            worker = new Worker("byte-fold.js" + release);
         } catch {
             return onPage(file, encoding);
         }

@@ -345,6 +345,23 @@ document.getElementById("usun").addEventListener("click", command(removeDiacriti
 document.getElementById("kopiuj").addEventListener("click", command(copyToClipboard));
 nameUndoKeys();
 
+// The release this page was loaded from, by the tag its scripts were asked for with.
+const RELEASE = new URL(document.currentScript.src).searchParams.get("v");
+
+// The worker asks which release a page is of before it drops a release's
+// files, and tells each page when a new one is ready.
+function heard({data, ports}) {
+    if (data === "release?")
+        ports[0]?.postMessage(RELEASE);
+    else if (data?.release && data.release !== RELEASE)
+        document.getElementById("nowa-wersja").hidden = false;
+}
+
 // Where the page is opened as a file there is no worker, and nothing to say.
-if ("serviceWorker" in navigator)
-    navigator.serviceWorker.register("service-worker.js").catch(() => {});
+// A page left open for days looks for a new release each time it is shown again.
+if ("serviceWorker" in navigator) {
+    navigator.serviceWorker.onmessage = heard;
+    navigator.serviceWorker.register("service-worker.js").then(registration =>
+        document.addEventListener("visibilitychange", () => document.hidden || registration.update().catch(() => {})),
+    () => {});
+}

@@ -55,7 +55,7 @@ def chromium():
 
 
 def own(url, page):
-    return url.startswith(page) and os.path.isfile(os.path.join(DOCS, url[len(page):] or "index.html"))
+    return url.startswith(page) and os.path.isfile(os.path.join(DOCS, url[len(page):].split("?v=")[0] or "index.html"))
 
 
 def look(browser, page):
@@ -77,8 +77,9 @@ def look(browser, page):
     page = "".join(open(os.path.join(DOCS, name), encoding="utf-8").read() for name in ("index.html", "service-worker.js"))
     release = f'href="https://github.com/kresovar/kresovar/releases/download/v{VERSION}/'
     check(set(re.findall(r"\d+\.\d+", page)) == {VERSION} and f"{release}kresovar_{VERSION}_amd64.deb" in page
-          and f"{release}kresovar-{VERSION}-x64.msi" in page and f'CACHE = "kresovar-{VERSION}"' in page,
-          f"versions, downloads or the worker's cache other than CMake's {VERSION}")
+          and f"{release}kresovar-{VERSION}-x64.msi" in page, f"versions or downloads other than CMake's {VERSION}")
+    stale = subprocess.run([RELEASE_SCRIPT, "--check", DOCS], capture_output=True, text=True).stderr
+    check(not stale, stale)
 
 
 def permit(browser, page, setting):
@@ -250,21 +251,93 @@ def agree(browser):
     check(page == expected, f"{sum(a != b for a, b in zip(page, expected))} units differ from kresovar-fold")
 
 
+def release_of(folder):
+    return re.search(r'RELEASE = "(\w+)"', open(os.path.join(folder, "service-worker.js")).read())[1]
+
+
+def caches_now(browser):
+    return browser.execute_async_script("caches.keys().then(arguments[0])")
+
+
+# What a page of the second release sees of it: the title, the style and a mark from each script, on the page and in
+# the worker the page starts (none comes from the first release's within a second).
+SECOND = [True, "2", ["kresovar.js", "code-pages.js", "byte-fold.js", "file-fold.js"], ["code-pages.js", "byte-fold.js"]]
+
+
+def whole(browser, folder, case):
+    """The page, its scripts and the scripts of the worker it starts, all of the release in `folder`."""
+    seen = browser.execute_async_script(
+        "const done = arguments[0], tag = new URL(document.scripts[0].src).searchParams.get('v');"
+        " const worker = new Worker(`byte-fold.js?v=${tag}`, {name: 'marks'}), seen = marks => done([tag, document.title.startsWith("
+        "'Nowa'), getComputedStyle(document.documentElement).getPropertyValue('--release').trim(), self.marks || [],"
+        " marks]); worker.onmessage = ({data}) => seen(data); setTimeout(seen, 1000, [])")
+    expected = [release_of(folder)] + (SECOND if "<title>Nowa" in open(os.path.join(folder, "index.html")).read()
+                                       else [False, "", [], []])
+    check(seen == expected, f"{case}: a page sees {seen}, not {expected}")
+
+
+def update(browser):
+    """The state a new worker reaches: redundant where its install failed, or activated."""
+    return browser.execute_async_script(
+        "const done = arguments[0]; navigator.serviceWorker.getRegistration().then(async reg => { await reg.update();"
+        " const worker = reg.installing || reg.waiting; if (!worker) return done(null); const end = () =>"
+        " ['redundant', 'activated'].includes(worker.state) && done(worker.state); worker.onstatechange = end; end(); })")
+
+
+def releases(browser, site):
+    """Two releases from one server: the second uploaded in part, then with an icon missing, then whole. A failed
+    install leaves the first whole; each open page keeps its own release; a release's cache goes once none of its
+    pages is open."""
+    first, second = (shutil.copytree(site.folder, os.path.join(tempfile.mkdtemp(), "docs")) for _ in range(2))
+    marks = {"kresovar.css": ":root { --release: 2; }\n"}
+    marks.update((name, f";self.marks = (self.marks || []).concat('{name}');\n") for name in SECOND[2])
+    marks["byte-fold.js"] += "if (self.name === 'marks') postMessage(self.marks);\n"
+    for name, mark in marks.items():
+        open(os.path.join(second, name), "a", encoding="utf-8").write(mark)
+    page = open(os.path.join(second, "index.html"), encoding="utf-8").read()
+    open(os.path.join(second, "index.html"), "w", encoding="utf-8").write(page.replace("<title>", "<title>Nowa "))
+    subprocess.run([RELEASE_SCRIPT, second], check=True)
+    old, new = (f"kresovar-{release_of(folder)}" for folder in (first, second))
+    for case, names, state in (("index and worker alone", ["index.html", "service-worker.js"], "redundant"),
+                               ("an icon missing", next(os.walk(second))[2], "redundant"),
+                               ("whole", ["kresovar-maskable.png"], "activated")):
+        for name in names:
+            shutil.copy(os.path.join(second, name), site.folder)
+        if case == "an icon missing":
+            os.remove(os.path.join(site.folder, "kresovar-maskable.png"))
+        reached = update(browser)
+        check(reached == state, f"{case}: the new release's worker is {reached}, not {state}")
+        if state == "redundant":
+            browser.refresh()
+        banner = lambda: browser.find_element("id", "nowa-wersja").is_displayed()
+        announced = until(browser, banner) if state == "activated" else banner()
+        expected = {old, new} if state == "activated" else {old}
+        check(announced == (state == "activated") and set(caches_now(browser)) == expected,
+              f"{case}: caches {caches_now(browser)}, the new release announced: {announced}")
+        whole(browser, first, case)
+    old_tab = browser.current_window_handle
+    browser.switch_to.new_window("tab")
+    browser.get(site.url)
+    whole(browser, second, "a new tab")
+    new_tab = browser.current_window_handle
+    browser.switch_to.window(old_tab)
+    whole(browser, first, "the old tab beside a new one")
+    browser.close()
+    browser.switch_to.window(new_tab)
+    check(until(browser, lambda: browser.refresh() or caches_now(browser) == [new]),
+          f"the old release's cache outlives its page: {caches_now(browser)}")
+
+
 def offline(browser, site, elsewhere):
     # One cache, this release's.
     cached = browser.execute_async_script("const [name, done] = arguments; setTimeout(done, 10000, null);"
                                           " navigator.serviceWorker.ready.then(() => caches.keys()).then(async names =>"
                                           " done(names.join() === name ? (await (await caches.open(name)).keys())"
-                                          ".map(k => k.url) : names))", f"kresovar-{VERSION}") or ["no worker"]
-    loaded = browser.execute_script("return performance.getEntriesByType('resource').map(e => e.name)")
-    own = {site.url + name for name in next(os.walk(DOCS))[2] if name != "service-worker.js" and not name.endswith(".md")} | {site.url}
+                                          ".map(k => k.url) : names))", f"kresovar-{release_of(DOCS)}") or ["no worker"]
+    loaded = browser.execute_script("return performance.getEntriesByType('resource').map(e => e.name.split('?v=')[0])")
+    own = {site.url + name for name in next(os.walk(DOCS))[2] if name != "service-worker.js" and not name.endswith(".md")}
     check(set(cached) == own and set(loaded) <= own, f"the worker caches {cached}, the page loaded {loaded}")
-    # A new version shows at the next visit, though the browser's cache calls the old one fresh for months.
-    index = os.path.join(site.folder, "index.html")
-    page = open(index, encoding="utf-8").read()
-    open(index, "w", encoding="utf-8").write(page.replace("<title>", "<title>Nowa "))
-    check(until(browser, lambda: browser.get("about:blank") or browser.get(site.url) or "Nowa" in browser.title),
-          "a new version does not reach the next visit")
+    releases(browser, site)
     # The policy stops a script that tries to send the text elsewhere.
     browser.execute_async_script("fetch(arguments[0], {method: 'POST', body: 'tekst'}).catch(() => {});"
                                  " new Image().src = arguments[0]; setTimeout(arguments[1], 500)", elsewhere.url)
@@ -448,5 +521,6 @@ def main():
 
 if __name__ == "__main__":
     DOCS, SHOTS, FOLD = sys.argv[1:4]
+    RELEASE_SCRIPT = os.path.join(DOCS, "..", "scripts", "page_release.py")
     VERSION = re.search(r"project\([^)]*VERSION\s+([\d.]+)", open(os.path.join(DOCS, "..", "CMakeLists.txt")).read())[1]
     main()
