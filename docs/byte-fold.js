@@ -254,7 +254,7 @@ if (typeof document === "undefined") {
         try {
             bytes = new Uint8Array(await file.arrayBuffer());
         } catch (error) {
-            return postMessage({error: error.message});
+            return postMessage({error: error.name});
         }
         const steps = foldFileBytes(bytes, encoding);
         let step;

@@ -189,7 +189,8 @@ def use(browser, page):
         clipboard(browser, pasted)
         press(browser, "Wklej ze schowka")
         kept = pasted.replace("\r\n", "\n").replace("\r", "\n")
-        check(until(browser, lambda: area(browser)[::4] == [kept, said]), f"{pasted!r} pasted as {area(browser)}")
+        check(until(browser, lambda: [area(browser)[i] for i in (0, 3, 4)] == [kept, True, said]),
+              f"{pasted!r} pasted as {area(browser)}")
         area(browser, "area.setSelectionRange(...arguments)", *selection)
         press(browser, "Usuń ogonki")
         check(area(browser) == [folded, selection[0], selection[0], True, ""],
@@ -382,6 +383,7 @@ MIXED = "bajtów spoza UTF-8 (zapewne Windows-1250) nie zmieniono"
 ENDINGS = {"1.txt": "1 literę", "2.txt": "2 litery", "5.txt": "5 liter", "12.txt": "12 liter", "22.txt": "22 litery",
            "1234.txt": "1234 litery", "12345.txt": "12\u00a0345 liter", "mieszany.txt": MIXED, "daleko.txt": MIXED,
            "urwane.txt": "; bajtów spoza UTF-8 nie zmieniono", "daleko-ó.txt": MIXED}
+CHANGED = ": plik zmienił się na dysku — wybierz go jeszcze raz."
 BINARY, ONE, FOLDER = (": to nie jest plik tekstowy, więc strona go nie zmienia.",
                        "Strona zmienia jeden plik naraz: upuść tylko jeden.", ": to folder, a strona zmienia tylko pliki.")
 ANSWERS = {"blisko.txt": "windows-1250", "m3.txt": "utf-8"}
@@ -420,6 +422,17 @@ def choose(browser, path, data, drop):
         "return [...document.querySelectorAll('#plik-pytanie:not([hidden]) button')].map(b => b.textContent)")
 
 
+def answer_with(browser, label):
+    """The question answered from the keyboard: the message after it."""
+    browser.execute_script("document.getElementById('plik-komunikat').textContent = ''")
+    browser.find_element("xpath", f"//div[@id='plik-pytanie']/button[.='{label}']").send_keys(" ")
+    return until(browser, lambda: browser.execute_script(SAID)) or ""
+
+
+def focused(browser):
+    return browser.execute_script("return document.activeElement.id")
+
+
 def saving(browser):
     return browser.find_element("id", "plik-zapisz").is_displayed()
 
@@ -431,6 +444,7 @@ def files(browser, chosen):
     folder, saved = tempfile.mkdtemp(), tempfile.mkdtemp()
     browser.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": saved})
     errors = [entry["message"] for entry in browser.get_log("browser") if "Uncaught" in entry["message"]]
+    asking = None
     for number, (name, data) in enumerate(chosen):
         said, asked = choose(browser, os.path.join(folder, name), data, number % 2)
         expected, pages, _ = kresovar_fold(data)
@@ -450,9 +464,9 @@ def files(browser, chosen):
               f"{name}: kresovar-fold names {pages}, the page asks {asked}: {said!r}")
         answer = ANSWERS.get(name) or (pages[0] if pages else "utf-8")
         if asked:
-            browser.execute_script("document.getElementById('plik-komunikat').textContent = ''")
-            browser.find_element("xpath", f"//div[@id='plik-pytanie']/button[.='{LABELS[answer]}']").click()
-            said = until(browser, lambda: browser.execute_script(SAID)) or ""
+            said = answer_with(browser, LABELS[answer])
+            check(focused(browser) == "plik-zapisz", f"{name}: the focus is on {focused(browser)!r} after the answer")
+            asking = asking or (name, data)
         expected = kresovar_fold(data, "-e", answer)[0] if answer != "utf-8" else expected
         width = 2 if data[:2] in (b"\xff\xfe", b"\xfe\xff") else 1
         label = "UTF-16" if width == 2 else " albo ".join(LABELS[page] for page in pages if not asked) or LABELS[answer]
@@ -465,6 +479,13 @@ def files(browser, chosen):
         check(until(browser, lambda: os.path.exists(path) and open(path, "rb").read() == expected),
               f"{name}: saved otherwise than kresovar-fold folds it")
         os.path.exists(path) and os.remove(path)
+    # A file changed on disk before the answer is to be chosen again.
+    if asking:
+        path = os.path.join(folder, asking[0])
+        choose(browser, path, asking[1], False)
+        open(path, "ab").write(b"!")
+        said = answer_with(browser, "UTF-8")
+        check(said == asking[0] + CHANGED and focused(browser) == "plik-wybierz", f"changed before the answer: {said!r}")
     # Two files at once, or a folder, dropped: refused.
     for paths, expected in (([os.path.join(folder, chosen[0][0])] * 2, ONE), ([saved], os.path.basename(saved) + FOLDER)):
         drop(browser, {"files": paths})
