@@ -40,6 +40,7 @@ const EMPTY = "Schowek nie zawiera tekstu.";
 const COPIED = "Skopiowano do schowka.";
 const TO_LF = "Końce wierszy wrócą jako LF: były różne albo samotne CR.";
 const FOR_GOOD = "Tej zmiany nie da się cofnąć: tekst jest za długi.";
+const NOTHING_SHARED = "Udostępniono pusty tekst.";
 const area = document.getElementById("tekst");
 const message = document.getElementById("komunikat");
 
@@ -276,6 +277,28 @@ async function copyToClipboard() {
     }
 }
 
+// A text shared from another app (the manifest's share target) arrives in the
+// address, which the page clears at once: the worker answered it from the
+// cache, and no server saw it. It is pasted and folded, ready to be copied.
+function takeShared() {
+    const shared = new URLSearchParams(location.search);
+    if (!["title", "text", "url"].some(name => shared.has(name)))
+        return;
+    history.replaceState(null, "", location.pathname + location.hash);
+    const lines = [shared.get("text"), shared.get("url")].filter(Boolean);
+    const text = lines.length ? lines.join("\n") : shared.get("title") ?? "";
+    if (!text) {
+        message.textContent = NOTHING_SHARED;
+        area.focus();
+        return;
+    }
+    const before = state();
+    rememberLineBreaks(text, true);
+    replaceText(text, 0, before);
+    removeDiacritics();
+    document.getElementById("kopiuj").focus();
+}
+
 // Ctrl+C and Ctrl+X give the selection back with the pasted line breaks too.
 function copySelection(event) {
     message.textContent = "";
@@ -344,6 +367,7 @@ document.getElementById("wklej").addEventListener("click", command(pasteFromClip
 document.getElementById("usun").addEventListener("click", command(removeDiacritics));
 document.getElementById("kopiuj").addEventListener("click", command(copyToClipboard));
 nameUndoKeys();
+takeShared();
 
 // The release this page was loaded from, by the tag its scripts were asked for with.
 const RELEASE = new URL(document.currentScript.src).searchParams.get("v");

@@ -5,6 +5,7 @@
     page_test.py DOCS-FOLDER SCREENSHOT-FOLDER KRESOVAR-FOLD
 """
 import functools
+import json
 import http.server
 import os
 import re
@@ -14,6 +15,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import urllib.parse
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -329,6 +331,26 @@ def releases(browser, site):
           f"the old release's cache outlives its page: {caches_now(browser)}")
 
 
+# Shared from another app, as the query of the manifest's share target: the text area's text after it, the element with
+# the focus and the message.
+SHARED = [
+    ("title=Tytu%C5%82&text=Za%C5%BC%C3%B3%C5%82%C4%87%0D%0Ag%C4%99%C5%9Bl%C4%85&url=https%3A%2F%2Fx.pl%2F%C5%BC",
+     "Zazolc\ngesla\nhttps://x.pl/z", "kopiuj", TO_LF),
+    ("title=Tytu%C5%82+%C5%BC&text=&url=", "Tytul z", "kopiuj", ""),
+    ("text=", "", "tekst", "Udostępniono pusty tekst."),
+]
+
+
+def share(browser, site):
+    """The share target opened as a phone opens it: the text folded, gone from the address, never sent to a server."""
+    action = urllib.parse.urljoin(site.url, json.load(open(os.path.join(DOCS, "kresovar.webmanifest")))["share_target"]["action"])
+    for query, text, focus, said in SHARED:
+        browser.get(f"{action}?{query}")
+        seen = [area(browser)[0], focused(browser), area(browser)[4], browser.current_url]
+        sent = [path for path in site.asked if "?" in path and "v=" not in path]
+        check(seen == [text, focus, said, action] and not sent, f"shared {query}: {seen}, the server saw {sent}")
+
+
 def offline(browser, site, elsewhere):
     # One cache, this release's.
     cached = browser.execute_async_script("const [name, done] = arguments; setTimeout(done, 10000, null);"
@@ -343,8 +365,10 @@ def offline(browser, site, elsewhere):
     browser.execute_async_script("fetch(arguments[0], {method: 'POST', body: 'tekst'}).catch(() => {});"
                                  " new Image().src = arguments[0]; setTimeout(arguments[1], 500)", elsewhere.url)
     check(not elsewhere.asked, f"another origin was asked for {elsewhere.asked}")
+    share(browser, site)
     site.shutdown()
     site.server_close()
+    share(browser, site)
     browser.refresh()
     check(area(browser, "area.value = 'Zażółć'")[0] == "Zażółć", "no page once the server has stopped")
     press(browser, "Usuń ogonki")
