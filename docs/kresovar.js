@@ -136,7 +136,9 @@ function state(caret = area.selectionStart, end = caret) {
 // after. A step holds no text, so the page keeps more of them than Chromium
 // keeps edits (1000), and Ctrl+Z reaches none that the page has dropped.
 // `seen` names each text shown since one was written plainly (null before).
-const steps = {undo: [], redo: [], from: null, pasted: null, seen: null};
+// `long` holds once a text with a run longer than UNBROKEN has been shown since
+// the last one written plainly: the browser's own undo may bring it back.
+const steps = {undo: [], redo: [], from: null, pasted: null, seen: null, long: false};
 const KEPT_STEPS = 10_000;
 
 function record(before, caret) {
@@ -152,13 +154,18 @@ function nextStep(undo) {
     return undo ? [step, step?.after, step?.before] : [step, step?.before, step?.after];
 }
 
+// The class is set before a change lands that may bring a long run back: the
+// page's own steps, and the browser's undo and redo once one has been shown,
+// since the page cannot tell which text they bring. Pastes and drops are
+// decided as they come; typing, a cut or a delete in a text with no long run
+// joins at most two runs and what is typed, which lays out quickly.
 function beforeHistory(event) {
     if (!event.inputType.startsWith("history"))
         return;
     const text = area.value;
     steps.from = {...look(text), text, start: area.selectionStart, end: area.selectionEnd};
     const [step, left, reached] = nextStep(event.inputType === "historyUndo");
-    if (step && sameText(left, steps.from) && reached.anywhere)
+    if (steps.long || step && sameText(left, steps.from) && reached.anywhere)
         breakAnywhere(true);
 }
 
@@ -184,6 +191,7 @@ function strayed(history, shown) {
 function afterInput(event) {
     const shown = look(area.value);
     breakAnywhere(shown.anywhere);
+    steps.long ||= shown.anywhere;
     const undo = event.inputType === "historyUndo";
     const history = undo || event.inputType === "historyRedo";
     if (strayed(history, shown))
@@ -228,12 +236,14 @@ function replaceText(text, caret, before) {
         area.value = text;
         steps.undo.length = steps.redo.length = 0;
         steps.seen = new Set([named(written)]);
+        steps.long = anywhere;
         message.textContent += (message.textContent && " ") + FOR_GOOD;
     } else if (text || area.value) {
         area.focus();
         area.select();
         document.execCommand(text ? "insertText" : "delete", false, text);
         record(before, caret);
+        steps.long ||= anywhere;
     }
     breakAnywhere(anywhere);
     placeCaret(caret);
