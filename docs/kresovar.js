@@ -289,7 +289,8 @@ async function copyToClipboard() {
 
 // A text shared from another app (the manifest's share target) arrives in the
 // address, which the page clears at once: the worker answered it from the
-// cache, and no server saw it. It is pasted and folded, ready to be copied.
+// cache, and no server saw it. It is written folded, in one step that Ctrl+Z
+// takes back (each write of a long text costs the browser's editing its time).
 function takeShared() {
     const shared = new URLSearchParams(location.search);
     if (!["title", "text", "url"].some(name => shared.has(name)))
@@ -304,8 +305,7 @@ function takeShared() {
     }
     const before = state();
     rememberLineBreaks(text, true);
-    replaceText(text, 0, before);
-    removeDiacritics();
+    replaceText(foldText(text), 0, before);
     document.getElementById("kopiuj").focus();
 }
 
