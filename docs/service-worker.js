@@ -33,7 +33,8 @@ async function hashOf(name, response) {
     let bytes = await response.arrayBuffer();
     // index.html is hashed with its own tags left empty.
     if (name === "index.html")
-        bytes = new TextEncoder().encode(new TextDecoder().decode(bytes).replaceAll(`?v=${RELEASE}`, "?v="));
+        bytes = new TextEncoder().encode(new TextDecoder("utf-8", {ignoreBOM: true}).decode(bytes)
+            .replaceAll(`?v=${RELEASE}`, "?v="));
     const hash = new Uint8Array(await crypto.subtle.digest("SHA-256", bytes));
     return Array.from(hash.subarray(0, 8), byte => byte.toString(16).padStart(2, "0")).join("");
 }

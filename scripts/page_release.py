@@ -31,12 +31,12 @@ def files_of(docs, index):
 
 def release(docs):
     """index.html and service-worker.js as this release writes them."""
-    index = open(os.path.join(docs, "index.html"), encoding="utf-8").read()
+    index = open(os.path.join(docs, "index.html"), encoding="utf-8", newline="").read()
     # index.html is hashed with its links' tags left empty, so that its hash does not depend on itself.
     hashes = {name: digest(LINK.sub(r"\g<1>\g<2>?v=\g<3>", index).encode() if name == "index.html"
                            else open(os.path.join(docs, name), "rb").read()) for name in files_of(docs, index)}
     tag = digest("".join(f"{name} {value}\n" for name, value in hashes.items()).encode())
-    worker = open(os.path.join(docs, "service-worker.js"), encoding="utf-8").read()
+    worker = open(os.path.join(docs, "service-worker.js"), encoding="utf-8", newline="").read()
     block = f'const RELEASE = "{tag}";\nconst FILES = {json.dumps(hashes, indent=4)};\n'
     return LINK.sub(rf"\g<1>\g<2>?v={tag}\g<3>", index), BLOCK.sub(lambda m: m[1] + block, worker, count=1)
 
@@ -48,10 +48,10 @@ def main(argv):
     stale = []
     for name, text in zip(("index.html", "service-worker.js"), release(docs)):
         path = os.path.join(docs, name)
-        if open(path, encoding="utf-8").read() != text:
+        if open(path, encoding="utf-8", newline="").read() != text:
             stale.append(name)
             if not check:
-                open(path, "w", encoding="utf-8").write(text)
+                open(path, "w", encoding="utf-8", newline="").write(text)
     if check and stale:
         sys.exit(f"page_release.py: {' and '.join(stale)} name another release; run scripts/page_release.py")
 
