@@ -276,12 +276,12 @@ def longest(browser, act, id, length):
 
 def frames(browser, page):
     """No edit's longest frame over the larger of 200 ms and 1.25 times that of the same edit in a plain text area:
-    the least of three rounds each, since load on a shared machine only adds, the two sides taking turns, each on a
+    the least of five rounds each, since load on a shared machine only adds, the two sides taking turns, each on a
     fresh page, since a page's edits share one history."""
     browser.set_script_timeout(120)
     clipboard(browser, "ą" * EDGE)
     times = {"tekst": [], "plain": []}
-    for id in ("tekst", "plain") * 3:
+    for id in ("tekst", "plain") * 5:
         browser.get(page)
         browser.execute_script("document.querySelector('.note').after(Object.assign(document.createElement('textarea'),"
                                " {id: 'plain', className: 'anywhere'}))")
@@ -289,7 +289,7 @@ def frames(browser, page):
     # The buttons' writes go through the browser's editing, for Ctrl+Z, which costs more than a plain write
     # (docs/performance.md); their rows are printed, not held to the bound.
     for (edit, act, *_), *rounds in zip(FRAMES, *times["tekst"], *times["plain"]):
-        mine, theirs = min(rounds[:3]), min(rounds[3:])
+        mine, theirs = min(rounds[:5]), min(rounds[5:])
         print(f"frames: {edit} {mine:.0f} ms, a plain text area {theirs:.0f} ms, {mine / max(theirs, 1):.2f}")
         check(mine <= max(200, 1.25 * theirs) or isinstance(act, str),
               f"{edit} at {EDGE:,}: a frame of {mine:.0f} ms, a plain text area's {theirs:.0f} ms")
