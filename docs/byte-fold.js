@@ -4,7 +4,7 @@
 // the page's thread.
 
 if (typeof document === "undefined")
-    importScripts("code-pages.js");
+    importScripts("code-pages.js" + self.location.search);
 
 // Every so many bytes the work yields, so that the page can run between slices.
 const STRETCH = 1 << 16;
@@ -287,7 +287,7 @@ if (typeof document === "undefined") {
         try {
             bytes = new Uint8Array(await file.arrayBuffer());
         } catch (error) {
-            return postMessage({error: error.message});
+            return postMessage({error: error.name});
         }
         const steps = foldFileBytes(bytes, encoding);
         let step;

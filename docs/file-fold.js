@@ -12,7 +12,10 @@
     const WHICH = " W jakim kodowaniu jest ten plik?";
     const MIXES = ": plik miesza UTF-8 z ";
     const HOW = ". Jak go czytać?";
-    const UNREAD = ": nie udało się odczytać pliku";
+    // A file read after it changed or vanished fails, in the worker or on the page, with one of these.
+    const CHANGED = ": plik zmienił się na dysku — wybierz go jeszcze raz.";
+    const GONE = ["NotReadableError", "NotFoundError"];
+    const UNREAD = ": nie udało się odczytać pliku.";
     const BINARY = ": to nie jest plik tekstowy, więc strona go nie zmienia.";
     const ONE = "Strona zmienia jeden plik naraz: upuść tylko jeden.";
     const FOLDER = ": to folder, a strona zmienia tylko pliki.";
@@ -21,7 +24,10 @@
     const message = document.getElementById("plik-komunikat");
     const question = document.getElementById("plik-pytanie");
     const save = document.getElementById("plik-zapisz");
+    const choose = document.getElementById("plik-wybierz");
     const dropHere = document.getElementById("plik-upusc");
+    // The worker is asked for with this script's release tag, and passes it on.
+    const release = new URL(document.currentScript.src).search;
 
     // The result's address while it is offered, and the number of the latest file,
     // so that the slower fold of an earlier one cannot take its place.
@@ -59,12 +65,12 @@
     function run(file, encoding) {
         let worker;
         try {
-            worker = new Worker("byte-fold.js");
+            worker = new Worker("byte-fold.js" + release);
         } catch {
             return onPage(file, encoding);
         }
         return new Promise((done, failed) => {
-            worker.onmessage = ({data}) => data.error ? failed(new Error(data.error)) : done(data);
+            worker.onmessage = ({data}) => data.error ? failed(new DOMException("", data.error)) : done(data);
             worker.onerror = event => {
                 event.preventDefault();
                 done(onPage(file, encoding));
@@ -84,13 +90,16 @@
         return [...new Set(encodings.map(encoding => LABELS[encoding]))].join(" albo ");
     }
 
-    function offer(name, result) {
+    // An answer to the question hands the focus on to the result, where nothing else took it meanwhile.
+    function offer(name, result, answered) {
         URL.revokeObjectURL(offered);
         offered = URL.createObjectURL(result.output);
         save.textContent = `Zapisz ${name}`;
         save.title = name;
         save.onclick = () => Object.assign(document.createElement("a"), {href: offered, download: name}).click();
         save.hidden = false;
+        if (answered && document.activeElement === choose)
+            save.focus();
         message.textContent = `${name}: ${named(result.encodings)}, zamieniono ${letters(result.letters)}`;
     }
 
@@ -103,7 +112,10 @@
         question.replaceChildren(...encodings.map(encoding => {
             const button = Object.assign(document.createElement("button"),
                                          {type: "button", textContent: LABELS[encoding]});
-            button.addEventListener("click", () => foldChosen(file, encoding));
+            button.addEventListener("click", () => {
+                choose.focus();  // the answer's button goes with the question
+                foldChosen(file, encoding);
+            });
             return button;
         }));
         question.hidden = false;
@@ -122,18 +134,18 @@
         if (turn !== latest)
             return;
         if (result.error)
-            message.textContent = `${file.name}${UNREAD} (${result.error.message}).`;
+            message.textContent = file.name + (GONE.includes(result.error.name) ? CHANGED : UNREAD);
         else if (result.binary)
             message.textContent = file.name + BINARY;
         else if (result.ask)
             ask(file, result);
         else
-            offer(file.name, result);
+            offer(file.name, result, encoding !== undefined);
     }
 
     const carriesFiles = event => event.dataTransfer.types.includes("Files");
 
-    document.getElementById("plik-wybierz").addEventListener("click", () => chooser.click());
+    choose.addEventListener("click", () => chooser.click());
     chooser.addEventListener("change", () => {
         if (chooser.files.length)
             foldChosen(chooser.files[0]);

@@ -40,6 +40,7 @@ const EMPTY = "Schowek nie zawiera tekstu.";
 const COPIED = "Skopiowano do schowka.";
 const TO_LF = "Końce wierszy wrócą jako LF: były różne albo samotne CR.";
 const FOR_GOOD = "Tej zmiany nie da się cofnąć: tekst jest za długi.";
+const NOTHING_SHARED = "Udostępniono pusty tekst.";
 const area = document.getElementById("tekst");
 const message = document.getElementById("komunikat");
 
@@ -135,7 +136,9 @@ function state(caret = area.selectionStart, end = caret) {
 // after. A step holds no text, so the page keeps more of them than Chromium
 // keeps edits (1000), and Ctrl+Z reaches none that the page has dropped.
 // `seen` names each text shown since one was written plainly (null before).
-const steps = {undo: [], redo: [], from: null, pasted: null, seen: null};
+// `long` holds once a text with a run longer than UNBROKEN has been shown since
+// the last one written plainly: the browser's own undo may bring it back.
+const steps = {undo: [], redo: [], from: null, pasted: null, seen: null, long: false};
 const KEPT_STEPS = 10_000;
 
 function record(before, caret) {
@@ -151,13 +154,18 @@ function nextStep(undo) {
     return undo ? [step, step?.after, step?.before] : [step, step?.before, step?.after];
 }
 
+// The class is set before a change lands that may bring a long run back: the
+// page's own steps, and the browser's undo and redo once one has been shown,
+// since the page cannot tell which text they bring. Pastes and drops are
+// decided as they come; typing, a cut or a delete in a text with no long run
+// joins at most two runs and what is typed, which lays out quickly.
 function beforeHistory(event) {
     if (!event.inputType.startsWith("history"))
         return;
     const text = area.value;
     steps.from = {...look(text), text, start: area.selectionStart, end: area.selectionEnd};
     const [step, left, reached] = nextStep(event.inputType === "historyUndo");
-    if (step && sameText(left, steps.from) && reached.anywhere)
+    if (steps.long || step && sameText(left, steps.from) && reached.anywhere)
         breakAnywhere(true);
 }
 
@@ -183,6 +191,7 @@ function strayed(history, shown) {
 function afterInput(event) {
     const shown = look(area.value);
     breakAnywhere(shown.anywhere);
+    steps.long ||= shown.anywhere;
     const undo = event.inputType === "historyUndo";
     const history = undo || event.inputType === "historyRedo";
     if (strayed(history, shown))
@@ -227,12 +236,14 @@ function replaceText(text, caret, before) {
         area.value = text;
         steps.undo.length = steps.redo.length = 0;
         steps.seen = new Set([named(written)]);
+        steps.long = anywhere;
         message.textContent += (message.textContent && " ") + FOR_GOOD;
     } else if (text || area.value) {
         area.focus();
         area.select();
         document.execCommand(text ? "insertText" : "delete", false, text);
         record(before, caret);
+        steps.long ||= anywhere;
     }
     breakAnywhere(anywhere);
     placeCaret(caret);
@@ -274,6 +285,28 @@ async function copyToClipboard() {
         area.focus();
         area.select();
     }
+}
+
+// A text shared from another app (the manifest's share target) arrives in the
+// address, which the page clears at once: the worker answered it from the
+// cache, and no server saw it. It is written folded, in one step that Ctrl+Z
+// takes back (each write of a long text costs the browser's editing its time).
+function takeShared() {
+    const shared = new URLSearchParams(location.search);
+    if (!["title", "text", "url"].some(name => shared.has(name)))
+        return;
+    history.replaceState(null, "", location.pathname + location.hash);
+    const lines = [shared.get("text"), shared.get("url")].filter(Boolean);
+    const text = lines.length ? lines.join("\n") : shared.get("title") ?? "";
+    if (!text) {
+        message.textContent = NOTHING_SHARED;
+        area.focus();
+        return;
+    }
+    const before = state();
+    rememberLineBreaks(text, true);
+    replaceText(foldText(text), 0, before);
+    document.getElementById("kopiuj").focus();
 }
 
 // Ctrl+C and Ctrl+X give the selection back with the pasted line breaks too.
@@ -344,7 +377,25 @@ document.getElementById("wklej").addEventListener("click", command(pasteFromClip
 document.getElementById("usun").addEventListener("click", command(removeDiacritics));
 document.getElementById("kopiuj").addEventListener("click", command(copyToClipboard));
 nameUndoKeys();
+takeShared();
+
+// The release this page was loaded from, by the tag its scripts were asked for with.
+const RELEASE = new URL(document.currentScript.src).searchParams.get("v");
+
+// The worker asks which release a page is of before it drops a release's
+// files, and tells each page when a new one is ready.
+function heard({data, ports}) {
+    if (data === "release?")
+        ports[0]?.postMessage(RELEASE);
+    else if (data?.release && data.release !== RELEASE)
+        document.getElementById("nowa-wersja").hidden = false;
+}
 
 // Where the page is opened as a file there is no worker, and nothing to say.
-if ("serviceWorker" in navigator)
-    navigator.serviceWorker.register("service-worker.js").catch(() => {});
+// A page left open for days looks for a new release each time it is shown again.
+if ("serviceWorker" in navigator) {
+    navigator.serviceWorker.onmessage = heard;
+    navigator.serviceWorker.register("service-worker.js").then(registration =>
+        document.addEventListener("visibilitychange", () => document.hidden || registration.update().catch(() => {})),
+    () => {});
+}

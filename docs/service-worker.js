@@ -1,45 +1,112 @@
 "use strict";
 
-// The page's own files and nothing else. The page's Content-Security-Policy
-// does not bind this worker, so this list is what keeps it to its own origin.
-const FILES = ["./", "index.html", "kresovar.css", "kresovar.js", "kresovar.svg", "kresovar.webmanifest",
-               "kresovar-192.png", "kresovar-512.png", "kresovar-maskable.png", "file-fold.js", "byte-fold.js", "kresovar-lib.js",
-               "code-pages.js", "screenshot.png", "screenshot-windows.png"];
-const OWN = FILES.map(file => new URL(file, self.registration.scope).href);
-// One cache for each release, so that a worker never answers with another release's files.
-const CACHE = "kresovar-1.00";
+// The page's own files and nothing else, each with its hash: the release is
+// known by its content. The page's Content-Security-Policy does not bind this
+// worker, so this list is what keeps it to its own origin.
+// Written by scripts/page_release.py, which a test runs with --check.
+const RELEASE = "c7d14703d74043cf";
+const FILES = {
+    "index.html": "1085b31fe8b94f76",
+    "kresovar.svg": "a7115afca050499c",
+    "kresovar.css": "b424be7b7e8f9f5b",
+    "kresovar.webmanifest": "d826a868a9a10ca7",
+    "kresovar.js": "eb2392f779932d04",
+    "code-pages.js": "e23db59954507140",
+    "byte-fold.js": "1d4212c1f492293e",
+    "file-fold.js": "ff923415f22c5b7a",
+    "screenshot.png": "9969a8381b8749e5",
+    "screenshot-windows.png": "228dffc87d772b5b",
+    "kresovar-192.png": "2ed268bcc5ad4df5",
+    "kresovar-512.png": "8ac891c7f77f37a6",
+    "kresovar-maskable.png": "3c94ee5280846f30"
+};
 
-// Past the browser's own cache: it keeps a file sent with no Cache-Control as
-// fresh for a tenth of its age, months for a file a few years old.
-function fresh(url) {
-    return new Request(url, {cache: "no-cache"});
+// One cache for each release. A page asks for its files with its release's tag
+// (?v=), and is answered from that release's cache alone, as are its workers.
+const PREFIX = "kresovar-";
+const CACHE = PREFIX + RELEASE;
+const scope = name => new URL(name, self.registration.scope).href;
+const OWN = new Map(Object.keys(FILES).map(name => [scope(name), name]));
+OWN.set(scope("./"), "index.html");
+
+async function hashOf(name, response) {
+    let bytes = await response.arrayBuffer();
+    // index.html is hashed with its own tags left empty.
+    if (name === "index.html")
+        bytes = new TextEncoder().encode(new TextDecoder("utf-8", {ignoreBOM: true}).decode(bytes)
+            .replaceAll(`?v=${RELEASE}`, "?v="));
+    const hash = new Uint8Array(await crypto.subtle.digest("SHA-256", bytes));
+    return Array.from(hash.subarray(0, 8), byte => byte.toString(16).padStart(2, "0")).join("");
 }
 
-self.addEventListener("install", event => {
-    event.waitUntil(caches.open(CACHE).then(cache => cache.addAll(OWN.map(fresh))).then(() => self.skipWaiting()));
-});
+// Past the browser's own cache, which keeps a file sent with no Cache-Control
+// fresh for a tenth of its age; the tag passes any other cache on the way.
+async function arrived(name) {
+    const response = await fetch(new Request(`${scope(name)}?v=${RELEASE}`, {cache: "no-cache"}));
+    if (!response.ok || await hashOf(name, response.clone()) !== FILES[name])
+        throw new Error(`${name}: not this release's`);
+    return response;
+}
 
-self.addEventListener("activate", event => event.waitUntil(caches.keys()
-    .then(names => Promise.all(names.filter(name => name !== CACHE).map(name => caches.delete(name))))
-    .then(() => self.clients.claim())));
+// Every file, each as this release wrote it, or none: a failed install leaves
+// no part of its cache, and the release before it as it was.
+async function install() {
+    try {
+        const responses = await Promise.all(Object.keys(FILES).map(arrived));
+        const cache = await caches.open(CACHE);
+        await Promise.all(Object.keys(FILES).map((name, i) => cache.put(scope(name), responses[i])));
+    } catch (error) {
+        await caches.delete(CACHE);
+        throw error;
+    }
+}
 
-// Answers from the cache at once and refreshes it from the network behind,
-// so the page opens offline and shows a new version on the next visit.
+self.addEventListener("install", event => event.waitUntil(install().then(() => self.skipWaiting())));
+
+// The release each open page was loaded from, as the page says it; null if
+// one does not say within a second (a page of a release before tags, or busy).
+async function openReleases() {
+    const pages = await self.clients.matchAll({type: "window", includeUncontrolled: true});
+    return Promise.all(pages.map(page => new Promise(done => {
+        const channel = new MessageChannel();
+        channel.port1.onmessage = ({data}) => done(data);
+        setTimeout(done, 1000, null);
+        page.postMessage("release?", [channel.port2]);
+    })));
+}
+
+// An older release's cache goes once no page of it is open.
+async function dropUnused() {
+    const old = (await caches.keys()).filter(name => name.startsWith(PREFIX) && name !== CACHE);
+    if (!old.length)
+        return;
+    const open = await openReleases();
+    if (open.includes(null))
+        return;
+    await Promise.all(old.filter(name => !open.includes(name.slice(PREFIX.length))).map(name => caches.delete(name)));
+}
+
+// Pages of an older release learn that a new one is ready.
+async function announce() {
+    for (const page of await self.clients.matchAll({type: "window", includeUncontrolled: true}))
+        page.postMessage({release: RELEASE});
+}
+
+self.addEventListener("activate", event => event.waitUntil(
+    self.clients.claim().then(() => Promise.all([announce(), dropUnused()]))));
+
+// A page opened (a shared text too) is this release's; a file asked for with a
+// tag is that release's, from its cache; the manifest's icons are this release's.
+// Nothing is fetched again behind the page: a new release comes whole, as a new worker.
 self.addEventListener("fetch", event => {
     const url = new URL(event.request.url);
-    const file = url.origin + url.pathname;
-    if (event.request.method !== "GET" || !OWN.includes(file))
+    const name = OWN.get(url.origin + url.pathname);
+    if (event.request.method !== "GET" || !name)
         return;
-    event.respondWith(caches.open(CACHE).then(async cache => {
-        const cached = await cache.match(file);
-        const update = fetch(fresh(file)).then(response => {
-            if (response.ok)
-                cache.put(file, response.clone());
-            return response;
-        });
-        if (!cached)
-            return update;
-        event.waitUntil(update.catch(() => undefined));
-        return cached;
-    }));
+    const navigation = event.request.mode === "navigate";
+    const tag = url.searchParams.get("v");
+    const release = !navigation && tag !== null ? PREFIX + tag : CACHE;
+    if (navigation)
+        event.waitUntil(dropUnused());
+    event.respondWith(caches.match(scope(name), {cacheName: release}).then(cached => cached || fetch(event.request)));
 });
