@@ -14,7 +14,7 @@
         ? {FOLD_LETTERS, FOLD_PLAIN, CODE_PAGES, encodingOf}
         : (() => {
             const {readFileSync} = require("fs"), {join} = require("path"), vm = require("vm");
-            const context = vm.createContext({importScripts() {}, self: {}});
+            const context = vm.createContext({importScripts() {}, self: {location: {search: ""}}});
             for (const file of ["code-pages.js", "byte-fold.js"])
                 vm.runInContext(readFileSync(join(__dirname, file), "utf8"), context, {filename: file});
             return vm.runInContext(

@@ -4,15 +4,16 @@
 // known by its content. The page's Content-Security-Policy does not bind this
 // worker, so this list is what keeps it to its own origin.
 // Written by scripts/page_release.py, which a test runs with --check.
-const RELEASE = "c7d14703d74043cf";
+const RELEASE = "5a1319a9508b8dd6";
 const FILES = {
-    "index.html": "1085b31fe8b94f76",
+    "index.html": "f2ff05edd0efc592",
     "kresovar.svg": "a7115afca050499c",
     "kresovar.css": "b424be7b7e8f9f5b",
     "kresovar.webmanifest": "d826a868a9a10ca7",
     "kresovar.js": "eb2392f779932d04",
     "code-pages.js": "e23db59954507140",
     "byte-fold.js": "1d4212c1f492293e",
+    "kresovar-lib.js": "b7199036f772793f",
     "file-fold.js": "ff923415f22c5b7a",
     "screenshot.png": "9969a8381b8749e5",
     "screenshot-windows.png": "228dffc87d772b5b",
