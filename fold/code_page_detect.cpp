@@ -25,6 +25,8 @@ TextWatch::TextWatch() : before_(256 * 128), after_(128 * 128) {}
 
 void TextWatch::Take(const unsigned char* bytes, std::size_t size)
 {
+    if (size == 0)
+        return;  // nothing to walk, and `bytes` may be null
     const std::uint64_t base = taken_;
     taken_ += size;
     if (deferred_ && size > 0) {
