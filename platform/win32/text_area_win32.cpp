@@ -73,6 +73,7 @@ void WriteText(TextArea& area, std::u16string_view text)
     const std::wstring terminated = ToWide(text);
     const std::size_t length = std::wcslen(terminated.c_str());
     const auto wasLength = static_cast<std::int32_t>(Send(area, WM_GETTEXTLENGTH));
+    area.typedTo = -1;
     if (wasLength > 0 || length > 0) {
         if (area.emptiedAt != area.changes)
             area.record.Close();
