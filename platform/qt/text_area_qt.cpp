@@ -336,13 +336,14 @@ void EditAsStep(TextArea& area, const std::function<int()>& edit)
 {
     Flush(area);
     QTextDocument& document = *area.document();
-    const QTextCursor cursor = area.textCursor();
-    const std::int32_t caret = TextOffsetOf(area, cursor.selectionStart());
-    Lines before = LinesAround(area, cursor.selectionStart(), cursor.selectionEnd());
+    // Positions, not a cursor, which would move with the edit.
+    const int start = area.textCursor().selectionStart();
+    const std::int32_t caret = TextOffsetOf(area, start);
+    Lines before = LinesAround(area, start, area.textCursor().selectionEnd());
     document.setUndoRedoEnabled(false);
     const int end = edit();
     document.setUndoRedoEnabled(true);
-    const Lines after = LinesAround(area, cursor.selectionStart(), end);
+    const Lines after = LinesAround(area, start, end);
     area.record.Close();
     area.record.Edit(before.offset, std::move(before.units), after.units, caret);
     area.record.Close();
