@@ -72,8 +72,11 @@ UndoRecord::Change UndoRecord::Make(std::int32_t offset, std::u16string removed,
         change.sparse = change.runs.size() + change.units.size() * 2 < was.size() * 2;
     }
     if (!change.sparse) {
+        // In place: the text a command replaced may be the whole text.
         change.runs = {};
-        change.units.assign(was);
+        removed.resize(removed.size() - suffix);
+        removed.erase(0, prefix);
+        change.units = std::move(removed);
     }
     change.units.shrink_to_fit();
     change.runs.shrink_to_fit();
