@@ -305,7 +305,9 @@ void Flush(TextArea& area)
     QTextDocument& document = *area.document();
     if (!document.isUndoAvailable())
         return;
-    const QTextCursor cursor = area.textCursor();
+    // Positions, not a cursor, which would move with the undo and redo.
+    const int anchor = area.textCursor().anchor();
+    const int position = area.textCursor().position();
     std::vector<TextArea::Span> spans;
     while (document.isUndoAvailable()) {
         area.span = TextArea::Span{};
@@ -325,8 +327,8 @@ void Flush(TextArea& area)
     document.setUndoRedoEnabled(false);
     document.setUndoRedoEnabled(true);
     QTextCursor back(&document);
-    back.setPosition(cursor.anchor());
-    back.setPosition(cursor.position(), QTextCursor::KeepAnchor);
+    back.setPosition(anchor);
+    back.setPosition(position, QTextCursor::KeepAnchor);
     area.setTextCursor(back);
 }
 

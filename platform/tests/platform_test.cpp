@@ -230,6 +230,7 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         {u"a\rb", 2, 2, CtrlV, u"", u"a\r\n\n" + large + u"b", u"\n" + large},
         {u"a\nb", 1, 1, CtrlV, u"", u"a" + large + u"\r\n\nb", large + u"\r"},
         {u"a\nb", 1, 1, CtrlV, u"", u"aX\r\n\nb", u"X\r"},
+        {u"a\nb", 1, 1, CtrlV, u"yz", u"ayzX\r\n\nb", u"X\r"},
         // The typing first, then the write; the last row's text is the one before.
         {u"new", 3, 3, CtrlZ, u"ab", u"new"},
         {u"next", 0, 0, CtrlZ, u"", u"new"},
@@ -241,11 +242,12 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         driver::Select(area, row.anchor, row.active);
         driver::Type(row.typed);
         driver::SetClipboardText(row.pasted);
+        const std::u16string typed = ReadText(area);
         driver::Press(row.key);
         // A paste is one step, taken back and brought back whole.
         if (row.key == CtrlV) {
             driver::Press(CtrlZ);
-            EXPECT_EQ(ReadText(area), row.written) << row.anchor << "-" << row.active << ": undone";
+            EXPECT_EQ(ReadText(area), typed) << row.anchor << "-" << row.active << ": undone";
             driver::Press(CtrlY);
         }
         const std::u16string back = ReadText(area);

@@ -132,6 +132,15 @@ TEST(TextAreaPaste, ATextOfAnySizeIsOneUndoStepWithTheCaret)
             EXPECT_EQ(CaretPos(form.Text1), caret) << row;
         }
     }
+    // Typing just before goes to the record first, and the selection stays where the user made it.
+    Form1 form;
+    driver::Show(form.window());
+    form.Text1.setFocus();
+    QTest::keyClicks(&form.Text1, QStringLiteral("abc"));
+    driver::Select(form.Text1, 1, 2);
+    SetClipboard(TextData(QStringLiteral("Q")));
+    QTest::keyClick(&form.Text1, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(ReadText(form.Text1), u"aQc");
 }
 
 // (That copy empties the clipboard first shows only when the write after it
