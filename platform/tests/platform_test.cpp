@@ -231,6 +231,7 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         {u"a\nb", 1, 1, CtrlV, u"", u"a" + large + u"\r\n\nb", large + u"\r"},
         {u"a\nb", 1, 1, CtrlV, u"", u"aX\r\n\nb", u"X\r"},
         {u"a\nb", 1, 1, CtrlV, u"yz", u"ayzX\r\n\nb", u"X\r"},
+        {u"a\r", 2, 2, CtrlV, u"", u"a\r\n\nb", u"\nb"},
         // The typing first, then the write; the last row's text is the one before.
         {u"new", 3, 3, CtrlZ, u"ab", u"new"},
         {u"next", 0, 0, CtrlZ, u"", u"new"},
