@@ -124,11 +124,7 @@ TEST(CommandSteps, UndoWalksBackThroughEveryCommandAndTheTypingBetween)
 {
     Form1 form;
     driver::Show(form.window());
-    struct State {
-        std::u16string text;
-        std::int32_t caret;
-        bool command;
-    };
+    struct State { std::u16string text; std::int32_t caret; bool command; };
     std::vector<State> states{{u"", 0, false}};
     const auto keep = [&](bool command) { states.push_back({ReadText(form.Text1), CaretPos(form.Text1), command}); };
     const std::u16string pasted[] = {u"Zażółć gęślą\r\njaźń", u"ą\r\U0001F600\r\nŻółw\rę"};
