@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <functional>
 #include <limits>
 
 // The document keeps one block per line, and a block break takes one position
@@ -275,46 +276,93 @@ void InsertAtCaret(TextArea& area, const QString& text)
     area.ensureCursorVisible();
 }
 
-// Takes the whole text to the kept one as one step, the caret to where it
-// stood in it, and keeps the text it leaves as `other`.
-void ReplaceAsStep(TextArea& area, std::optional<TextArea::Kept>& kept, std::optional<TextArea::Kept>& other)
+// The lines that hold the document positions from `from` to `to`, with the
+// line break before and after them: the form in which each break is written
+// depends on the lines beside it, so an edit within these changes no unit
+// of the text outside them.
+struct Lines {
+    std::int32_t offset;
+    std::u16string units;
+};
+
+Lines LinesAround(const TextArea& area, int from, int to)
 {
+    const QTextDocument& document = *area.document();
+    const int last = document.characterCount() - 1;
+    const QTextBlock first = document.findBlock(std::clamp(from, 0, last));
+    const QTextBlock end = document.findBlock(std::clamp(to, 0, last)).next();
+    const int start = first.position() - (first.previous().isValid() ? 1 : 0);
+    return {TextOffsetOf(area, start), TextBetween(area, start, end.isValid() ? end.position() : last)};
+}
+
+// Moves the typing that the document's own record holds into the program's
+// record, one step for each of the document's, which groups typing as the
+// user expects; the document's record, which keeps every unit it was ever
+// given, then starts afresh. Each step is undone to find where it edited,
+// then redone with the lines around that read before and after.
+void Flush(TextArea& area)
+{
+    QTextDocument& document = *area.document();
+    if (!document.isUndoAvailable())
+        return;
+    // Positions, not a cursor, which would move with the undo and redo.
+    const int anchor = area.textCursor().anchor();
+    const int position = area.textCursor().position();
+    std::vector<TextArea::Span> spans;
+    while (document.isUndoAvailable()) {
+        area.span = TextArea::Span{};
+        area.capturing = true;
+        document.undo();
+        area.capturing = false;
+        spans.push_back(area.span);
+    }
+    for (auto span = spans.rbegin(); span != spans.rend(); ++span) {
+        Lines before = LinesAround(area, span->start, span->end);
+        document.redo();
+        const Lines after = LinesAround(area, span->start, span->end - span->delta);
+        area.record.Close();
+        area.record.Edit(before.offset, std::move(before.units), after.units, -1);
+        area.record.Close();
+    }
+    document.setUndoRedoEnabled(false);
+    document.setUndoRedoEnabled(true);
+    QTextCursor back(&document);
+    back.setPosition(anchor);
+    back.setPosition(position, QTextCursor::KeepAnchor);
+    area.setTextCursor(back);
+}
+
+// Edits the document outside its own record, `edit` returning the position
+// where its change ends, and records the edit as one step.
+void EditAsStep(TextArea& area, const std::function<int()>& edit)
+{
+    Flush(area);
+    QTextDocument& document = *area.document();
+    // Positions, not a cursor, which would move with the edit.
+    const int start = area.textCursor().selectionStart();
+    const std::int32_t caret = TextOffsetOf(area, start);
+    Lines before = LinesAround(area, start, area.textCursor().selectionEnd());
+    document.setUndoRedoEnabled(false);
+    const int end = edit();
+    document.setUndoRedoEnabled(true);
+    const Lines after = LinesAround(area, start, end);
+    area.record.Close();
+    area.record.Edit(before.offset, std::move(before.units), after.units, caret);
+    area.record.Close();
+}
+
+// Takes the whole text one step back or forward, the caret to where it stood.
+void UndoStep(TextArea& area, bool back)
+{
+    Flush(area);
+    area.record.Close();
+    if (back ? !area.record.CanUndo() : !area.record.CanRedo())
+        return;
+    std::u16string text = WholeText(area);
     const std::int32_t caret = TextOffsetOf(area, area.textCursor().selectionStart());
-    other.reset();
-    other = TextArea::Kept{WholeText(area), caret};
-    Replace(area, kept->text);
-    const std::int32_t back = kept->caret;
-    kept.reset();
-    PlaceCaretAt(area, back);
-    area.ensureCursorVisible();
-}
-
-// Starts the program's own undo step with the text as it stands.
-void KeepForUndo(TextArea& area)
-{
-    area.redoText.reset();
-    area.undoText.reset();
-    area.undoText = TextArea::Kept{WholeText(area), TextOffsetOf(area, area.textCursor().selectionStart())};
-}
-
-// A paste this long is the program's own undo step, as a command is; a
-// shorter one stays in the document's record, among the typing around it.
-constexpr qsizetype kLargePaste = 1 << 16;
-
-void PasteAsStep(TextArea& area, const QString& pasted)
-{
-    const QTextCursor cursor = area.textCursor();
-    const std::int32_t start = TextOffsetOf(area, cursor.selectionStart());
-    const std::int32_t end = TextOffsetOf(area, cursor.selectionEnd());
-    KeepForUndo(area);
-    const std::u16string_view before = area.undoText->text;
-    std::u16string text;
-    text.reserve(before.size() - static_cast<std::size_t>(end - start) + static_cast<std::size_t>(pasted.size()));
-    text.append(before.substr(0, static_cast<std::size_t>(start)));
-    text.append(Units(pasted));
-    text.append(before.substr(static_cast<std::size_t>(end)));
+    const std::int32_t to = back ? area.record.Undo(text, caret) : area.record.Redo(text, caret);
     Replace(area, text);
-    PlaceCaretAt(area, ClampToOffset(start + pasted.size()));
+    PlaceCaretAt(area, to);
     area.ensureCursorVisible();
 }
 
@@ -325,38 +373,29 @@ TextArea::TextArea(QWidget* parent)
 {
     // An edit inside one line leaves the record as it is, unless it empties
     // the line or fills an empty one, which a lone CR may end.
-    connect(document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
+    connect(document(), &QTextDocument::contentsChange, this, [this](int position, int removed, int added) {
         ++edits;
         const QTextDocument& text = *document();
         const QTextBlock block = text.findBlock(position);
         if (text.blockCount() != breaks.blocks || block != text.findBlock(position + added) || block.length() == 1
             || block.length() - 1 == added)
             breaks.known = false;
+        if (capturing) {
+            span.end = std::max(span.end, position + removed) + added - removed;
+            span.start = std::min(span.start, position);
+            span.delta += added - removed;
+        }
     });
-    // A new edit, not an undo or redo, leaves nothing to redo.
-    connect(document(), &QTextDocument::undoCommandAdded, this, [this] { redoText.reset(); });
 }
 
-// The typing since the last command first, as the document records it, then
-// the command. Typing that Ctrl+Z had taken back comes back with the
-// command's redo, so that no typing is lost.
 void TextArea::Undo()
 {
-    if (document()->isUndoAvailable()) {
-        QPlainTextEdit::undo();
-    } else if (undoText) {
-        while (document()->isRedoAvailable())
-            document()->redo();
-        ReplaceAsStep(*this, undoText, redoText);
-    }
+    UndoStep(*this, true);
 }
 
 void TextArea::Redo()
 {
-    if (document()->isRedoAvailable())
-        QPlainTextEdit::redo();
-    else if (redoText)
-        ReplaceAsStep(*this, redoText, undoText);
+    UndoStep(*this, false);
 }
 
 void TextArea::keyPressEvent(QKeyEvent* event)
@@ -402,8 +441,9 @@ void TextArea::contextMenuEvent(QContextMenuEvent* event)
             action->setEnabled(enabled);
         }
     };
-    reach("edit-undo", !isReadOnly() && (document()->isUndoAvailable() || undoText), &TextArea::Undo);
-    reach("edit-redo", !isReadOnly() && (document()->isRedoAvailable() || redoText), &TextArea::Redo);
+    record.Close();
+    reach("edit-undo", !isReadOnly() && (document()->isUndoAvailable() || record.CanUndo()), &TextArea::Undo);
+    reach("edit-redo", !isReadOnly() && !document()->isUndoAvailable() && record.CanRedo(), &TextArea::Redo);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
 }
@@ -418,10 +458,13 @@ bool TextArea::canInsertFromMimeData(const QMimeData* source) const
 void TextArea::insertFromMimeData(const QMimeData* source)
 {
     const QString text = PasteText(source);
-    if (text.size() >= kLargePaste && !movingWithin)
-        PasteAsStep(*this, text);
-    else if (!text.isEmpty())
+    if (movingWithin)
         InsertAtCaret(*this, text);
+    else if (!text.isEmpty())
+        EditAsStep(*this, [&] {
+            InsertAtCaret(*this, text);
+            return textCursor().position();
+        });
 }
 
 void TextArea::dropEvent(QDropEvent* event)
@@ -448,16 +491,18 @@ std::u16string ReadText(TextArea& area)
     return WholeText(area);
 }
 
-// A command's first write starts its one undo step, keeping the text before
-// it; a write that follows an emptying one (the fold's and the paste's own
-// pairs) joins that one's step, and one that leaves an empty text empty adds none.
+// A command's first write starts its one undo step; a write that follows an
+// emptying one (the fold's and the paste's own pairs) joins that one's step,
+// and one that leaves an empty text empty adds none.
 void WriteText(TextArea& area, std::u16string_view text)
 {
     CheckFault("WriteText");
+    Flush(area);
     const bool wasEmpty = area.document()->isEmpty();
     if (!wasEmpty || !text.empty()) {
         if (area.joinAfterEdit != area.edits)
-            KeepForUndo(area);
+            area.record.Close();
+        area.record.Edit(0, WholeText(area), text, TextOffsetOf(area, area.textCursor().selectionStart()));
         Replace(area, text);
     }
     area.joinAfterEdit = text.empty() && !wasEmpty ? area.edits : -1;

@@ -7,6 +7,7 @@
 #include "platform.h"
 #include "platform_qt.h"
 #include "platform_seam.h"
+#include "undo_record.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -14,6 +15,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,18 +67,19 @@ struct TextArea final : QPlainTextEdit {
     // taken it out, in the same undo step as the drop.
     bool movingWithin = false;
 
-    // The document's own record undoes the typing since the last command.
-    // The command itself, or a large paste, is the program's one step, kept
-    // apart, for the document's record would keep every text it ever held:
-    // the text before the last command, or, once Ctrl+Z has taken it back,
-    // the text to bring back, each with the caret that stood in it. One of
-    // them at most.
-    struct Kept {
-        std::u16string text;
-        std::int32_t caret = 0;
+    // Every edit goes to the program's record: the commands' and pastes' at
+    // once, the typing from the document's own record, which groups it,
+    // before any other edit, undo or redo.
+    UndoRecord record;
+    // While the document's undo is being traced: the span of document
+    // positions that it changed, and the change in length.
+    struct Span {
+        int start = std::numeric_limits<int>::max();
+        int end = 0;
+        int delta = 0;
     };
-    std::optional<Kept> undoText;
-    std::optional<Kept> redoText;
+    Span span;
+    bool capturing = false;
     // Ctrl+Z and Ctrl+Y, the context menu's Undo and Redo.
     void Undo();
     void Redo();

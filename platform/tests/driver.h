@@ -13,7 +13,7 @@
 
 namespace driver {
 
-enum class Key { Enter, ShiftEnter, CtrlEnter, Tab, Escape, Space, Delete, Backspace, CtrlX, CtrlZ };
+enum class Key { Enter, ShiftEnter, CtrlEnter, Tab, Escape, Space, Delete, Backspace, CtrlX, CtrlZ, CtrlY, CtrlV };
 
 // Shows the window, active, with the focus on its first control, as
 // StartProgram does, without running the event loop.
@@ -30,6 +30,8 @@ void QueueClick(platform::Button& button);
 // Keys and text to the focused control, handled before this returns.
 void Press(Key key);
 void Type(std::u16string_view text);
+// Puts a text on the clipboard, as another program would.
+void SetClipboardText(std::u16string_view text);
 // The window manager's close request (the title bar's close button).
 void RequestClose(platform::Window& window);
 // Watches, from its creation to its end or for 20 s at most, for the

@@ -2,6 +2,7 @@
 
 #include "qt/widgets_qt.h"
 
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QTest>
@@ -80,7 +81,14 @@ void Press(Key key)
     case Key::Backspace: QTest::keyClick(focused, Qt::Key_Backspace); break;
     case Key::CtrlX: QTest::keyClick(focused, Qt::Key_X, Qt::ControlModifier); break;
     case Key::CtrlZ: QTest::keyClick(focused, Qt::Key_Z, Qt::ControlModifier); break;
+    case Key::CtrlY: QTest::keyClick(focused, Qt::Key_Y, Qt::ControlModifier); break;
+    case Key::CtrlV: QTest::keyClick(focused, Qt::Key_V, Qt::ControlModifier); break;
     }
+}
+
+void SetClipboardText(std::u16string_view text)
+{
+    QGuiApplication::clipboard()->setText(platform::ToQString(text));
 }
 
 void Type(std::u16string_view text)

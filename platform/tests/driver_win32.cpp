@@ -148,6 +148,8 @@ void Press(Key key)
     case Key::Backspace: PressWith(0, VK_BACK); break;
     case Key::CtrlX: PressWith(VK_CONTROL, 'X'); break;
     case Key::CtrlZ: PressWith(VK_CONTROL, 'Z'); break;
+    case Key::CtrlY: PressWith(VK_CONTROL, 'Y'); break;
+    case Key::CtrlV: PressWith(VK_CONTROL, 'V'); break;
     }
 }
 
@@ -164,6 +166,21 @@ void Type(std::u16string_view text)
         }
     }
     Send(inputs);
+}
+
+void SetClipboardText(std::u16string_view text)
+{
+    const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (auto* units = static_cast<char16_t*>(GlobalLock(memory))) {
+        std::copy(text.begin(), text.end(), units);
+        units[text.size()] = u'\0';
+        GlobalUnlock(memory);
+    }
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
 }
 
 void RequestClose(Window& window)

@@ -3,6 +3,7 @@
 
 #include "driver.h"
 #include "platform.h"
+#include "undo_record.h"
 
 #include <gtest/gtest.h>
 
@@ -201,8 +202,7 @@ TEST_F(PlatformTest, EnterWithOrWithoutShiftOrCtrlTypesOneLineBreak)
 
 // A removal keeps every line break outside it as it was, and a typed
 // paragraph separator stays one; typing after a write is an undo step of its
-// own, and Ctrl+Z right after a write brings back the text before it (the
-// EDIT control keeps one step in all).
+// own, and Ctrl+Z right after a write brings back the text before it.
 TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
 {
     struct Row {
@@ -211,8 +211,10 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         driver::Key key;
         std::u16string typed;
         std::u16string expected;
+        std::u16string pasted = {};  // for Ctrl+V
     };
     using enum driver::Key;
+    const std::u16string large(70'000, u'X');
     const Row rows[] = {
         {u"one\ntwo\r\nthree", 4, 11, Delete, u"", u"one\nree"},
         {u"one\ntwo\r\nthree", 11, 4, Backspace, u"", u"one\nree"},
@@ -226,9 +228,15 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         {u"a\rX\nb", 2, 3, Delete, u"", u"a\r\n\nb"},
         {u"p\rq", 3, 3, Escape, u"X\u2029Y", u"p\rqX\u2029Y"},
         {u"a\n\r\nb", 2, 2, Delete, u"", u"a\nb"},
-        // The EDIT control's one step takes the typing back with the write, to the row above's text.
-        {u"new", 3, 3, CtrlZ, u"ab", kWin32 ? u"a\nb" : u"new"},
-        {u"next", 0, 0, CtrlZ, u"", kWin32 ? u"a\nb" : u"new"},
+        // A paste of any size: a lone CR it brings before an LF, or an LF it brings after one.
+        {u"a\rb", 2, 2, CtrlV, u"", u"a\r\n\n" + large + u"b", u"\n" + large},
+        {u"a\nb", 1, 1, CtrlV, u"", u"a" + large + u"\r\n\nb", large + u"\r"},
+        {u"a\nb", 1, 1, CtrlV, u"", u"aX\r\n\nb", u"X\r"},
+        {u"a\nb", 1, 1, CtrlV, u"yz", u"ayzX\r\n\nb", u"X\r"},
+        {u"a\r", 2, 2, CtrlV, u"", u"a\r\n\nb", u"\nb"},
+        // The typing first, then the write; the last row's text is the one before.
+        {u"new", 3, 3, CtrlZ, u"ab", u"new"},
+        {u"next", 0, 0, CtrlZ, u"", u"new"},
     };
     driver::Show(*window);
     for (const Row& row : rows) {
@@ -236,9 +244,17 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         TakeFocus(area);
         driver::Select(area, row.anchor, row.active);
         driver::Type(row.typed);
+        driver::SetClipboardText(row.pasted);
+        const std::u16string typed = ReadText(area);
         driver::Press(row.key);
+        // A paste is one step, taken back and brought back whole.
+        if (row.key == CtrlV) {
+            driver::Press(CtrlZ);
+            EXPECT_EQ(ReadText(area), typed) << row.anchor << "-" << row.active << ": undone";
+            driver::Press(CtrlY);
+        }
         const std::u16string back = ReadText(area);
-        EXPECT_EQ(back, row.expected) << row.anchor << "-" << row.active;
+        EXPECT_TRUE(back == row.expected) << row.anchor << "-" << row.active << ": " << back.size() << " units";
         // The EDIT control shows every line break but a lone CR, which it draws inside its line.
         if constexpr (kWin32) {
             if (LineBreaks(row.expected) == std::ranges::count(row.expected, u'\n')) {
@@ -353,6 +369,43 @@ TEST(RunProgram, AFailureWhileTheWindowIsBuiltIsReportedAndEndsWithOne)
     EXPECT_EQ(report.shown, 1);
     EXPECT_NE(report.text.find(u"1400"), std::u16string::npos);
     EXPECT_NE(report.text.find(u"Nieprawidłowe dojście okna."), std::u16string::npos);
+}
+
+// A fold is kept as the letters it replaced, in a few bytes each; past its
+// budget the record lets its oldest steps go, and undo stops there.
+TEST(UndoRecord, KeepsAFoldCompactlyAndLetsTheOldestStepsGoPastItsBudget)
+{
+    std::u16string text;
+    for (int i = 0; i < 100'000; ++i)
+        text += i % 10 ? u'x' : u'ż';
+    std::u16string folded = text;
+    std::ranges::replace(folded, u'ż', u'z');
+    UndoRecord record;
+    record.Edit(0, text, u"", 0);
+    record.Edit(0, u"", folded, 0);
+    EXPECT_LE(record.Bytes(), 10'000 * 8);
+    EXPECT_EQ(record.Undo(folded, 0), 0);
+    EXPECT_TRUE(folded == text);
+
+    UndoRecord small(2'000);
+    std::vector<std::u16string> texts{u""};
+    for (char16_t letter = u'a'; letter <= u'z'; ++letter) {
+        small.Edit(0, texts.back(), std::u16string(100, letter), 0);
+        small.Close();
+        texts.emplace_back(100, letter);
+    }
+    std::u16string walked = texts.back();
+    std::size_t steps = 0;
+    for (; small.CanUndo(); ++steps) {
+        small.Undo(walked, 0);
+        EXPECT_EQ(walked, texts[texts.size() - 2 - steps]);
+    }
+    EXPECT_GT(steps, 0U);
+    EXPECT_LT(steps, 10U);
+    EXPECT_LE(small.Bytes(), 2'000U);
+    while (small.CanRedo())
+        small.Redo(walked, 0);
+    EXPECT_EQ(walked, texts.back());
 }
 
 } // namespace

@@ -33,6 +33,18 @@ void Select(TextArea& area, std::int32_t offset)
     Send(area, EM_SETSEL, static_cast<WPARAM>(offset), static_cast<LPARAM>(offset));
 }
 
+// The units between two offsets, read from the control's own buffer.
+std::u16string UnitsBetween(TextArea& area, std::int32_t from, std::int32_t to)
+{
+    const auto buffer = reinterpret_cast<HLOCAL>(CallWindowProcW(area.original, area.hwnd, EM_GETHANDLE, 0, 0));
+    std::u16string units;
+    if (const auto* text = static_cast<const char16_t*>(LocalLock(buffer))) {
+        units.assign(text + from, text + std::max(from, to));
+        LocalUnlock(buffer);
+    }
+    return units;
+}
+
 } // namespace
 
 std::u16string ReadText(TextArea& area)
@@ -51,30 +63,87 @@ std::u16string ReadText(TextArea& area)
     return text;
 }
 
-// Replaced as the user's own edits are, so that the control's one level of
-// undo takes it back: it keeps what the last replacement removed, and an
-// insertion where the text was just removed extends that same step, so the
-// fold's and the paste's pair of writes is undone at once.
+// Recorded as one step of the program's record, which the control's own
+// undo does not reach: a write that follows an emptying one with no change
+// between (the fold's and the paste's pairs) joins that one's step.
 void WriteText(TextArea& area, std::u16string_view text)
 {
     CheckFault("WriteText");
     // The control takes a NUL-terminated text: a NUL character ends it there.
     const std::wstring terminated = ToWide(text);
     const std::size_t length = std::wcslen(terminated.c_str());
-    const bool wasEmpty = Send(area, WM_GETTEXTLENGTH) == 0;
-    // Emptying an empty text removes nothing, so the control would extend
-    // the step of whatever removal emptied it before, and an undo would
-    // bring back that older text: the write starts a step of its own.
-    if (wasEmpty && length > 0 && area.emptiedAt != area.changes)
-        Send(area, EM_EMPTYUNDOBUFFER);
+    const auto wasLength = static_cast<std::int32_t>(Send(area, WM_GETTEXTLENGTH));
+    area.typedTo = -1;
+    if (wasLength > 0 || length > 0) {
+        if (area.emptiedAt != area.changes)
+            area.record.Close();
+        area.record.Edit(0, UnitsBetween(area, 0, wasLength), text.substr(0, length), Selection(area).first);
+    }
+    // Replaced as an edit the control could undo, so that its context menu
+    // offers Undo, which comes here through WM_UNDO.
+    area.recording = false;
     Send(area, EM_SETSEL, 0, -1);
     Send(area, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(terminated.c_str()));
+    area.recording = true;
     // The control says only to its parent when it finds no room for the text.
     if (static_cast<std::size_t>(Send(area, WM_GETTEXTLENGTH)) != length)
         throw PlatformError(ERROR_NOT_ENOUGH_MEMORY, DescribeError(ERROR_NOT_ENOUGH_MEMORY));
-    if (!wasEmpty && length == 0)
-        area.emptiedAt = area.changes;
+    area.emptiedAt = wasLength > 0 && length == 0 ? area.changes : UINT64_MAX;
     Select(area, 0);
+    Send(area, EM_SCROLLCARET);
+}
+
+// The lines that hold the selection, with the line breaks around them: no
+// edit by a key, a cut or a paste reaches further.
+EditBefore BeforeEdit(TextArea& area, bool whole)
+{
+    const auto send = [&](UINT message, WPARAM wParam) {
+        return static_cast<std::int32_t>(CallWindowProcW(area.original, area.hwnd, message, wParam, 0));
+    };
+    const auto [start, end] = Selection(area);
+    const std::int32_t length = send(WM_GETTEXTLENGTH, 0);
+    EditBefore before{0, length, length, std::min(start, end), {}};
+    if (!whole) {
+        const std::int32_t first = send(EM_LINEINDEX, static_cast<WPARAM>(send(EM_LINEFROMCHAR, static_cast<WPARAM>(std::min(start, end)))));
+        const std::int32_t last = send(EM_LINEINDEX, static_cast<WPARAM>(send(EM_LINEFROMCHAR, static_cast<WPARAM>(std::max(start, end)))));
+        before.from = std::max(first - 2, 0);
+        before.to = std::min(last + send(EM_LINELENGTH, static_cast<WPARAM>(last)) + 2, length);
+    }
+    before.units = UnitsBetween(area, before.from, before.to);
+    return before;
+}
+
+// Typing joins the step of the typing just before it, at the same place.
+void RecordEdit(TextArea& area, EditBefore before, bool typed)
+{
+    const auto length = static_cast<std::int32_t>(CallWindowProcW(area.original, area.hwnd, WM_GETTEXTLENGTH, 0, 0));
+    const std::int32_t caret = Selection(area).first;
+    if (!typed || before.caret != area.typedTo)
+        area.record.Close();
+    const std::int32_t to = before.to + length - before.length;
+    area.record.Edit(before.from, std::move(before.units), UnitsBetween(area, before.from, to), before.caret);
+    area.typedTo = typed ? caret : -1;
+    if (!typed)
+        area.record.Close();
+}
+
+// Takes the whole text one step back or forward, the caret to where it stood.
+void UndoStep(TextArea& area, bool back)
+{
+    area.record.Close();
+    area.typedTo = -1;
+    if (back ? !area.record.CanUndo() : !area.record.CanRedo())
+        return;
+    const auto length = static_cast<std::int32_t>(Send(area, WM_GETTEXTLENGTH));
+    std::u16string text = UnitsBetween(area, 0, length);
+    const std::int32_t caret = Selection(area).first;
+    const std::int32_t to = back ? area.record.Undo(text, caret) : area.record.Redo(text, caret);
+    const std::wstring wide = ToWide(text);
+    area.recording = false;
+    Send(area, EM_SETSEL, 0, -1);
+    Send(area, EM_REPLACESEL, area.record.CanUndo(), reinterpret_cast<LPARAM>(wide.c_str()));
+    area.recording = true;
+    Select(area, to);
     Send(area, EM_SCROLLCARET);
 }
 

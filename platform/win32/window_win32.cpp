@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace platform {
 
@@ -163,35 +164,41 @@ LRESULT CALLBACK TextAreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     // window around it, which would throw the text away; it does nothing here.
     if ((message == WM_KEYDOWN && wParam == VK_ESCAPE) || (message == WM_CHAR && wParam == 0x1B))
         return 0;
-    // The control's one level of undo: a second undo (Ctrl+Z, Ctrl+Shift+Z,
-    // the context menu) redoes, and Ctrl+Y redoes what was just undone, as
-    // long as nothing has changed the text since. Each undoes through WM_UNDO.
+    // Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y, and the context menu's Undo, go
+    // through the program's record.
     constexpr WPARAM kCtrlY = 0x19;
     constexpr WPARAM kCtrlZ = 0x1A;
     if (message == WM_CHAR && (wParam == kCtrlY || wParam == kCtrlZ)) {
-        if (wParam == kCtrlZ || area->undoneAt == area->changes)
-            SendMessageW(hwnd, WM_UNDO, 0, 0);
+        UndoStep(*area, wParam == kCtrlZ && GetKeyState(VK_SHIFT) >= 0);
         return 0;
     }
-    const bool undo = message == WM_UNDO || message == EM_UNDO;
+    if (message == WM_UNDO || message == EM_UNDO) {
+        UndoStep(*area, true);
+        return TRUE;
+    }
+    if (message == EM_CANUNDO)
+        return area->record.CanUndo();
     const std::uint64_t changes = area->changes;
+    const bool outermost = !area->busy;
+    const bool edits = message == WM_CHAR || message == WM_CUT || message == WM_PASTE || message == WM_CLEAR
+        || message == EM_REPLACESEL || message == WM_SETTEXT || message == WM_IME_CHAR
+        || message == WM_IME_COMPOSITION || (message == WM_KEYDOWN && (wParam == VK_DELETE || wParam == VK_INSERT));
+    std::optional<EditBefore> before;
+    if (outermost && edits && area->recording)
+        before = BeforeEdit(*area, message == WM_SETTEXT);
     DWORD start = 0;
     CallWindowProcW(area->original, hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
-    const bool outermost = !area->busy;
     area->busy = true;
     LRESULT result = CallWindowProcW(area->original, hwnd, message, wParam, lParam);
     area->busy = !outermost;
     DWORD end = 0;
     CallWindowProcW(area->original, hwnd, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&end));
-    if (undo) {
-        // The control selects what the undo brought back, for the next key
-        // to replace; the caret goes after it instead.
-        CallWindowProcW(area->original, hwnd, EM_SETSEL, end, end);
-        area->undoneAt = area->undoneAt == changes ? UINT64_MAX : area->changes;
-    } else if (outermost && area->changes != changes) {
+    if (outermost && area->changes != changes) {
         // Whatever the edit was (typing, a paste by any key, a cut), it
         // replaced the text from the earlier selection's start up to the caret.
         MendLineBreaks(*area, static_cast<std::int32_t>(std::min(start, end)), static_cast<std::int32_t>(end));
+        if (before)
+            RecordEdit(*area, std::move(*before), message == WM_CHAR && wParam >= 0x20 && wParam != 0x7F);
     }
     // It also takes every key for itself; Tab should move the focus along
     // the tab order instead, as in the rest of the window. And the dialog

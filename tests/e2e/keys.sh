@@ -12,8 +12,7 @@ start_kresovar
 # is typed into an empty text area, then, in the text area or on "Usuń
 # ogonki" reached with Tab, KEYS are pressed one after the other, and then
 # the marker "x" typed.
-# Ctrl+Z first, while the text area has had no other text: the Windows
-# control's one undo step also takes in the typing that follows a paste.
+# Ctrl+Z first, while the text area has had no other text.
 rows=(
     "text  ctrl+z        x"
     "text  Escape        ąbx"

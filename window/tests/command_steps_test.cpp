@@ -118,4 +118,51 @@ TEST(CommandSteps, ClosingTheWindowDuringAPumpOfTheFoldEndsItThere)
     }
 }
 
+// Ctrl+Z walks back through ten commands and the typing between them, in
+// order, each command with the caret where it stood; Ctrl+Y walks forward.
+// Typing after an undo is a step of its own, before the command it follows.
+TEST(CommandSteps, UndoWalksBackThroughEveryCommandAndTheTypingBetween)
+{
+    Form1 form;
+    driver::Show(form.window());
+    struct State { std::u16string text; std::int32_t caret; bool command; };
+    std::vector<State> states{{u"", 0, false}};
+    const auto keep = [&](bool command) { states.push_back({ReadText(form.Text1), CaretPos(form.Text1), command}); };
+    const std::u16string pasted[] = {u"Zażółć gęślą\r\njaźń", u"ą\r\U0001F600\r\nŻółw\rę"};
+    for (int round = 0; round < 5; ++round) {
+        ClipboardWrite(pasted[round % 2]);
+        driver::Click(form.Command2);
+        keep(true);
+        TakeFocus(form.Text1);
+        PlaceCaret(form.Text1, 4);
+        driver::Type(u"ść");
+        keep(false);
+        driver::Click(form.Command1);
+        keep(true);
+        driver::Type(u"Ą");
+        keep(false);
+    }
+    TakeFocus(form.Text1);
+    for (std::size_t at = states.size() - 1; at > 0; --at) {
+        driver::Press(driver::Key::CtrlZ);
+        EXPECT_EQ(ReadText(form.Text1), states[at - 1].text) << "back from " << at;
+        if (states[at].command)
+            EXPECT_EQ(CaretPos(form.Text1), states[at - 1].caret) << "back from " << at;
+    }
+    driver::Press(driver::Key::CtrlZ);
+    EXPECT_EQ(ReadText(form.Text1), u"");
+    for (std::size_t at = 1; at < states.size(); ++at) {
+        driver::Press(driver::Key::CtrlY);
+        EXPECT_EQ(ReadText(form.Text1), states[at].text) << "forward to " << at;
+    }
+    const std::size_t last = states.size() - 1;
+    driver::Press(driver::Key::CtrlZ);
+    driver::Press(driver::Key::CtrlZ);
+    driver::Type(u"x");
+    driver::Press(driver::Key::CtrlZ);
+    EXPECT_EQ(ReadText(form.Text1), states[last - 2].text);
+    driver::Press(driver::Key::CtrlZ);
+    EXPECT_EQ(ReadText(form.Text1), states[last - 3].text);
+}
+
 } // namespace
