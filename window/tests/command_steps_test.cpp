@@ -146,8 +146,9 @@ TEST(CommandSteps, UndoWalksBackThroughEveryCommandAndTheTypingBetween)
     for (std::size_t at = states.size() - 1; at > 0; --at) {
         driver::Press(driver::Key::CtrlZ);
         EXPECT_EQ(ReadText(form.Text1), states[at - 1].text) << "back from " << at;
-        if (states[at].command)
+        if (states[at].command) {
             EXPECT_EQ(CaretPos(form.Text1), states[at - 1].caret) << "back from " << at;
+        }
     }
     driver::Press(driver::Key::CtrlZ);
     EXPECT_EQ(ReadText(form.Text1), u"");
