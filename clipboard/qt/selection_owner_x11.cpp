@@ -239,8 +239,13 @@ bool ClipboardOwner::Dispatch(const xcb_generic_event_t& event)
     if (IsClipboardChange(event) && OwnerOf(clipboard_) != window_)
         return true;
     const auto& notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t&>(event);
-    if (type == xfixesEvent_ && notify.selection == manager_ && notify.owner != XCB_NONE)
+    if (type == xfixesEvent_ && notify.selection == manager_ && notify.owner != XCB_NONE) {
+        // xfce4-clipman saves only a clipboard whose take it has seen: the
+        // clipboard is taken again, as of the manager's own take, which
+        // fails after a newer copy.
+        xcb_set_selection_owner(connection_, window_, clipboard_, notify.timestamp);
         RequestSave();
+    }
     if (type == XCB_SELECTION_CLEAR)
         return reinterpret_cast<const xcb_selection_clear_event_t&>(event).selection == clipboard_;
     if (type == XCB_SELECTION_REQUEST)

@@ -64,6 +64,103 @@ for target in UTF8_STRING 'text/plain;charset=utf-8'; do
     left_alone 1
 done
 
+# offer TARGET[:TEXT]...: another program owns the clipboard and offers these.
+offer() {
+    "$X11_WINDOW" offer-clipboard "$DEADLINE" TARGETS "$@" >"$WORK/owner" &
+    wait_until "$DEADLINE" grep -q holding "$WORK/owner" || fail "could not offer $*"
+}
+# offered: each target offered but the protocol's own, with its bytes.
+offered() {
+    clipboard_out -t TARGETS | grep -vx -e TARGETS -e MULTIPLE -e TIMESTAMP | while read -r target; do
+        printf '%s=%s\n' "$target" "$(clipboard_out -t "$target" | cat -v)"
+    done | sort
+}
+# expect_offered TARGET=BYTES...: the clipboard offers exactly these.
+expect_offered() {
+    printf '%s\n' "$@" | sort >"$WORK/expected"
+    wait_until "$DEADLINE" eval 'offered | cmp -s - "$WORK/expected"' || fail "offered: $(offered | diff - "$WORK/expected")"
+}
+# texts TEXT [TARGET...]: TEXTS holds the rows of the UTF-8 text targets, and these, for TEXT.
+texts() {
+    TEXTS=()
+    for target in UTF8_STRING text/plain 'text/plain;charset=utf-8' "${@:2}"; do TEXTS+=("$target=$1"); done
+}
+
+# A newer copy made while the owner is slow to answer stays: status 1.
+offer '!SLOW' 'UTF8_STRING:Łódź'
+run
+wait_until "$DEADLINE" grep -qx UTF8_STRING "$WORK/owner" || fail "the program did not read the text"
+printf 'abc' | clipboard_in
+expect_exit 1
+expect_offered UTF8_STRING=abc
+grep -q 'nowszego' "$WORK/kresovar.log" || fail "no line says the newer copy was left"
+
+# A file copy is left as it was, with one line that says it holds files.
+offer 'x-special/gnome-copied-files:copy file:///home/u/za%C5%BC.txt' 'text/uri-list:file:///home/u/za%C5%BC.txt' \
+    'UTF8_STRING:/home/u/zaż.txt'
+run
+expect_exit 1
+expect_offered 'x-special/gnome-copied-files=copy file:///home/u/za%C5%BC.txt' \
+    'text/uri-list=file:///home/u/za%C5%BC.txt' 'UTF8_STRING=/home/u/zaM-EM-<.txt'
+grep -q 'pliki' "$WORK/kresovar.log" || fail "no line says the clipboard holds files"
+
+# HTML is folded with its references, an image kept byte for byte, an
+# office format dropped; the text is offered in every text target.
+offer 'text/html:<b>Łódź &oacute;&#x15b;&amp;</b>' 'image/png:PNG' 'application/x-office:Łódź' 'UTF8_STRING:Łódź óś&'
+run
+texts 'Lodz os&' STRING TEXT COMPOUND_TEXT
+expect_offered "${TEXTS[@]}" 'image/png=PNG' 'text/html=<b>Lodz os&amp;</b>'
+running || fail "the program did not keep the clipboard"
+# A clear ends it too, and the copy after it is the other program's.
+"$X11_WINDOW" clear-clipboard
+expect_exit 0
+put 'abc'
+
+# STRING and TEXT only where the text fits Latin-1.
+put 'Łódź — 3 €'
+run
+texts 'Lodz M-bM-^@M-^T 3 M-bM-^BM-,'
+expect_offered "${TEXTS[@]}" 'COMPOUND_TEXT=Lodz ^[%GM-bM-^@M-^T^[%@ 3 ^[-bM-$'
+put 'abc'
+expect_exit 0
+
+# Two runs at once: the clipboard holds the folded text, and both end at the
+# next copy, the one that found the other's take newer with status 1.
+printf 'Lodz' >"$WORK/folded"
+for round in $(seq 20); do
+    put 'Łódź'
+    run; FIRST=$KRESOVAR_PID
+    run; SECOND=$KRESOVAR_PID
+    expect_clipboard "$WORK/folded"
+    put 'abc'
+    for KRESOVAR_PID in $FIRST $SECOND; do
+        wait_until "$DEADLINE" not_running || fail "round $round: a run still keeps the clipboard"
+        status=0
+        wait "$KRESOVAR_PID" || status=$?
+        [ "$status" -le 1 ] || fail "round $round: status $status"
+    done
+    KRESOVAR_PID=
+done
+
+# A clipboard manager started after the take gets the text, also at a signal's end.
+# xfce4-clipman is one by SAVE_TARGETS, parcellite by reading the clipboard
+# from its start and restoring it once it is empty.
+for row in 'xfce4-clipman:"$X11_WINDOW" owned CLIPBOARD_MANAGER' 'parcellite:xdotool search --classname parcellite'; do
+    manager=${row%%:*}
+    put 'Łódź €'
+    run
+    texts 'Lodz M-bM-^BM-,'
+    expect_offered "${TEXTS[@]}" 'COMPOUND_TEXT=Lodz ^[-bM-$'
+    dbus-run-session -- "$manager" >"$WORK/$manager.log" 2>&1 &
+    MANAGER=$!
+    wait_until "$DEADLINE" eval "${row#*:} >/dev/null" || fail "$manager did not start"
+    kill -TERM "$KRESOVAR_PID"
+    expect_exit 143 3
+    wait_until "$DEADLINE" eval '[ "$(clipboard_out -t UTF8_STRING)" = "Lodz €" ]' || fail "$manager did not keep the text"
+    kill "$MANAGER"
+    wait "$MANAGER" || true
+done
+
 # A display that does not answer is reported on standard error.
 for display in DISPLAY=:1999 WAYLAND_DISPLAY=nowhere; do
     status=0
