@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <map>
+#include <vector>
 #include <cctype>
 #include <cstdint>
 #include <utility>
@@ -66,8 +69,12 @@ std::optional<std::u16string> Decode(std::string_view bytes, Encoding encoding)
     case Encoding::Utf16Le:
     case Encoding::Utf16Be:
         return FromUtf16(bytes, encoding == Encoding::Utf16Be);
-    case Encoding::Latin1:
-        return std::u16string(bytes.begin(), bytes.end());
+    case Encoding::Latin1: {
+        std::u16string text;
+        for (const char byte : bytes)
+            text += static_cast<char16_t>(static_cast<unsigned char>(byte));
+        return text;
+    }
     }
     return std::nullopt;
 }
@@ -185,6 +192,64 @@ std::optional<std::string> FoldHtml(std::string_view bytes, const Fold& fold)
                        [&fold](std::u16string_view html) { return fold(FoldReferences(html, fold)); });
 }
 
+std::optional<std::string> FoldHtmlFormat(std::string_view bytes, const Fold& fold)
+{
+    // The header's offsets: where each number stands in it, and its width.
+    struct Offset {
+        std::size_t at, width;
+        long long value;
+    };
+    std::vector<Offset> offsets;
+    std::size_t line = 0;
+    while (line < bytes.size()) {
+        const std::size_t colon = bytes.find(':', line);
+        const std::size_t end = bytes.find_first_of("\r\n", line);
+        if (colon == std::string_view::npos || end == std::string_view::npos || colon > end
+            || bytes.substr(line, colon - line).find('<') != std::string_view::npos)
+            break;
+        const std::string_view key = bytes.substr(line, colon - line);
+        if (key.starts_with("Start") || key.starts_with("End")) {
+            long long value = 0;
+            const std::string_view digits = bytes.substr(colon + 1, end - colon - 1);
+            const auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+            if (parsed.ec != std::errc() || parsed.ptr != digits.data() + digits.size()
+                || value > static_cast<long long>(bytes.size()))
+                return std::nullopt;
+            offsets.push_back({colon + 1, digits.size(), value});
+        }
+        line = std::min(bytes.size(), bytes.find_first_not_of("\r\n", end));
+    }
+    if (offsets.empty())
+        return std::nullopt;
+    // The header is kept; each piece after it between two offsets is folded
+    // alone, so that every offset still falls between the same characters.
+    std::vector<std::size_t> cuts = {0, line, bytes.size()};
+    for (const Offset& offset : offsets) {
+        if (offset.value >= 0)
+            cuts.push_back(static_cast<std::size_t>(offset.value));
+    }
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    std::string out;
+    std::map<std::size_t, std::size_t> moved = {{0, 0}};
+    for (std::size_t cut = 1; cut < cuts.size(); ++cut) {
+        const std::string_view piece = bytes.substr(cuts[cut - 1], cuts[cut] - cuts[cut - 1]);
+        const std::optional<std::string> folded = cuts[cut] <= line ? std::optional(std::string(piece)) : FoldHtml(piece, fold);
+        if (!folded)
+            return std::nullopt;
+        out += *folded;
+        moved[cuts[cut]] = out.size();
+    }
+    for (const Offset& offset : offsets) {
+        if (offset.value < 0)
+            continue;
+        std::string value = std::to_string(moved[static_cast<std::size_t>(offset.value)]);
+        value.insert(0, offset.width > value.size() ? offset.width - value.size() : 0, '0');
+        out.replace(offset.at, offset.width, value);
+    }
+    return out;
+}
+
 std::optional<std::u16string> FromUtf8(std::string_view bytes)
 {
     std::u16string text;
@@ -241,7 +306,10 @@ std::optional<std::string> ToLatin1(std::u16string_view text)
 {
     if (std::any_of(text.begin(), text.end(), [](char16_t unit) { return unit > 0xFF; }))
         return std::nullopt;
-    return std::string(text.begin(), text.end());
+    std::string bytes;
+    for (const char16_t unit : text)
+        bytes += static_cast<char>(unit);
+    return bytes;
 }
 
 } // namespace formats

@@ -26,6 +26,10 @@ std::optional<std::string> FoldEncoded(std::string_view bytes, Encoding encoding
 // HTML as UTF-8, or UTF-16 by its byte order mark, folded together with its
 // references to the letters that fold (&#261; &#x105; &aogon;).
 std::optional<std::string> FoldHtml(std::string_view bytes, const Fold& fold);
+// Windows' "HTML Format": its UTF-8 HTML folded as FoldHtml does, and the
+// byte offsets its header gives (StartHTML, EndFragment, ...) made anew for
+// the shorter text, each as wide as it was.
+std::optional<std::string> FoldHtmlFormat(std::string_view bytes, const Fold& fold);
 
 // The conversions the formats share; nothing where the input is not exact.
 std::optional<std::u16string> FromUtf8(std::string_view bytes);
