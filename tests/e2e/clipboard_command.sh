@@ -55,15 +55,6 @@ KRESOVAR_PID=$FIRST
 put 'abc'
 expect_exit 0
 
-# The rest once, on X11, where xclip offers the bytes as given and no bridge is a clipboard manager.
-[ -z "$WINDOWS_BUILD${XWAYLAND:-}" ] || { pass; exit; }
-
-# Bytes that are not UTF-8 cannot be read exactly: there is no text to fold.
-for target in UTF8_STRING 'text/plain;charset=utf-8'; do
-    put '\xff\xc4\x85\xed\xa0\x80x' "$target"
-    left_alone 1
-done
-
 # offer TARGET[:TEXT]...: another program owns the clipboard and offers these.
 offer() {
     "$X11_WINDOW" offer-clipboard "$DEADLINE" TARGETS "$@" >"$WORK/owner" &
@@ -85,6 +76,34 @@ texts() {
     TEXTS=()
     for target in UTF8_STRING text/plain 'text/plain;charset=utf-8' "${@:2}"; do TEXTS+=("$target=$1"); done
 }
+
+# Windows, through Wine's bridge: HTML folded beside an image kept; a file copy left as it was.
+if [ -n "$WINDOWS_BUILD" ]; then
+    offer 'text/html:<b>Łódź</b>' 'image/png:PNG' 'application/x-office:Łódź' 'UTF8_STRING:Łódź'
+    run
+    expect_exit 0
+    printf 'Lodz' >"$WORK/folded"
+    expect_clipboard "$WORK/folded"
+    offered >"$WORK/offered"
+    for row in 'text/html=<b>Lodz</b>' 'image/png=PNG' 'UTF8_STRING=Lodz'; do
+        grep -qxF "$row" "$WORK/offered" || fail "not offered: $row, but: $(cat "$WORK/offered")"
+    done
+    ! grep -q '^application/x-office=' "$WORK/offered" || fail "an office format kept"
+    offer 'text/uri-list:file:///tmp/za%C5%BC.txt' 'UTF8_STRING:/tmp/zaż.txt'
+    run
+    expect_exit 1
+    expect_offered 'text/uri-list=file:///tmp/za%C5%BC.txt' 'UTF8_STRING=/tmp/zaM-EM-<.txt'
+    pass; exit
+fi
+
+# The rest once, on X11, where xclip offers the bytes as given and no bridge is a clipboard manager.
+[ -z "$WINDOWS_BUILD${XWAYLAND:-}" ] || { pass; exit; }
+
+# Bytes that are not UTF-8 cannot be read exactly: there is no text to fold.
+for target in UTF8_STRING 'text/plain;charset=utf-8'; do
+    put '\xff\xc4\x85\xed\xa0\x80x' "$target"
+    left_alone 1
+done
 
 # A newer copy made while the owner is slow to answer stays: status 1.
 offer '!SLOW' 'UTF8_STRING:Łódź'
