@@ -5,8 +5,8 @@
 #include "fold_text.h"
 #include "kresovar_version.h"
 #include "platform.h"
+#include "say.h"
 
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,17 +34,15 @@ std::optional<int> AnswerArguments(int argc, char** argv)
     const std::string_view first = argv[1];
     const bool known = first == "--help" || first == "--version";
     if (known && argc == 2) {
-        if (first == "--help")
-            std::fputs(kUsage, stdout);
-        else
-            std::printf("kresovar-clipboard %s\n", kProgramVersion);
-        if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        const std::string answer =
+            first == "--help" ? kUsage : std::string("kresovar-clipboard ") + kProgramVersion + "\n";
+        if (Say(stdout, answer))
             return 0;
-        std::fputs("kresovar-clipboard: write error\n", stderr);
+        Say(stderr, "kresovar-clipboard: write error\n");
         return kFailed;
     }
-    std::fprintf(stderr, "kresovar-clipboard: unknown argument '%s'; it takes only --help or --version\n",
-                 argv[known ? 2 : 1]);
+    Say(stderr, std::string("kresovar-clipboard: unknown argument '") + argv[known ? 2 : 1]
+                    + "'; it takes only --help or --version\n");
     return kFailed;
 }
 
@@ -71,7 +69,7 @@ int FoldClipboard()
     const ClipboardFoldOutcome outcome =
         ClipboardFoldInPlace([](std::u16string_view text) { return FoldText(text); });
     if (const char* reason = ReasonLeft(outcome.result))
-        std::fprintf(stderr, "kresovar-clipboard: %s\n", reason);
+        Say(stderr, std::string("kresovar-clipboard: ") + reason + "\n");
     if (outcome.signal)
         return 128 + outcome.signal;
     return outcome.result == ClipboardFold::Folded || outcome.result == ClipboardFold::Unchanged ? 0 : kNoText;

@@ -79,6 +79,9 @@ texts() {
 
 # Windows, through Wine's bridge: HTML folded beside an image kept; a file copy left as it was.
 if [ -n "$WINDOWS_BUILD" ]; then
+    # --help in the console of the program that started it, as characters.
+    script -qc "wine cmd /c start /wait '$(winepath -w "$KRESOVAR")' --help" /dev/null | grep -q 'ą ć ę' \
+        || fail "--help does not reach the console"
     offer 'text/html:<b>Łódź</b>' 'image/png:PNG' 'application/x-office:Łódź' 'UTF8_STRING:Łódź'
     run
     expect_exit 0
