@@ -20,8 +20,9 @@ void ClipboardWrite(std::u16string_view text);
 // What folding the clipboard in place came to: folded and kept; nothing to
 // fold; and the clipboard left as it was because it holds no text that can be
 // read exactly, because a newer copy was made while it was read, because it
-// holds files, or because its formats exceed kClipboardMostBytes together.
-enum class ClipboardFold { Folded, Unchanged, NoText, NewerCopy, Files, TooLarge };
+// holds files, because its formats exceed kClipboardMostBytes together, or
+// because its owner gave them not all within 5 s.
+enum class ClipboardFold { Folded, Unchanged, NoText, NewerCopy, Files, TooLarge, NoAnswer };
 constexpr std::size_t kClipboardMostBytes = std::size_t{256} << 20;
 struct ClipboardFoldOutcome {
     ClipboardFold result;

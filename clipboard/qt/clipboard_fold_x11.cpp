@@ -11,6 +11,9 @@
 
 #include <QGuiApplication>
 
+#include <X11/Xlib.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -78,8 +81,7 @@ Read ReadKept(x11::SelectionOwner& owner, const std::vector<QByteArray>& targets
             continue;
         const std::optional<x11::SelectionOwner::Answer> answer = owner.Convert(target);
         if (std::chrono::steady_clock::now() > deadline)
-            throw platform::PlatformError("Program, do którego należy schowek, nie oddał go w ciągu 5 s; "
-                                          "schowek został bez zmian.");
+            return {ClipboardFold::NoAnswer, {}, {}};
         if (!answer)
             continue;
         std::optional<std::string> bytes = Kept(simple, answer->bytes.toStdString(), fold);
@@ -114,6 +116,16 @@ Read ReadClipboard(const Fold& fold)
     return ReadKept(*owner, *targets, fold, deadline, {ClipboardFold::Folded, std::move(folded), {}});
 }
 
+// Xlib ends the program with status 1 once Qt's connection finds the server
+// gone, which would read as a clipboard with no text: the failure's status
+// and line instead, whichever connection finds it first.
+int EndAsFailed(Display*)
+{
+    const std::string line = std::string("kresovar-clipboard: ") + x11::kServerGone + "\n";
+    (void)!write(STDERR_FILENO, line.data(), line.size());
+    _exit(2);
+}
+
 Display* QtDisplay()
 {
     const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
@@ -131,9 +143,11 @@ ClipboardFoldOutcome ClipboardFoldInPlace(const Fold& fold)
     Display* display = QtDisplay();
     if (!display)
         throw platform::PlatformError("Brak serwera X11 (XWayland), przez który program sięga do schowka.");
+    XSetIOErrorHandler(EndAsFailed);
     const std::unique_ptr<x11::ClipboardOwner> owner = x11::ClipboardOwner::Watch(display);
     const xcb_timestamp_t time = owner->Now();
     Read read = ReadClipboard(fold);
+    owner->Sync(); // a server gone during the read is a failure, not an empty clipboard
     if (read.result != ClipboardFold::Folded)
         return {read.result};
     if (!owner->Take(time, read.text, std::move(read.kept)))

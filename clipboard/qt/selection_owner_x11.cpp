@@ -36,7 +36,7 @@ constexpr std::uint32_t kWatchedChanges = XCB_XFIXES_SELECTION_EVENT_MASK_SET_SE
 
 [[noreturn]] void ServerGone()
 {
-    throw platform::PlatformError("Połączenie z serwerem X11 zostało przerwane.");
+    throw platform::PlatformError(kServerGone);
 }
 
 std::uint32_t Units(const std::string& bytes, std::uint8_t format)

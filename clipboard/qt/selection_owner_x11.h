@@ -20,6 +20,9 @@ typedef struct _XDisplay Display;
 
 namespace x11 {
 
+// What a server that has gone away is reported as.
+inline constexpr char kServerGone[] = "Połączenie z serwerem X11 zostało przerwane.";
+
 // A format served as it was read: its target, type and 8/16/32-bit format.
 struct KeptFormat {
     std::string target;
@@ -40,6 +43,8 @@ public:
 
     // The server's time now, for the take after a read that follows.
     xcb_timestamp_t Now();
+    // A round trip, which raises PlatformError once the server has gone.
+    void Sync();
     // Takes the clipboard as of `time` with the folded text and the kept
     // formats, unless another program has taken it since the watch began.
     bool Take(xcb_timestamp_t time, const std::u16string& text, std::vector<KeptFormat> kept);
@@ -67,7 +72,6 @@ private:
     ClipboardOwner(xcb_connection_t* connection, Display* display);
     std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> NextEvent(std::chrono::steady_clock::time_point deadline,
                                                                          int signalPipe);
-    void Sync();
     bool IsClipboardChange(const xcb_generic_event_t& event) const;
     void AddText(const std::u16string& text);
     void RequestSave();

@@ -56,6 +56,8 @@ const char* ReasonLeft(ClipboardFold result)
         return "Schowek zawiera pliki, nie tekst; zostawiono go bez zmian.";
     case ClipboardFold::TooLarge:
         return "Schowek zawiera ponad 256 MB; zostawiono go bez zmian.";
+    case ClipboardFold::NoAnswer:
+        return "Program, do którego należy schowek, nie oddał go w ciągu 5 s; zostawiono go bez zmian.";
     default:
         return nullptr;
     }

@@ -166,21 +166,25 @@ done
 
 # A clipboard manager started after the take gets the text, also at a signal's end.
 # xfce4-clipman is one by SAVE_TARGETS, parcellite by reading the clipboard
-# from its start and restoring it once it is empty.
-for row in 'xfce4-clipman:"$X11_WINDOW" owned CLIPBOARD_MANAGER' 'parcellite:xdotool search --classname parcellite'; do
+# into its history and restoring it once it is empty; each in a home of its own.
+mkdir "$WORK/home"
+for row in 'xfce4-clipman:"$X11_WINDOW" owned CLIPBOARD_MANAGER' \
+    'parcellite:grep -qa Lodz "$WORK/home/.local/share/parcellite/history"'; do
     manager=${row%%:*}
     put 'Łódź €'
     run
     texts 'Lodz M-bM-^BM-,'
     expect_offered "${TEXTS[@]}" 'COMPOUND_TEXT=Lodz ^[-bM-$'
-    dbus-run-session -- "$manager" >"$WORK/$manager.log" 2>&1 &
+    HOME=$WORK/home XDG_DATA_HOME= XDG_CONFIG_HOME= dbus-run-session -- sh -c 'echo $$ >"$1"; exec "$2"' - "$WORK/manager.pid" "$manager" >"$WORK/$manager.log" 2>&1 &
     MANAGER=$!
-    wait_until "$DEADLINE" eval "${row#*:} >/dev/null" || fail "$manager did not start"
+    wait_until "$DEADLINE" test -s "$WORK/manager.pid" || fail "$manager did not start"
+    wait_until "$DEADLINE" eval "${row#*:} 2>/dev/null" || fail "$manager did not start"
     kill -TERM "$KRESOVAR_PID"
     expect_exit 143 3
     wait_until "$DEADLINE" eval '[ "$(clipboard_out -t UTF8_STRING)" = "Lodz €" ]' || fail "$manager did not keep the text"
-    kill "$MANAGER"
+    kill "$(cat "$WORK/manager.pid")"
     wait "$MANAGER" || true
+    rm "$WORK/manager.pid"
 done
 
 # A display that does not answer is reported on standard error.
@@ -204,5 +208,14 @@ for row in TERM:143 HUP:129; do
     expect_exit "${row#*:}"
     kill $! && grep -qx SAVE_TARGETS "$WORK/manager" || fail "SIG${row%:*}: no clipboard manager was asked to save the text"
 done
+
+# The X server gone during a read is a failure, not an empty clipboard.
+offer '!SLOW' 'UTF8_STRING:Łódź'
+run
+wait_until "$DEADLINE" grep -qx UTF8_STRING "$WORK/owner" || fail "the program did not start to read before the server went"
+kill "$XVFB_PID"
+expect_exit 2
+grep -q 'serwerem X11' "$WORK/kresovar.log" || fail "no line says the X server has gone"
+XVFB_PID=
 
 pass
