@@ -109,7 +109,7 @@ for target in UTF8_STRING 'text/plain;charset=utf-8'; do
 done
 
 # A newer copy made while the owner is slow to answer stays: status 1.
-offer '!SLOW' 'UTF8_STRING:Łódź'
+offer '!SLOW:UTF8_STRING' 'UTF8_STRING:Łódź'
 run
 wait_until "$DEADLINE" grep -qx UTF8_STRING "$WORK/owner" || fail "the program did not read the text"
 printf 'abc' | clipboard_in
@@ -210,7 +210,7 @@ for row in TERM:143 HUP:129; do
 done
 
 # The X server gone during a read is a failure, not an empty clipboard.
-offer '!SLOW' 'UTF8_STRING:Łódź'
+offer '!SLOW:UTF8_STRING' 'UTF8_STRING:Łódź'
 run
 wait_until "$DEADLINE" grep -qx UTF8_STRING "$WORK/owner" || fail "the program did not start to read before the server went"
 kill "$XVFB_PID"

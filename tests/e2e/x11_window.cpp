@@ -18,8 +18,8 @@
 //                                      targets (TARGETS among them only if
 //                                      given): TARGET:TEXT gives the bytes of
 //                                      TEXT, a bare TARGET is refused,
-//                                      !TARGETS refuses TARGETS, and !SLOW
-//                                      answers any other target after 2 s
+//                                      !TARGETS refuses TARGETS, and
+//                                      !SLOW:TARGET answers TARGET after 2 s
 //   x11_window clear-clipboard         leaves the clipboard with no owner
 //   x11_window owned SELECTION         succeeds if a program owns SELECTION
 //   x11_window take-focus SECONDS      shows a window of another program and
@@ -178,11 +178,14 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
     std::vector<Atom> listed;
     std::vector<const char*> texts;
     bool refuseTargets = false;
-    bool slow = false;
+    Atom slow = None;
     for (int k = 0; k < count; ++k) {
         const std::string offer = offers[k];
-        if (offer == "!TARGETS" || offer == "!SLOW") {
-            (offer == "!SLOW" ? slow : refuseTargets) = true;
+        if (offer == "!TARGETS" || offer.starts_with("!SLOW:")) {
+            if (offer == "!TARGETS")
+                refuseTargets = true;
+            else
+                slow = XInternAtom(display, offer.c_str() + 6, False);
             continue;
         }
         const std::size_t colon = offer.find(':');
@@ -211,7 +214,7 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
             XFree(target);
             if (!offers)
                 continue;
-            if (slow && request.target != targets)
+            if (request.target == slow)
                 poll(nullptr, 0, 2000);
             XSelectionEvent answer{SelectionNotify, 0, True, display, request.requestor, request.selection,
                                    request.target, None, request.time};
