@@ -57,6 +57,7 @@ expect_exit 0
 
 # offer TARGET[:TEXT]...: another program owns the clipboard and offers these.
 offer() {
+    rm -f "$WORK/owner" # the last owner's words must not stand for this one's
     "$X11_WINDOW" offer-clipboard "$DEADLINE" TARGETS "$@" >"$WORK/owner" &
     wait_until "$DEADLINE" grep -q holding "$WORK/owner" || fail "could not offer $*"
 }
@@ -202,11 +203,12 @@ for row in TERM:143 HUP:129; do
     put 'Łódź'
     run
     expect_clipboard "$WORK/folded"
+    rm -f "$WORK/manager"
     "$X11_WINDOW" hold-clipboard "$DEADLINE" CLIPBOARD_MANAGER >"$WORK/manager" &
     wait_until "$DEADLINE" grep -q holding "$WORK/manager" || fail "could not stand in for a clipboard manager"
     kill -"${row%:*}" "$KRESOVAR_PID"
     expect_exit "${row#*:}"
-    kill $! && grep -qx SAVE_TARGETS "$WORK/manager" || fail "SIG${row%:*}: no clipboard manager was asked to save the text"
+    kill $! && grep -qx SAVE_TARGETS "$WORK/manager" || fail "SIG${row%:*}: no clipboard manager was asked to save the text: $(tr "\n" " " <"$WORK/manager")"
 done
 
 # The X server gone during a read is a failure, not an empty clipboard.
