@@ -1,6 +1,7 @@
 #include "files.h"
 
 #include "code_page.h"
+#include "console_win32.h"
 #include "text_win32.h"
 
 #include <windows.h>
@@ -76,24 +77,9 @@ bool WriteAll(HANDLE handle, const unsigned char* data, std::size_t size, std::s
     return true;
 }
 
-// Whether a handle is a console, which is given characters rather than bytes:
-// bytes of UTF-8 it would show in its own code page (437, or 852).
-bool IsConsole(HANDLE handle)
-{
-    DWORD mode = 0;
-    return GetConsoleMode(handle, &mode) != 0;
-}
-
 bool WriteToConsole(HANDLE handle, std::wstring_view text, std::string& reason)
 {
-    while (!text.empty()) {
-        DWORD written = 0;
-        if (!WriteConsoleW(handle, text.data(), static_cast<DWORD>(std::min<std::size_t>(text.size(), 16384)), &written,
-                           nullptr))
-            return Failed(reason);
-        text.remove_prefix(written);
-    }
-    return true;
+    return win32_text::WriteConsoleText(handle, text) || Failed(reason);
 }
 
 // The characters of the bytes written so far in `encoding`; a character
@@ -294,7 +280,7 @@ bool StandardOutputIsOpen(std::string&)
 bool WriteOutput(const unsigned char* data, std::size_t size, ByteEncoding encoding, std::string& reason)
 {
     const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (IsConsole(output)) {
+    if (win32_text::IsConsole(output)) {
         static std::string pending;
         pending.append(reinterpret_cast<const char*>(data), size);
         return WriteToConsole(output, Characters(pending, encoding), reason);
@@ -310,11 +296,7 @@ bool WriteOutput(const unsigned char* data, std::size_t size, ByteEncoding encod
 
 void WriteText(std::FILE* stream, const std::string& text)
 {
-    const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    std::string reason;
-    std::fflush(stdout);  // what the C library holds comes first
-    if (!IsConsole(handle) || !WriteToConsole(handle, Wide(text), reason))
-        std::fputs(text.c_str(), stream);
+    win32_text::WriteStandardText(stream, text);
 }
 
 std::optional<std::string> ResolvePath(const std::string& path, std::string& reason)

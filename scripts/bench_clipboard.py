@@ -4,7 +4,8 @@
 CHARACTERS of Polish text in CR LF lines are put on the clipboard by xclip;
 the program reads them, folds them and takes the clipboard over, and xclip
 reads the result back. Each run times that round trip beside its floor, the
-same text passed twice through the clipboard between xclips, and the script
+same text passed twice through the clipboard between xclips, and the shell's
+way, xclip -o | sed y/.../.../ | xclip -i, and the script
 prints the medians, the ratio and the spread (lowest and highest) of both.
 For the Windows build under Wine (WINEPREFIX set) it also times the program
 on an empty clipboard: what starting it costs there.
@@ -90,6 +91,19 @@ def round_trip(run, text_path, owner):
     return seconds, result
 
 
+def sed_pipeline(text_path, owner):
+    """The shell's way: xclip -o | sed y/.../.../ | xclip -i, then read back."""
+    put(text_path, owner)
+    before = owner()
+    start = time.perf_counter()
+    subprocess.run(f"xclip -selection clipboard -o | sed 'y/{LETTERS}/{PLAIN}/' | xclip -selection clipboard -i",
+                   shell=True, check=True)
+    while owner() == before:
+        time.sleep(0.001)
+    clip("-o", stdout=subprocess.DEVNULL)
+    return time.perf_counter() - start
+
+
 def empty_start(run, owner):
     put("/dev/null", owner)
     start = time.perf_counter()
@@ -122,9 +136,10 @@ def main():
             with open(text_path, "w", newline="") as out:
                 out.write(text)
             owner = ClipboardOwner()
-            rounds, floors, starts = [], [], []
+            rounds, floors, seds, starts = [], [], [], []
             for _ in range(runs):
                 floors.append(floor(text_path, copy_path, owner))
+                seds.append(sed_pipeline(text_path, owner))
                 seconds, result = round_trip(run, text_path, owner)
                 if result != expected:
                     sys.exit(f"the clipboard does not hold the folded text: {len(result)} bytes, {result[:80]!r}, expected {len(expected)}")
@@ -139,6 +154,8 @@ def main():
     show("read, fold, take over, read back", rounds)
     show("floor: the text twice through the clipboard", floors)
     show("ratio to the floor", [r / f for r, f in zip(rounds, floors)], "")
+    show("xclip -o | sed y/.../ | xclip -i, read back", seds)
+    show("ratio to the sed pipeline", [r / s for r, s in zip(rounds, seds)], "")
     if starts:
         show("the program on an empty clipboard", starts)
 

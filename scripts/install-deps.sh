@@ -11,13 +11,13 @@ set -euo pipefail
 run_packages=(
     cmake g++ make pkgconf
     qt6-base-dev qt6-wayland qt6-translations-l10n libgl-dev fonts-dejavu-core
-    libacl1-dev libx11-dev libxcb1-dev libwayland-dev
+    libacl1-dev libx11-dev libxcb1-dev libxcb-xfixes0-dev libwayland-dev
     xvfb xauth
 )
 test_packages=(
     "${run_packages[@]}"
     libgtest-dev libbenchmark-dev libxtst-dev acl
-    xdotool xclip imagemagick
+    xdotool xclip imagemagick xfce4-clipman parcellite
     weston xwayland wl-clipboard
     dbus at-spi2-core python3-pyatspi
     chromium chromium-driver python3-selenium

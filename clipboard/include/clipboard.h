@@ -1,7 +1,9 @@
 #pragma once
 
-// The system clipboard, in its plain-text format only.
+// The system clipboard: its plain text, and kresovar-clipboard's fold in place.
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -15,10 +17,23 @@ std::u16string ClipboardReadExact();
 void ClipboardWipe();
 // Places the text on the clipboard as plain text, also when it is empty.
 void ClipboardWrite(std::u16string_view text);
-// Places the text on the clipboard as plain text, and keeps it there once the
-// program ends: Windows keeps it anyway; on X11 a clipboard manager is handed
-// it as the program ends, or else this waits, as its owner, until another
-// program takes the clipboard. A TERM, INT or HUP signal from the moment the
-// text is placed ends the wait instead of the program, and its number is
-// returned; otherwise 0.
-int ClipboardKeep(std::u16string_view text);
+// What folding the clipboard in place came to: folded and kept; nothing to
+// fold; and the clipboard left as it was because it holds no text that can be
+// read exactly, because a newer copy was made while it was read, because it
+// holds files, because its formats exceed kClipboardMostBytes together, or
+// because its owner gave them not all within 5 s.
+enum class ClipboardFold { Folded, Unchanged, NoText, NewerCopy, Files, TooLarge, NoAnswer };
+constexpr std::size_t kClipboardMostBytes = std::size_t{256} << 20;
+struct ClipboardFoldOutcome {
+    ClipboardFold result;
+    // The TERM, INT or HUP signal that ended the keeping, or 0.
+    int signal = 0;
+};
+// Folds the clipboard in place with `fold`: its text in every text format it
+// is offered in, and its formatted text (HTML) where it can be read exactly;
+// images are kept as they are, and every other format is dropped. The result
+// is kept once the program ends: Windows keeps it anyway; on X11 the program
+// serves it until another program takes the clipboard, or a clipboard manager
+// has saved its text; a signal ends that wait, after the manager that runs
+// then has been asked to save the text.
+ClipboardFoldOutcome ClipboardFoldInPlace(const std::function<std::u16string(std::u16string_view)>& fold);

@@ -113,6 +113,11 @@ QString PasteText(const QMimeData* source, bool exact)
     return {};
 }
 
+QString OwnerText(x11::SelectionOwner& owner)
+{
+    return FromOwner(owner, true);
+}
+
 bool OffersText(const QMimeData* source)
 {
     if (!source)

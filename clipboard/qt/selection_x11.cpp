@@ -42,6 +42,7 @@ QByteArray NameOf(xcb_connection_t* connection, xcb_get_atom_name_cookie_t cooki
 struct Part {
     xcb_atom_t type;
     QByteArray bytes;
+    std::uint8_t format;
 };
 
 // Reads the property whole and deletes it.
@@ -55,7 +56,8 @@ std::optional<Part> Take(xcb_connection_t* connection, xcb_window_t window, xcb_
     if (!reply)
         return std::nullopt;
     return Part{reply->type, QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
-                                        xcb_get_property_value_length(reply.get()))};
+                                        xcb_get_property_value_length(reply.get())),
+                reply->format};
 }
 
 } // namespace
@@ -129,7 +131,8 @@ std::optional<SelectionOwner::Answer> SelectionOwner::Ask(xcb_atom_t target)
     if (!part)
         return std::nullopt;
     if (part->type != Intern(connection_, "INCR"))
-        return Answer{NameOf(connection_, xcb_get_atom_name(connection_, part->type)), std::move(part->bytes)};
+        return Answer{NameOf(connection_, xcb_get_atom_name(connection_, part->type)), std::move(part->bytes),
+                      part->format};
     Answer answer;
     xcb_atom_t type = XCB_ATOM_NONE;
     for (;;) {
@@ -146,6 +149,7 @@ std::optional<SelectionOwner::Answer> SelectionOwner::Ask(xcb_atom_t target)
         if (part->bytes.isEmpty())
             break;
         type = type == XCB_ATOM_NONE ? part->type : type;
+        answer.format = part->format;
         answer.bytes.append(part->bytes);
     }
     answer.type = NameOf(connection_, xcb_get_atom_name(connection_, type));

@@ -10,6 +10,7 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -36,6 +37,8 @@ public:
     struct Answer {
         QByteArray type;
         QByteArray bytes;
+        // Its 8, 16 or 32-bit format, for an answer served as it was read.
+        std::uint8_t format = 8;
     };
     std::optional<Answer> Convert(const QByteArray& target);
 

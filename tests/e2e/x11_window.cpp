@@ -17,8 +17,11 @@
 //                                      program would that lists exactly these
 //                                      targets (TARGETS among them only if
 //                                      given): TARGET:TEXT gives the bytes of
-//                                      TEXT, a bare TARGET is refused, and
-//                                      !TARGETS refuses TARGETS
+//                                      TEXT, a bare TARGET is refused,
+//                                      !TARGETS refuses TARGETS, and
+//                                      !SLOW:TARGET answers TARGET after 2 s
+//   x11_window clear-clipboard         leaves the clipboard with no owner
+//   x11_window owned SELECTION         succeeds if a program owns SELECTION
 //   x11_window take-focus SECONDS      shows a window of another program and
 //                                      gives it the keyboard focus for a while
 //
@@ -175,10 +178,14 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
     std::vector<Atom> listed;
     std::vector<const char*> texts;
     bool refuseTargets = false;
+    Atom slow = None;
     for (int k = 0; k < count; ++k) {
         const std::string offer = offers[k];
-        if (offer == "!TARGETS") {
-            refuseTargets = true;
+        if (offer == "!TARGETS" || offer.starts_with("!SLOW:")) {
+            if (offer == "!TARGETS")
+                refuseTargets = true;
+            else
+                slow = XInternAtom(display, offer.c_str() + 6, False);
             continue;
         }
         const std::size_t colon = offer.find(':');
@@ -207,6 +214,8 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
             XFree(target);
             if (!offers)
                 continue;
+            if (request.target == slow)
+                poll(nullptr, 0, 2000);
             XSelectionEvent answer{SelectionNotify, 0, True, display, request.requestor, request.selection,
                                    request.target, None, request.time};
             if (request.target == targets && !refuseTargets) {
@@ -257,12 +266,14 @@ int main(int argc, char** argv)
     const bool known = ((command == "close" || command == "activate") && argc == 3)
                        || (command == "hold-clipboard" && (argc == 3 || argc == 4))
                        || (command == "offer-clipboard" && argc >= 3)
-                       || (command == "take-focus" && argc == 3)
+                       || (command == "take-focus" && argc == 3) || (command == "clear-clipboard" && argc == 2)
+                       || (command == "owned" && argc == 3)
                        || ((command == "ping" || command == "type") && argc == 4);
     if (!known) {
         std::fprintf(stderr,
                      "usage: %s close WINDOW-ID | activate WINDOW-ID | ping WINDOW-ID SECONDS | type WINDOW-ID TEXT"
-                     " | hold-clipboard SECONDS [SELECTION] | offer-clipboard SECONDS TARGET[:TEXT]... | take-focus SECONDS\n",
+                      " | hold-clipboard SECONDS [SELECTION] | offer-clipboard SECONDS TARGET[:TEXT]... | take-focus SECONDS"
+                     " | clear-clipboard | owned SELECTION\n",
                      argv[0]);
         return 2;
     }
@@ -279,6 +290,16 @@ int main(int argc, char** argv)
                                : TakeFocus(display, std::atof(argv[2]));
         XCloseDisplay(display);
         return status;
+    }
+    if (command == "clear-clipboard") {
+        XSetSelectionOwner(display, XInternAtom(display, "CLIPBOARD", False), None, CurrentTime);
+        XCloseDisplay(display);
+        return 0;
+    }
+    if (command == "owned") {
+        const bool owned = XGetSelectionOwner(display, XInternAtom(display, argv[2], False)) != None;
+        XCloseDisplay(display);
+        return owned ? 0 : 1;
     }
     XSetErrorHandler(NoteError);
     const Window window = std::strtoul(argv[2], nullptr, 0);

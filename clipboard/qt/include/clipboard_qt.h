@@ -7,6 +7,10 @@
 
 class QMimeData;
 
+namespace x11 {
+class SelectionOwner;
+}
+
 namespace platform {
 
 // The plain text that a paste takes from `source`, the clipboard's, the X11
@@ -17,6 +21,8 @@ namespace platform {
 // does. With `exact`, UTF-8 with bytes that are not UTF-8, which would be
 // read as U+FFFD, gives the empty text too.
 QString PasteText(const QMimeData* source, bool exact = false);
+// The text a paste takes from an X11 selection's owner, read exactly.
+QString OwnerText(x11::SelectionOwner& owner);
 // Whether `source` lists one of those targets.
 bool OffersText(const QMimeData* source);
 
