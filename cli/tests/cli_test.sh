@@ -156,11 +156,15 @@ TABLE
 # On standard output, a byte that is not UTF-8 within the look-ahead (256 KiB from the first byte from 0x80 up)
 # sends all out as it came; past it, the text is folded up to that byte and goes out as it came from there.
 # (A file on disk: its first read ends the look-ahead; at 262132 the byte that is not UTF-8 is its last byte.)
-for at in 262132 262133 262138 300000; do
-    { printf 'ó'; head -c $at /dev/zero | tr '\0' a; printf 'żółć \xff ż'; } >late.in
-    { printf 'o'; head -c $at /dev/zero | tr '\0' a; printf 'zolc \xff ż'; } >late.folded
-    [ $at != 262132 ] || cp late.in late.folded
-    status=0 && { "${FOLD[@]}" late.in >out 2>err || status=$?; }
+# A pipe written 4 KiB at a time, empty for a moment between writes, is read through the look-ahead all the same.
+for at in 262132 262133 262138 300000 pipe; do
+    { printf 'ó'; head -c ${at/pipe/50000} /dev/zero | tr '\0' a; printf 'żółć \xff ż'; } >late.in
+    { printf 'o'; head -c ${at/pipe/50000} /dev/zero | tr '\0' a; printf 'zolc \xff ż'; } >late.folded
+    [ $at != 262132 ] && [ $at != pipe ] || cp late.in late.folded
+    [ $at = pipe ] && feed=(/usr/bin/python3 -c 'import os, time
+data = open("late.in", "rb").read()
+for at in range(0, len(data), 4096): os.write(1, data[at:at + 4096]); time.sleep(0.005)') || feed=(true)
+    status=0 && { "${feed[@]}" | "${FOLD[@]}" $([ $at = pipe ] || echo late.in) >out 2>err || status=$?; }
     [ "$status" = 2 ] && cmp -s out late.folded && grep -q ': not UTF-8 (byte [0-9]*): left unchanged$' err \
         || fail "a byte that is not UTF-8 $at bytes on: status $status, $(tail -c 12 out | od -An -tx1) $(cat err)"
 done
