@@ -293,6 +293,8 @@ public:
         reason = "not UTF-8" + at + "; it reads as " + as + (word.empty() ? "" : " \u2014 \"" + word + "\" \u2014") + " use " + use;
         return false;
     }
+    // Whether bytes before the first that is not UTF-8 went out folded.
+    bool FoldedBefore() const { return strict_ && decided_ && !rawFromStart_ && watch_.firstStray() > 0u; }
     const unsigned char* data() const { return buffer_.get() + front_; }
     // The bytes that may be consumed; from the first raw() byte on, all.
     std::size_t size() const
@@ -419,7 +421,13 @@ bool FoldStream(InputFile& input, const Options& options, const Sink& write, std
             return false;
         reader.Consume(piece.consumed);
     } while (!reader.ended() || reader.size() > 0);
-    return reader.Finish(reason);
+    if (reader.Finish(reason))
+        return true;
+    // Past the look-ahead, what came before the byte has gone out folded.
+    const std::string kept = ": left unchanged";
+    if (reader.FoldedBefore() && reason.size() > kept.size() && reason.ends_with(kept))
+        reason.replace(reason.size() - kept.size(), kept.size(), ": folded up to it, left as it came from there");
+    return false;
 }
 
 // The letter as UTF-8, whatever the encoding it was found in.
