@@ -118,6 +118,7 @@ printf '\x7fELF\x02\x01\x01\0\0\0\xc5\x82\xc3\xb3\xff\xfe\n' >binary.in
 printf 'Zażółć\xff gęślą jaźń\n' >damaged.in && printf 'Zazolc\xff gesla jazn\n' >damaged.folded
 { printf 'Zażółć gęślą jaźń.\n'; printf 'Pchnąć w tę łódź jeża.\n' | iconv -t CP1250; } >mixed.in
 printf 'Zazolc gesla jazn.\nPchnac w te lodz jeza.\n' >mixed.folded
+{ for i in $(seq 20); do printf 'cena \xbbtest\xab '; done; printf ' zażółć gęślą jaźń pchnąć łódź jeża' | iconv -t CP1250; } >quoted.in
 printf 'Zażółć\0gęślą\n' >nul.in && printf 'Zazolc\0gesla\n' >nul.folded && printf 'ż\xc5' >cut-short.in
 # FILE ARGUMENTS STATUS FOLDED MESSAGE: what each mode does with it. FOLDED is
 # the file it folds to ('-' for itself), MESSAGE the first words said.
@@ -148,6 +149,7 @@ damaged.in||2|-|not UTF-8 (byte 11): left unchanged
 damaged.in|-e utf-8|0|damaged.folded|
 damaged.in|-e UTF8|0|damaged.folded|
 mixed.in||2|-|UTF-8 and windows-1250 mixed: use -e utf-8+windows-1250
+quoted.in||2|-|not UTF-8 (byte 6); it reads as windows-1250 — "zażółć" — use -e windows-1250
 mixed.in|-e utf-8+windows-1250|0|mixed.folded|
 mixed.in|-e Utf8+CP1250|0|mixed.folded|
 nul.in||0|nul.folded|
