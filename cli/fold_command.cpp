@@ -278,9 +278,14 @@ public:
             reason = "not UTF-8" + at + ": left unchanged";
             return false;
         }
+        const bool mixed = watch_.HasUnicode(pages.front());
+        // A page named with it that reads a sequence of UTF-8 as more than Polish
+        // letters reads that byte otherwise, and -e refuses it: it is not named.
+        if (!mixed)
+            pages.erase(std::remove_if(pages.begin(), pages.end(), [&](ByteEncoding page) { return watch_.HasUnicode(page); }),
+                        pages.end());
         std::string as;
         std::string use;
-        const bool mixed = watch_.HasUnicode(pages.front());
         for (ByteEncoding page : pages) {
             as += std::string(as.empty() ? "" : " or ") + EncodingName(page);
             use += std::string(use.empty() ? "-e " : " or -e ") + (mixed ? "utf-8+" : "") + EncodingName(page);

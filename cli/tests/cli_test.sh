@@ -119,6 +119,9 @@ printf 'Zażółć\xff gęślą jaźń\n' >damaged.in && printf 'Zazolc\xff gesl
 { printf 'Zażółć gęślą jaźń.\n'; printf 'Pchnąć w tę łódź jeża.\n' | iconv -t CP1250; } >mixed.in
 printf 'Zazolc gesla jazn.\nPchnac w te lodz jeza.\n' >mixed.folded
 { for i in $(seq 20); do printf 'cena \xbbtest\xab '; done; printf ' zażółć gęślą jaźń pchnąć łódź jeża' | iconv -t CP1250; } >quoted.in
+# Ą (A5) in C6 A5, a sequence of UTF-8, is Ľ in ISO-8859-2, which -e iso-8859-2 refuses: windows-1250 alone is named.
+printf 'ĆĄ ĆĄ ĆĄ ĆĄ. Mężczyzna łże, że żółw ćwiczy noca? Nie: mężczyzna ćwiczy, żółw leży. Łódka płynie, ręce mężczyzny pełne żółtych kwiatów, córka też.' \
+    | iconv -t CP1250 >utf8-in-one.in
 printf 'Zażółć\0gęślą\n' >nul.in && printf 'Zazolc\0gesla\n' >nul.folded && printf 'ż\xc5' >cut-short.in
 # FILE ARGUMENTS STATUS FOLDED MESSAGE: what each mode does with it. FOLDED is
 # the file it folds to ('-' for itself), MESSAGE the first words said.
@@ -149,6 +152,7 @@ damaged.in||2|-|not UTF-8 (byte 11): left unchanged
 damaged.in|-e utf-8|0|damaged.folded|
 damaged.in|-e UTF8|0|damaged.folded|
 mixed.in||2|-|UTF-8 and windows-1250 mixed: use -e utf-8+windows-1250
+utf8-in-one.in||2|-|not UTF-8 (byte 15); it reads as windows-1250 — "Mężczyzna" — use -e windows-1250
 quoted.in||2|-|not UTF-8 (byte 6); it reads as windows-1250 — "zażółć" — use -e windows-1250
 mixed.in|-e utf-8+windows-1250|0|mixed.folded|
 mixed.in|-e Utf8+CP1250|0|mixed.folded|
