@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstdio>
@@ -187,7 +188,7 @@ AlignedBuffer NewAlignedBuffer(std::size_t size)
 // on until the stream is seen not to be UTF-8 or UTF-16. Without -e, a
 // stream that is not UTF-16 by its mark must be UTF-8 (`strict`): it gives
 // nothing from the first byte from 0x80 on until kReadSize more bytes are
-// read, the stream ends or a read would wait; then up to the first byte
+// read, the stream ends, kMostHeld has passed or a read would wait; then up to the first byte
 // that is not UTF-8, and from there (or from the start, if it came before)
 // the bytes as they are, raw().
 class PieceReader {
@@ -204,7 +205,7 @@ public:
     {
         std::ptrdiff_t read = -1;
         do {
-            if (strict_ && !decided_ && high_ && input_.WouldWait()) {
+            if (strict_ && !decided_ && high_ && (std::chrono::steady_clock::now() - heldSince_ > kMostHeld || input_.WouldWait())) {
                 Decide();
                 break;
             }
@@ -356,8 +357,10 @@ private:
         watch_.Take(bytes, size);
         if (!high_ && HasHighByte(bytes, size)) {
             const auto* first = std::find_if(bytes, bytes + size, [](unsigned char byte) { return byte >= 0x80; });
-            if (first != bytes + size)
+            if (first != bytes + size) {
                 high_ = at + static_cast<std::uint64_t>(first - bytes);
+                heldSince_ = std::chrono::steady_clock::now();
+            }
         }
         if (high_ && !decided_ && read_ >= *high_ + kReadSize)
             Decide();
@@ -397,6 +400,9 @@ private:
     std::uint64_t read_ = 0;
     std::uint64_t consumedBefore_ = 0;
     std::optional<std::uint64_t> high_;
+    // A stream that trickles in (a busy log under tail -f) is held no longer than this.
+    static constexpr std::chrono::seconds kMostHeld{1};
+    std::chrono::steady_clock::time_point heldSince_;
     bool decided_ = false;
     bool rawFromStart_ = false;
 };

@@ -175,6 +175,12 @@ for at in range(0, len(data), 4096): os.write(1, data[at:at + 4096]); time.sleep
     [ "$status" = 2 ] && cmp -s out late.folded && grep -q ": not UTF-8 (byte [0-9]*): $said\$" err \
         || fail "a byte that is not UTF-8 $at bytes on: status $status, $(tail -c 12 out | od -An -tx1) $(cat err)"
 done
+# A stream that trickles in (a line every 50 ms for 3 s, as a busy log under tail -f) is held a second at most.
+start=$(date +%s%N)
+/usr/bin/python3 -c 'import os, time
+for n in range(60): os.write(1, b"\xc5\xbc\n"); time.sleep(0.05)' 2>/dev/null | "${FOLD[@]}" | head -n 1 >out || true
+elapsed=$((($(date +%s%N) - start) / 1000000))
+[ "$(cat out)" = z ] && [ $elapsed -lt 2500 ] || fail "a stream that trickles in: '$(cat out)' after $elapsed ms"
 # The names of the encodings, in any case.
 for name in iso8859-2 ISO_8859-2 iso-8859-2 LATIN2 latin-2 L2 windows1250 Windows-1250 CP1250 1250 cp852 IBM852 852 utf8 UTF-8 \
     utf-8+l2 UTF8+852 utf-8+WINDOWS1250; do
