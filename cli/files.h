@@ -37,7 +37,11 @@ public:
     std::ptrdiff_t Read(unsigned char* buffer, std::size_t size, std::string& reason);
     bool Rewind(std::string& reason);
     // Whether the next Read would wait for bytes not yet written (a terminal,
-    // a pipe or FIFO whose writer is slow); never for a file on disk.
+    // a pipe or FIFO whose writer is slow) longer than kWaitGrace; never
+    // for a file on disk. A writer that is busy (zcat, a script writing 4 KiB
+    // at a time) leaves a pipe empty for a moment between its writes: that
+    // is no wait, or the same stream would be folded differently run to run.
+    static constexpr int kWaitGrace = 100;  // milliseconds
     bool WouldWait() const;
     // Whether this is a Windows console, read as characters (ReadConsoleW)
     // and given as UTF-8, whatever the console's code page; Ctrl+Z at the

@@ -237,7 +237,7 @@ bool InputFile::WouldWait() const
 {
     pollfd watched{Descriptor(handle_), POLLIN, 0};
     int ready;
-    while ((ready = poll(&watched, 1, 0)) < 0 && errno == EINTR) {
+    while ((ready = poll(&watched, 1, kWaitGrace)) < 0 && errno == EINTR) {
     }
     return ready == 0;
 }

@@ -243,8 +243,14 @@ bool InputFile::WouldWait() const
     switch (GetFileType(handle)) {
     case FILE_TYPE_DISK: return false;
     case FILE_TYPE_PIPE: {
-        DWORD available = 0;
-        return PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr) && available == 0;
+        for (int waited = 0;; waited += 5) {
+            DWORD available = 0;
+            if (!PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr) || available > 0)
+                return false;  // bytes to read, or a writer gone: the read does not wait
+            if (waited >= kWaitGrace)
+                return true;
+            Sleep(5);
+        }
     }
     default: return true;  // a console
     }

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstdio>
@@ -187,7 +188,7 @@ AlignedBuffer NewAlignedBuffer(std::size_t size)
 // on until the stream is seen not to be UTF-8 or UTF-16. Without -e, a
 // stream that is not UTF-16 by its mark must be UTF-8 (`strict`): it gives
 // nothing from the first byte from 0x80 on until kReadSize more bytes are
-// read, the stream ends or a read would wait; then up to the first byte
+// read, the stream ends, kMostHeld has passed or a read would wait; then up to the first byte
 // that is not UTF-8, and from there (or from the start, if it came before)
 // the bytes as they are, raw().
 class PieceReader {
@@ -204,7 +205,7 @@ public:
     {
         std::ptrdiff_t read = -1;
         do {
-            if (strict_ && !decided_ && high_ && input_.WouldWait()) {
+            if (strict_ && !decided_ && high_ && (std::chrono::steady_clock::now() - heldSince_ > kMostHeld || input_.WouldWait())) {
                 Decide();
                 break;
             }
@@ -278,9 +279,14 @@ public:
             reason = "not UTF-8" + at + ": left unchanged";
             return false;
         }
+        const bool mixed = watch_.HasUnicode(pages.front());
+        // A page named with it that reads a sequence of UTF-8 as more than Polish
+        // letters reads that byte otherwise, and -e refuses it: it is not named.
+        if (!mixed)
+            pages.erase(std::remove_if(pages.begin(), pages.end(), [&](ByteEncoding page) { return watch_.HasUnicode(page); }),
+                        pages.end());
         std::string as;
         std::string use;
-        const bool mixed = watch_.HasUnicode(pages.front());
         for (ByteEncoding page : pages) {
             as += std::string(as.empty() ? "" : " or ") + EncodingName(page);
             use += std::string(use.empty() ? "-e " : " or -e ") + (mixed ? "utf-8+" : "") + EncodingName(page);
@@ -293,6 +299,8 @@ public:
         reason = "not UTF-8" + at + "; it reads as " + as + (word.empty() ? "" : " \u2014 \"" + word + "\" \u2014") + " use " + use;
         return false;
     }
+    // Whether bytes before the first that is not UTF-8 went out folded.
+    bool FoldedBefore() const { return strict_ && decided_ && !rawFromStart_ && watch_.firstStray() > 0u; }
     const unsigned char* data() const { return buffer_.get() + front_; }
     // The bytes that may be consumed; from the first raw() byte on, all.
     std::size_t size() const
@@ -349,8 +357,10 @@ private:
         watch_.Take(bytes, size);
         if (!high_ && HasHighByte(bytes, size)) {
             const auto* first = std::find_if(bytes, bytes + size, [](unsigned char byte) { return byte >= 0x80; });
-            if (first != bytes + size)
+            if (first != bytes + size) {
                 high_ = at + static_cast<std::uint64_t>(first - bytes);
+                heldSince_ = std::chrono::steady_clock::now();
+            }
         }
         if (high_ && !decided_ && read_ >= *high_ + kReadSize)
             Decide();
@@ -390,6 +400,9 @@ private:
     std::uint64_t read_ = 0;
     std::uint64_t consumedBefore_ = 0;
     std::optional<std::uint64_t> high_;
+    // A stream that trickles in (a busy log under tail -f) is held no longer than this.
+    static constexpr std::chrono::seconds kMostHeld{1};
+    std::chrono::steady_clock::time_point heldSince_;
     bool decided_ = false;
     bool rawFromStart_ = false;
 };
@@ -419,7 +432,13 @@ bool FoldStream(InputFile& input, const Options& options, const Sink& write, std
             return false;
         reader.Consume(piece.consumed);
     } while (!reader.ended() || reader.size() > 0);
-    return reader.Finish(reason);
+    if (reader.Finish(reason))
+        return true;
+    // Past the look-ahead, what came before the byte has gone out folded.
+    const std::string kept = ": left unchanged";
+    if (reader.FoldedBefore() && reason.size() > kept.size() && reason.ends_with(kept))
+        reason.replace(reason.size() - kept.size(), kept.size(), ": folded up to it, left as it came from there");
+    return false;
 }
 
 // The letter as UTF-8, whatever the encoding it was found in.

@@ -170,16 +170,18 @@ function* encodingOf(bytes) {
         return {encodings: ["utf-8", ...read.map(name => "utf-8+" + name)], readsAs: read, ask: true, mixed: true,
                 firstStray};
     // The code pages named, of them those that -e takes: folded in, where they fold the bytes alike.
-    const pages = read.filter(name => !unicodeStart[name]);
+    // A page named with it that reads a sequence of UTF-8 as more than Polish letters is not named.
+    const named = read.filter(name => !mixes[name]);
+    const pages = named.filter(name => !unicodeStart[name]);
     const alike = pages.every(name => seen.every((present, byte) =>
         !present || PAGE_FOLDS[name][byte] === PAGE_FOLDS[pages[0]][byte]));
     if (pages.length && alike)
-        return {encodings: pages, readsAs: read, firstStray};
+        return {encodings: pages, readsAs: named, firstStray};
     // Else asked about: those first, then the others and UTF-8.
     const others = CODE_PAGES.map(page => page.name).filter(name => !pages.includes(name) && !unicodeStart[name]);
     // UTF-8 beside them is offered read with each code page too, as -e utf-8+PAGE reads it.
     const withUtf8 = CODE_PAGES.map(page => page.name).filter(name => mixes[name]).map(name => "utf-8+" + name);
-    return {encodings: [...pages, ...others, "utf-8", ...withUtf8], readsAs: read, ask: true, firstStray};
+    return {encodings: [...pages, ...others, "utf-8", ...withUtf8], readsAs: named, ask: true, firstStray};
 }
 
 // Folds the bytes in an encoding: returns {output, letters}, the folded bytes

@@ -96,9 +96,11 @@ private:
     std::uint64_t taken_ = 0;
     std::optional<std::uint64_t> firstStray_;
     std::array<bool, 3> unicode_{};
-    // Up to kWords pieces of the stream around its first stray bytes.
+    // Up to kWords pieces of the stream around its first stray bytes, and
+    // in each code page up to kWords more around its first that are Polish letters there.
     static constexpr std::size_t kWords = 16;
     std::vector<std::string> words_;
+    std::array<std::size_t, 3> lettered_{};
     // The pairs counted: a byte and the stray byte after it, [before][byte
     // - 0x80]; a stray byte and the ASCII after it, [byte - 0x80][after].
     std::vector<std::uint32_t> before_;

@@ -179,7 +179,16 @@ void TextWatch::Stray(const unsigned char* bytes, std::size_t size, std::size_t 
     const unsigned char byte = bytes[at];
     if (!firstStray_)
         firstStray_ = base + at;
-    if (words_.size() < kWords) {
+    // The first pieces, and in each code page the first whose stray byte is
+    // a Polish letter there, so that a word is shown however many others come first.
+    bool wanted = words_.size() < kWords;
+    for (std::size_t page = 0; page < kCodePages.size(); ++page) {
+        if (lettered_[page] < kWords && IsPolishLetter(CodePageCharacter(kCodePages[page], byte))) {
+            ++lettered_[page];
+            wanted = true;
+        }
+    }
+    if (wanted) {
         const std::size_t from = at > 24 ? at - 24 : 0;
         words_.emplace_back(reinterpret_cast<const char*>(bytes + from), std::min(size, at + 24) - from);
         words_.back().insert(words_.back().begin(), static_cast<char>(at - from));  // where the stray byte stands

@@ -118,6 +118,10 @@ printf '\x7fELF\x02\x01\x01\0\0\0\xc5\x82\xc3\xb3\xff\xfe\n' >binary.in
 printf 'Zażółć\xff gęślą jaźń\n' >damaged.in && printf 'Zazolc\xff gesla jazn\n' >damaged.folded
 { printf 'Zażółć gęślą jaźń.\n'; printf 'Pchnąć w tę łódź jeża.\n' | iconv -t CP1250; } >mixed.in
 printf 'Zazolc gesla jazn.\nPchnac w te lodz jeza.\n' >mixed.folded
+{ for i in $(seq 20); do printf 'cena \xbbtest\xab '; done; printf ' zażółć gęślą jaźń pchnąć łódź jeża' | iconv -t CP1250; } >quoted.in
+# Ą (A5) in C6 A5, a sequence of UTF-8, is Ľ in ISO-8859-2, which -e iso-8859-2 refuses: windows-1250 alone is named.
+printf 'ĆĄ ĆĄ ĆĄ ĆĄ. Mężczyzna łże, że żółw ćwiczy noca? Nie: mężczyzna ćwiczy, żółw leży. Łódka płynie, ręce mężczyzny pełne żółtych kwiatów, córka też.' \
+    | iconv -t CP1250 >utf8-in-one.in
 printf 'Zażółć\0gęślą\n' >nul.in && printf 'Zazolc\0gesla\n' >nul.folded && printf 'ż\xc5' >cut-short.in
 # FILE ARGUMENTS STATUS FOLDED MESSAGE: what each mode does with it. FOLDED is
 # the file it folds to ('-' for itself), MESSAGE the first words said.
@@ -148,22 +152,35 @@ damaged.in||2|-|not UTF-8 (byte 11): left unchanged
 damaged.in|-e utf-8|0|damaged.folded|
 damaged.in|-e UTF8|0|damaged.folded|
 mixed.in||2|-|UTF-8 and windows-1250 mixed: use -e utf-8+windows-1250
+utf8-in-one.in||2|-|not UTF-8 (byte 15); it reads as windows-1250 — "Mężczyzna" — use -e windows-1250
+quoted.in||2|-|not UTF-8 (byte 6); it reads as windows-1250 — "zażółć" — use -e windows-1250
 mixed.in|-e utf-8+windows-1250|0|mixed.folded|
 mixed.in|-e Utf8+CP1250|0|mixed.folded|
 nul.in||0|nul.folded|
 cut-short.in||2|-|not UTF-8 (byte 3): left unchanged
 TABLE
 # On standard output, a byte that is not UTF-8 within the look-ahead (256 KiB from the first byte from 0x80 up)
-# sends all out as it came; past it, the text is folded up to that byte and goes out as it came from there.
+# sends all out as it came; past it, the text is folded up to that byte and goes out as it came from there, as said.
 # (A file on disk: its first read ends the look-ahead; at 262132 the byte that is not UTF-8 is its last byte.)
-for at in 262132 262133 262138 300000; do
-    { printf 'ó'; head -c $at /dev/zero | tr '\0' a; printf 'żółć \xff ż'; } >late.in
-    { printf 'o'; head -c $at /dev/zero | tr '\0' a; printf 'zolc \xff ż'; } >late.folded
-    [ $at != 262132 ] || cp late.in late.folded
-    status=0 && { "${FOLD[@]}" late.in >out 2>err || status=$?; }
-    [ "$status" = 2 ] && cmp -s out late.folded && grep -q ': not UTF-8 (byte [0-9]*): left unchanged$' err \
+# A pipe written 4 KiB at a time, empty for a moment between writes, is read through the look-ahead all the same.
+for at in 262132 262133 262138 300000 pipe; do
+    { printf 'ó'; head -c ${at/pipe/50000} /dev/zero | tr '\0' a; printf 'żółć \xff ż'; } >late.in
+    { printf 'o'; head -c ${at/pipe/50000} /dev/zero | tr '\0' a; printf 'zolc \xff ż'; } >late.folded
+    [ $at != 262132 ] && [ $at != pipe ] || cp late.in late.folded
+    [ $at = pipe ] && feed=(/usr/bin/python3 -c 'import os, time
+data = open("late.in", "rb").read()
+for at in range(0, len(data), 4096): os.write(1, data[at:at + 4096]); time.sleep(0.005)') || feed=(true)
+    status=0 && { "${feed[@]}" | "${FOLD[@]}" $([ $at = pipe ] || echo late.in) >out 2>err || status=$?; }
+    said='left unchanged' && { cmp -s late.in late.folded || said='folded up to it, left as it came from there'; }
+    [ "$status" = 2 ] && cmp -s out late.folded && grep -q ": not UTF-8 (byte [0-9]*): $said\$" err \
         || fail "a byte that is not UTF-8 $at bytes on: status $status, $(tail -c 12 out | od -An -tx1) $(cat err)"
 done
+# A stream that trickles in (a line every 50 ms for 3 s, as a busy log under tail -f) is held a second at most.
+start=$(date +%s%N)
+/usr/bin/python3 -c 'import os, time
+for n in range(60): os.write(1, b"\xc5\xbc\n"); time.sleep(0.05)' 2>/dev/null | "${FOLD[@]}" | head -n 1 >out || true
+elapsed=$((($(date +%s%N) - start) / 1000000))
+[ "$(cat out)" = z ] && [ $elapsed -lt 2500 ] || fail "a stream that trickles in: '$(cat out)' after $elapsed ms"
 # The names of the encodings, in any case.
 for name in iso8859-2 ISO_8859-2 iso-8859-2 LATIN2 latin-2 L2 windows1250 Windows-1250 CP1250 1250 cp852 IBM852 852 utf8 UTF-8 \
     utf-8+l2 UTF8+852 utf-8+WINDOWS1250; do

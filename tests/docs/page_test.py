@@ -585,6 +585,9 @@ def code_pages(browser):
         check(bytes(folded) == kresovar_fold(bytes(range(256)), "-e", page)[0], f"{page}: folded otherwise")
     probes = [bytes([120, a, b, 32, 121, b, 122, 32] + [a, b] * 5 * (twice - 1) + [32]) for twice in (1, 2)
               for a in range(128, 256) for b in range(a if twice == 1 else 128, 256)]
+    # Ą (A5) in C6 A5, a sequence of UTF-8, is Ľ in ISO-8859-2: Windows-1250 alone is named.
+    probes.append("ĆĄ ĆĄ ĆĄ ĆĄ. Mężczyzna łże, że żółw ćwiczy noca? Nie: mężczyzna ćwiczy, żółw leży. Łódka płynie, ręce"
+                  " mężczyzny pełne żółtych kwiatów, córka też.".encode("cp1250"))
     folder = tempfile.mkdtemp()
     paths = [os.path.join(folder, str(n)) for n in range(len(probes))]
     for path, probe in zip(paths, probes):
