@@ -4,7 +4,7 @@
 // known by its content. The page's Content-Security-Policy does not bind this
 // worker, so this list is what keeps it to its own origin.
 // Written by scripts/page_release.py, which a test runs with --check.
-const RELEASE = "5a1319a9508b8dd6";
+const RELEASE = "7c2ef700b83b93fe";
 const FILES = {
     "index.html": "f2ff05edd0efc592",
     "kresovar.svg": "a7115afca050499c",
@@ -12,7 +12,7 @@ const FILES = {
     "kresovar.webmanifest": "d826a868a9a10ca7",
     "kresovar.js": "eb2392f779932d04",
     "code-pages.js": "e23db59954507140",
-    "byte-fold.js": "1d4212c1f492293e",
+    "byte-fold.js": "50a95c78c46dd869",
     "kresovar-lib.js": "b7199036f772793f",
     "file-fold.js": "ff923415f22c5b7a",
     "screenshot.png": "9969a8381b8749e5",
