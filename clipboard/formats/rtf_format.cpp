@@ -10,10 +10,11 @@ namespace formats {
 
 namespace {
 
-// Code pages the letters' bytes are known in; a symbol font's bytes are
-// glyphs, never letters.
-constexpr int kSymbol = -2;
-constexpr int kUnknown = 0;
+// Code pages besides the numbered ones: a symbol font's bytes are glyphs,
+// never letters; a font with the default charset has the document's.
+constexpr long long kSymbol = -2;
+constexpr long long kDocument = -1;
+constexpr long long kUnknown = 0;
 
 // The bytes of the letters that fold, in each known code page.
 constexpr std::array<std::pair<char, char16_t>, 18> kWindows1250 = {{
@@ -181,8 +182,10 @@ private:
             group.font = value;
         else if (word.name == "plain")
             group.font = -1;
-        else if (word.name == "fcharset" && group.raw)
-            charsets_[tableFont_] = value;
+        else if (word.name == "fcharset" && group.raw && tableFont_ >= 0)
+            fontPages_.try_emplace(tableFont_, PageOfCharset(value)); // a \cpg given first wins
+        else if (word.name == "cpg" && group.raw && tableFont_ >= 0)
+            fontPages_[tableFont_] = value;
         else if (word.name == "deff")
             defaultFont_ = value;
         else if (word.name == "ansicpg")
@@ -211,20 +214,25 @@ private:
         return std::nullopt;
     }
 
-    // The font's charset (238 Central European, 0 Western, 2 symbol), else
-    // the document's \ansicpg for a font with none or the default one (1).
+    // The font's code page, else the document's \ansicpg.
     long long CodePage() const
     {
         const long long font = groups_.back().font >= 0 ? groups_.back().font : defaultFont_;
-        const auto charset = charsets_.find(font);
-        const long long value = charset == charsets_.end() ? 1 : charset->second;
-        return value == 238 ? 1250 : value == 0 ? 1252 : value == 2 ? kSymbol : value == 1 ? ansiCodePage_ : kUnknown;
+        const auto page = fontPages_.find(font);
+        return page == fontPages_.end() || page->second == kDocument ? ansiCodePage_ : page->second;
+    }
+
+    // A \fcharset's code page: 238 Central European, 0 Western, 2 symbol,
+    // 1 the default one.
+    static long long PageOfCharset(long long charset)
+    {
+        return charset == 238 ? 1250 : charset == 0 ? 1252 : charset == 2 ? kSymbol : charset == 1 ? kDocument : kUnknown;
     }
 
     Word ReadWord()
     {
         std::size_t end = at_ + 1;
-        while (end < in_.size() && IsLetter(in_[end]) && end - at_ <= 32)
+        while (end < in_.size() && IsLetter(in_[end]))
             ++end;
         Word word{in_.substr(at_ + 1, end - at_ - 1), std::nullopt, 0};
         const std::size_t digits = end + (end < in_.size() && in_[end] == '-');
@@ -274,7 +282,7 @@ private:
     bool wordOpen_ = false; // the last control word has no space after it
     long long skipping_ = 0, keptFallback_ = 0;
     std::vector<Group> groups_;
-    std::map<long long, long long> charsets_;
+    std::map<long long, long long> fontPages_;
     long long tableFont_ = -1, defaultFont_ = -1, ansiCodePage_ = kUnknown;
 };
 

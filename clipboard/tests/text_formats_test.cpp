@@ -53,12 +53,12 @@ TEST(TextFormats, FoldsWhatItReadsExactlyAndDropsTheRest)
         // As WordPad writes it: bytes in the font's charset, else in \ansicpg; a
         // font's name, raw bytes and escapes stay.
         {"rtf bytes by charset", formats::FoldRtf(R"({\rtf1\ansi\ansicpg1252{\fonttbl{\f0\fcharset238 Cz\'b9stka;})"
-                                                  R"({\f1\fcharset0 Times;}{\f2\fcharset2 Symbol;}}\f0 Z\'b9\'f3)"
-                                                  R"(\f1\'e9\'b9\'f3\f2\'b9{\pict\bin5 \'b9}}\f0\\\{\'b9\}})",
+                                                  R"({\f1\fcharset0 Times;}{\f2\fcharset2 Symbol;}{\f3\fcharset0\cpg1250 X;}}\f0 Z\'b9\'f3)"
+                                                  R"(\f3\'b9\f1\'e9\'b9\'f3\f2\'b9{\pict\bin5 \'b9}}\f0\\\{\'b9\}})",
                                                   Fold),
          R"({\rtf1\ansi\ansicpg1252{\fonttbl{\f0\fcharset238 Cz\'b9stka;})"
-         R"({\f1\fcharset0 Times;}{\f2\fcharset2 Symbol;}}\f0 Zao)"
-         R"(\f1\'e9\'b9o\f2\'b9{\pict\bin5 \'b9}}\f0\\\{a\}})"},
+         R"({\f1\fcharset0 Times;}{\f2\fcharset2 Symbol;}{\f3\fcharset0\cpg1250 X;}}\f0 Zao)"
+         R"(\f3 a\f1\'e9\'b9o\f2\'b9{\pict\bin5 \'b9}}\f0\\\{a\}})"},
         {"rtf bytes by \\ansicpg1250", formats::FoldRtf(std::string(R"({\rtf1\ansi\ansicpg1250{\*\gen \'b9}\'b9})") + '\0', Fold),
          std::string(R"({\rtf1\ansi\ansicpg1250{\*\gen a}a})") + '\0'},
         {"rtf without a code page", formats::FoldRtf(R"({\rtf1\ansi \'b9})", Fold), std::nullopt},
