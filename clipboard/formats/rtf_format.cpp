@@ -41,7 +41,7 @@ public:
     {
         if (!in_.starts_with("{\\rtf"))
             return std::nullopt;
-        while (ok_ && at_ < in_.size() && (groups_.size() > 0 || at_ == 0))
+        while (ok_ && at_ < in_.size() && (!groups_.empty() || at_ == 0))
             Step();
         // After the document only line ends may follow, and then a NUL that
         // ends the clipboard's text, with whatever fills its memory after it.
@@ -92,12 +92,11 @@ private:
         if (word.name == "bin")
             return Binary(word);
         if (Skipped())
-            return Drop(word.length);
+            return Drop(word.length, true);
         Apply(word);
         if (word.name == "u" && !groups_.back().raw)
             return Unicode(word);
-        Copy(word.length);
-        wordOpen_ = in_[at_ - 1] != ' ';
+        Copy(word.length, true);
     }
 
     // \'hh: a byte in the font's code page.
@@ -116,7 +115,7 @@ private:
     {
         if (Skipped())
             return Drop(length);
-        if (static_cast<unsigned char>(byte) < 0x80 || groups_.empty() || groups_.back().raw)
+        if (static_cast<unsigned char>(byte) < 0x80 || groups_.back().raw)
             return Copy(length);
         const std::optional<char16_t> letter = LetterOf(byte);
         if (ok_ && !(letter && Replace(*letter, length, 0)))
@@ -132,8 +131,7 @@ private:
         const auto unit = static_cast<char16_t>(code < 0 ? code + 65536 : code);
         if (Replace(unit, word.length, groups_.back().unicodeSkip))
             return;
-        Copy(word.length);
-        wordOpen_ = in_[at_ - 1] != ' ';
+        Copy(word.length, true);
         keptFallback_ = groups_.back().unicodeSkip;
     }
 
@@ -144,7 +142,6 @@ private:
         if (count < 0 || static_cast<unsigned long long>(count) > in_.size() - at_ - word.length || Skipped())
             return Fail();
         Copy(word.length + static_cast<std::size_t>(count));
-        wordOpen_ = false;
     }
 
     // Writes the fold of `letter` for the `length` bytes that give it, and
@@ -251,23 +248,23 @@ private:
     // Whether the next character is a fallback: removed after a letter that
     // folded, kept unread after any other \uN.
     bool Skipped() const { return skipping_ > 0 || keptFallback_ > 0; }
-    void Drop(std::size_t length)
+    void Drop(std::size_t length, bool word = false)
     {
         if (keptFallback_ > 0) {
             --keptFallback_;
-            Copy(length);
-            wordOpen_ = false;
-            return;
+            return Copy(length, word);
         }
         --skipping_;
         at_ += length;
     }
 
-    void Copy(std::size_t length)
+    // Copies the next `length` bytes; a control `word` without its space
+    // leaves the next one a letter must not run into.
+    void Copy(std::size_t length, bool word = false)
     {
         out_.append(in_.substr(at_, length));
         at_ += length;
-        wordOpen_ = false;
+        wordOpen_ = word && in_[at_ - 1] != ' ';
     }
     void Fail() { ok_ = false; }
 

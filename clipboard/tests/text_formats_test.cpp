@@ -46,10 +46,10 @@ TEST(TextFormats, FoldsWhatItReadsExactlyAndDropsTheRest)
         // RTF as Word writes it: \uN and a fallback in the font's code page, which
         // goes with a letter that folds and stays, unread, with any other.
         {"rtf \\uN", formats::FoldRtf(R"({\rtf1\ansi\ansicpg1250\deff0{\fonttbl{\f0\fcharset238 Arial;}{\f1\fcharset204 Cyr;}})"
-                                       R"(\uc1\f0\b\u261\'b9\u243 ?b\f1\u1078\'e6{\uc0\u261 x}\u261?})",
+                                       R"(\uc1\f0\b\u261\'b9\u243 ?b\u8211\endash\'b9\f1\u1078\'e6{\uc0\u261 x}\u261?})",
                                        Fold),
          R"({\rtf1\ansi\ansicpg1250\deff0{\fonttbl{\f0\fcharset238 Arial;}{\f1\fcharset204 Cyr;}})"
-         R"(\uc1\f0\b aob\f1\u1078\'e6{\uc0 ax}a})"},
+         R"(\uc1\f0\b aob\u8211\endash a\f1\u1078\'e6{\uc0 ax}a})"},
         // As WordPad writes it: bytes in the font's charset, else in \ansicpg; a
         // font's name, raw bytes and escapes stay.
         {"rtf bytes by charset", formats::FoldRtf(R"({\rtf1\ansi\ansicpg1252{\fonttbl{\f0\fcharset238 Cz\'b9stka;})"
