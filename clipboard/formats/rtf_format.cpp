@@ -1,5 +1,6 @@
 #include "text_formats.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <map>
@@ -182,11 +183,11 @@ private:
         else if (word.name == "fcharset" && group.raw && tableFont_ >= 0)
             fontPages_.try_emplace(tableFont_, PageOfCharset(value)); // a \cpg given first wins
         else if (word.name == "cpg" && group.raw && tableFont_ >= 0)
-            fontPages_[tableFont_] = value;
+            fontPages_[tableFont_] = std::max(value, kUnknown); // never one of the named pages
         else if (word.name == "deff")
             defaultFont_ = value;
         else if (word.name == "ansicpg")
-            ansiCodePage_ = value;
+            ansiCodePage_ = std::max(value, kUnknown);
     }
 
     // The letter that folds which a byte of the text stands for; nothing for
