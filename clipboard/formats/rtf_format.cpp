@@ -12,7 +12,8 @@ namespace formats {
 namespace {
 
 // Code pages besides the numbered ones: a symbol font's bytes are glyphs,
-// never letters; a font with the default charset has the document's.
+// never letters; a font with the default charset has the document's; 0 is a
+// code page not known.
 constexpr long long kSymbol = -2;
 constexpr long long kDocument = -1;
 constexpr long long kUnknown = 0;
