@@ -1,9 +1,9 @@
 #pragma once
 
 // The clipboard's text formats other than its plain text, read and written
-// exactly, with no toolkit: a text in a charset, and HTML with its character
-// references. A format that cannot be read exactly is not folded, and the
-// clipboard then drops it rather than keep its letters unfolded.
+// exactly, with no toolkit: a text in a charset, HTML with its character
+// references, and RTF. A format that cannot be read exactly is not folded,
+// and the clipboard then drops it rather than keep its letters unfolded.
 
 #include <functional>
 #include <optional>
@@ -30,6 +30,12 @@ std::optional<std::string> FoldHtml(std::string_view bytes, const Fold& fold);
 // byte offsets its header gives (StartHTML, EndFragment, ...) made anew for
 // the shorter text, each as wide as it was.
 std::optional<std::string> FoldHtmlFormat(std::string_view bytes, const Fold& fold);
+
+// RTF with its letters folded where they are \uN, or bytes (\'hh) in the
+// font's charset (238 Central European, 0 Western), else in \ansicpg1250
+// or 1252; every other byte as it was. Nothing where a byte's code page is
+// not known, or the RTF is not well formed.
+std::optional<std::string> FoldRtf(std::string_view bytes, const Fold& fold);
 
 // The conversions the formats share; nothing where the input is not exact.
 std::optional<std::u16string> FromUtf8(std::string_view bytes);

@@ -1,5 +1,6 @@
 // The clipboard's formatted and charset-tagged text: folded where it can be
-// read exactly, with its references and Windows' HTML offsets, else dropped.
+// read exactly, with its references and Windows' HTML offsets, and RTF by its
+// \uN and its fonts' code pages; else dropped.
 
 #include "text_formats.h"
 
@@ -42,6 +43,27 @@ TEST(TextFormats, FoldsWhatItReadsExactlyAndDropsTheRest)
                                  Fold),
          "Version:0.9\r\nStartHTML:0000000074\r\nEndHTML:0000000084\r\nStartSelection:-1\r\n<b>ao</b>o"},
         {"HTML Format without offsets", formats::FoldHtmlFormat("<b>\xC4\x85</b>", Fold), std::nullopt},
+        // RTF as Word writes it: \uN and a fallback in the font's code page, which
+        // goes with a letter that folds and stays, unread, with any other.
+        {"rtf \\uN", formats::FoldRtf(R"({\rtf1\ansi\ansicpg1250\deff0{\fonttbl{\f0\fcharset238 Arial;}{\f1\fcharset204 Cyr;}})"
+                                       R"(\uc1\f0\b\u261\'b9\u243 ?b\u8211\endash\'b9\f1\u1078\'e6{\uc0\u261 x}\u261?})",
+                                       Fold),
+         R"({\rtf1\ansi\ansicpg1250\deff0{\fonttbl{\f0\fcharset238 Arial;}{\f1\fcharset204 Cyr;}})"
+         R"(\uc1\f0\b aob\u8211\endash a\f1\u1078\'e6{\uc0 ax}a})"},
+        // As WordPad writes it: bytes in the font's charset, else in \ansicpg; a
+        // font's name, raw bytes and escapes stay.
+        {"rtf bytes by charset", formats::FoldRtf(R"({\rtf1\ansi\ansicpg1252{\fonttbl{\f0\fcharset238 Cz\'b9stka;})"
+                                                  R"({\f1\fcharset0 Times;}{\f2\fcharset2 Symbol;}{\f3\fcharset0\cpg1250 X;}}\f0 Z\'b9\'f3)"
+                                                  R"(\f3\'b9\f1\'e9\'b9\'f3\f2\'b9{\pict\bin5 \'b9}}\f0\\\{\'b9\}})",
+                                                  Fold),
+         R"({\rtf1\ansi\ansicpg1252{\fonttbl{\f0\fcharset238 Cz\'b9stka;})"
+         R"({\f1\fcharset0 Times;}{\f2\fcharset2 Symbol;}{\f3\fcharset0\cpg1250 X;}}\f0 Zao)"
+         R"(\f3 a\f1\'e9\'b9o\f2\'b9{\pict\bin5 \'b9}}\f0\\\{a\}})"},
+        {"rtf bytes by \\ansicpg1250", formats::FoldRtf(std::string(R"({\rtf1\ansi\ansicpg1250{\*\gen \'b9}\'b9})") + '\0', Fold),
+         std::string(R"({\rtf1\ansi\ansicpg1250{\*\gen a}a})") + '\0'},
+        {"rtf without a code page", formats::FoldRtf(R"({\rtf1\ansi \'b9})", Fold), std::nullopt},
+        {"rtf in a code page not known", formats::FoldRtf(R"({\rtf1\ansi\ansicpg1257 \'e0})", Fold), std::nullopt},
+        {"rtf not closed", formats::FoldRtf(R"({\rtf1\ansi\ansicpg1250 \u261?)", Fold), std::nullopt},
     };
     for (const Case& row : cases)
         EXPECT_EQ(row.folded, row.expected) << row.name;

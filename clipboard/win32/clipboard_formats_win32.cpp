@@ -70,21 +70,25 @@ void Free(const Kept& kept)
 }
 
 // The formats kept beside the text, from the open clipboard: the locale,
-// images and metafiles as they are, and HTML folded. Windows makes CF_TEXT,
-// CF_OEMTEXT and CF_BITMAP from these; every other format is dropped, Rich
-// Text among them, whose letters this program does not read exactly.
+// images and metafiles as they are, and HTML and Rich Text folded, or
+// dropped where their letters cannot be read exactly. Windows makes CF_TEXT,
+// CF_OEMTEXT and CF_BITMAP from these; every other format is dropped.
 std::vector<Kept> ReadKept(const formats::Fold& fold, std::size_t& total)
 {
     std::vector<Kept> kept;
     const UINT html = RegisterClipboardFormatW(L"HTML Format");
+    const UINT rtf = RegisterClipboardFormatW(L"Rich Text Format");
     const UINT png = RegisterClipboardFormatW(L"PNG");
     const UINT bitmap = IsClipboardFormatAvailable(CF_DIBV5) ? CF_DIBV5 : CF_DIB;
-    for (const UINT format : {UINT{CF_LOCALE}, bitmap, png, html}) {
+    for (const UINT format : {UINT{CF_LOCALE}, bitmap, png, html, rtf}) {
         if (!IsClipboardFormatAvailable(format))
             continue;
         std::optional<std::string> bytes = BytesOf(format);
         if (bytes && format == html)
             bytes = formats::FoldHtmlFormat(bytes->substr(0, bytes->find('\0')), fold).value_or(std::string()) + '\0';
+        // The RTF's own end is its last brace: raw \bin bytes may hold a NUL.
+        if (bytes && format == rtf)
+            bytes = formats::FoldRtf(*bytes, fold);
         if (!bytes || bytes->size() <= 1)
             continue;
         total += bytes->size();

@@ -78,18 +78,19 @@ texts() {
     for target in UTF8_STRING text/plain 'text/plain;charset=utf-8' "${@:2}"; do TEXTS+=("$target=$1"); done
 }
 
-# Windows, through Wine's bridge: HTML folded beside an image kept; a file copy left as it was.
+# Windows, through Wine's bridge: HTML and RTF folded beside an image kept; a file copy left as it was.
 if [ -n "$WINDOWS_BUILD" ]; then
     # --help in the console of the program that started it, as characters.
     script -qc "wine cmd /c start /wait '$(winepath -w "$KRESOVAR")' --help" /dev/null | grep -q 'ą ć ę' \
         || fail "--help does not reach the console"
-    offer 'text/html:<b>Łódź</b>' 'image/png:PNG' 'application/x-office:Łódź' 'UTF8_STRING:Łódź'
+    rtf="{\rtf1\ansi\ansicpg1250 \'a3\'f3d\'9f}"
+    offer 'text/html:<b>Łódź</b>' "text/rtf:$rtf" 'image/png:PNG' 'application/x-office:Łódź' 'UTF8_STRING:Łódź'
     run
     expect_exit 0
     printf 'Lodz' >"$WORK/folded"
     expect_clipboard "$WORK/folded"
     offered >"$WORK/offered"
-    for row in 'text/html=<b>Lodz</b>' 'image/png=PNG' 'UTF8_STRING=Lodz'; do
+    for row in 'text/html=<b>Lodz</b>' 'text/rtf={\rtf1\ansi\ansicpg1250 Lodz}' 'image/png=PNG' 'UTF8_STRING=Lodz'; do
         grep -qxF "$row" "$WORK/offered" || fail "not offered: $row, but: $(cat "$WORK/offered")"
     done
     ! grep -q '^application/x-office=' "$WORK/offered" || fail "an office format kept"
