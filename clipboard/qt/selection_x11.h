@@ -10,6 +10,8 @@
 
 #include <xcb/xcb.h>
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -27,12 +29,17 @@ public:
     SelectionOwner(const SelectionOwner&) = delete;
     SelectionOwner& operator=(const SelectionOwner&) = delete;
 
+    // Every answer comes within one deadline, that of the whole paste, set
+    // when the owner is found; one that does not, or that would take more
+    // memory than the system has or a text area holds, is refused
+    // (platform::Refusal), as is the wait the user cancels.
+
     // The names of the targets its TARGETS answer lists (which need not
-    // list TARGETS itself), none when it refuses TARGETS; nothing when it
-    // does not answer.
+    // list TARGETS itself), none when it refuses TARGETS; nothing when the
+    // connection breaks.
     std::optional<std::vector<QByteArray>> Targets();
     // Its answer in one target: the name of the type it gives and the bytes;
-    // nothing when it refuses or does not answer in time.
+    // nothing when it refuses.
     struct Answer {
         QByteArray type;
         QByteArray bytes;
@@ -41,18 +48,23 @@ public:
 
 private:
     SelectionOwner(xcb_connection_t* connection, xcb_atom_t selection);
+    using Clock = std::chrono::steady_clock;
     std::optional<Answer> Ask(xcb_atom_t target);
-    xcb_generic_event_t* NextEvent(int milliseconds);
+    xcb_generic_event_t* NextEvent();
+    void RefusePast(std::uint64_t bytes) const;
 
     xcb_connection_t* connection_;
     xcb_atom_t selection_;
     xcb_window_t requestor_;
     xcb_atom_t property_;
+    Clock::time_point deadline_;
+    std::uint64_t mostBytes_;
     // Whether the owner answered the last request, if only to refuse it.
     bool answered_ = false;
 };
 
-// The text of a COMPOUND_TEXT property, each NUL in it kept; nothing if it does not convert.
-std::optional<QString> CompoundText(const QByteArray& property);
+// The text of a COMPOUND_TEXT property in UTF-8, each NUL in it kept;
+// nothing if it does not convert.
+std::optional<QByteArray> CompoundTextUtf8(const QByteArray& property);
 
 } // namespace x11

@@ -213,12 +213,26 @@ DispatchState& StateOf(Window& window)
     return window.state;
 }
 
-void ShowReport(Window* owner, const std::string& utf8Text)
+namespace {
+
+void ShowMessage(Window* owner, const std::string& utf8Text, const char* title, UINT icon)
 {
     const std::wstring text = ToWide(utf8Text);
-    const std::wstring title = ToWide(std::string_view(ReportTitle));
-    MessageBoxW(owner && IsWindowVisible(owner->hwnd) ? owner->hwnd : nullptr, text.c_str(), title.c_str(),
-                MB_OK | MB_ICONERROR);
+    const std::wstring caption = ToWide(std::string_view(title));
+    MessageBoxW(owner && IsWindowVisible(owner->hwnd) ? owner->hwnd : nullptr, text.c_str(), caption.c_str(),
+                MB_OK | icon);
+}
+
+} // namespace
+
+void ShowReport(Window* owner, const std::string& utf8Text)
+{
+    ShowMessage(owner, utf8Text, ReportTitle, MB_ICONERROR);
+}
+
+void ShowNotice(Window* owner, const std::string& utf8Text)
+{
+    ShowMessage(owner, utf8Text, NoticeTitle, MB_ICONWARNING);
 }
 
 void LeaveEventLoop(Window& window, int status)
@@ -340,6 +354,7 @@ int StartProgram(Window& window)
 {
     ShowWindow(window.hwnd, SW_SHOWNORMAL);
     UpdateWindow(window.hwnd);
+    NoteWindowOpened();
     if (!window.places.empty())
         SetFocus(window.places.front().first);
     MSG message;
@@ -354,6 +369,28 @@ void PumpEvents()
     if (!DeliverPendingMessages())
         throw ProgramEnd{};
     LeaveHandlerIfClosed();
+}
+
+// The window's messages but its input, which is dropped; Escape ends the wait.
+bool PumpWhileWaiting()
+{
+    bool escaped = false;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            throw ProgramEnd{};
+        }
+        const bool input = (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST)
+            || (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST)
+            || (message.message >= WM_NCMOUSEMOVE && message.message <= WM_NCMBUTTONDBLCLK && message.wParam != HTCLOSE);
+        if (!input)
+            Deliver(message);
+        else if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE)
+            escaped = true;
+    }
+    LeaveHandlerIfClosed();
+    return !escaped;
 }
 
 std::uintptr_t WindowHandle(Window& window)

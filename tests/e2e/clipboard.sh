@@ -79,7 +79,32 @@ caf\303\251            TARGETS UTF8_STRING STRING:caf\351
 \305\274\303\263\305\202w  STRING:zolw text/plain;charset=UTF-8:\305\274\303\263\305\202w
 tekst               COMPOUND_TEXT UTF8_STRING text/plain:tekst
 \305\274\303\263\305\202w  !TARGETS UTF8_STRING:\305\274\303\263\305\202w STRING:zolw
+caf\303\251            TARGETS UTF8_STRING:caf\351 STRING:caf\351
+\305\274\357\277\275       TARGETS UTF8_STRING:\305\274\377 STRING:?\377
+\357\273\277\304\205       TARGETS UTF8_STRING:\357\273\277\304\205
 ROWS
+
+    # Owners that never finish their answer, by INCR: one that never sends
+    # the last part, and one that sends a byte a second. The paste gives up
+    # within its one deadline, says so, and the text stays as it was.
+    for owner in +endless +trickle; do
+        for paste in button ctrl+v; do
+            click_text_area
+            keys ctrl+a
+            type_text "stary"
+            rm -f "$WORK/owner"
+            "$X11_WINDOW" offer-clipboard 60 TARGETS "UTF8_STRING:$owner" >"$WORK/owner" &
+            wait_until "$DEADLINE" grep -qs holding "$WORK/owner" || fail "could not take the clipboard"
+            started=$SECONDS
+            if [ $paste = button ]; then press_only PASTE; else keys ctrl+v; fi
+            expect_notice
+            echo "$paste, $owner: refused after about $((SECONDS - started)) s"
+            kill $!
+            copy_with_button
+            printf 'stary' >"$WORK/expected"
+            expect_clipboard "$WORK/expected"
+        done
+    done
 fi
 
 # Only a picture on the clipboard: paste leaves the text area empty.

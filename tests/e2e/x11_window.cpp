@@ -18,7 +18,9 @@
 //                                      targets (TARGETS among them only if
 //                                      given): TARGET:TEXT gives the bytes of
 //                                      TEXT, a bare TARGET is refused, and
-//                                      !TARGETS refuses TARGETS
+//                                      !TARGETS refuses TARGETS; TARGET:+endless
+//                                      answers by INCR and never ends, and
+//                                      TARGET:+trickle by INCR a byte a second
 //   x11_window take-focus SECONDS      shows a window of another program and
 //                                      gives it the keyboard focus for a while
 //
@@ -169,6 +171,7 @@ bool Type(Display* display, Window window, const std::string& text)
 // them, never, as a hung program would.
 int HoldClipboard(Display* display, double seconds, const char* selection, char** offers = nullptr, int count = 0)
 {
+    XSetErrorHandler(NoteError);  // a requestor that has gone
     const Window owner = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
     const Atom clipboard = XInternAtom(display, selection, False);
     const Atom targets = XInternAtom(display, "TARGETS", False);
@@ -193,11 +196,22 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
     }
     std::printf("holding\n");
     std::fflush(stdout);
+    const char* incremental = nullptr;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < deadline) {
         while (XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);
+            // The requestor has taken an incremental answer's last part: the next.
+            if (event.type == PropertyNotify && event.xproperty.state == PropertyDelete && incremental) {
+                static const std::string part(1 << 16, 'a');
+                const bool trickle = std::strcmp(incremental, "+trickle") == 0;
+                if (trickle)
+                    poll(nullptr, 0, 1000);
+                XChangeProperty(display, event.xproperty.window, event.xproperty.atom, XInternAtom(display, "UTF8_STRING", False), 8,
+                                PropModeReplace, reinterpret_cast<const unsigned char*>(part.data()), trickle ? 1 : static_cast<int>(part.size()));
+                XFlush(display);
+            }
             if (event.type != SelectionRequest)
                 continue;
             const XSelectionRequestEvent& request = event.xselectionrequest;
@@ -215,7 +229,14 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
                 answer.property = request.property;
             }
             for (std::size_t k = 0; k < listed.size(); ++k) {
-                if (listed[k] == request.target && texts[k] && request.target != targets) {
+                if (listed[k] == request.target && texts[k] && texts[k][0] == '+') {
+                    incremental = texts[k];
+                    XSelectInput(display, request.requestor, PropertyChangeMask);
+                    const long size = 1 << 20;
+                    XChangeProperty(display, request.requestor, request.property, XInternAtom(display, "INCR", False), 32,
+                                    PropModeReplace, reinterpret_cast<const unsigned char*>(&size), 1);
+                    answer.property = request.property;
+                } else if (listed[k] == request.target && texts[k] && request.target != targets) {
                     XChangeProperty(display, request.requestor, request.property, request.target, 8, PropModeReplace,
                                     reinterpret_cast<const unsigned char*>(texts[k]),
                                     static_cast<int>(std::strlen(texts[k])));
