@@ -136,23 +136,29 @@ namespace {
 // together with the program may still be starting.
 constexpr int kDisplayStartMilliseconds = 2000;
 
-// Whether the X11 server that DISPLAY names, or the Wayland compositor that
-// WAYLAND_DISPLAY names, answers: Qt aborts on a display it cannot reach.
-bool X11Answers()
+// A connection to the X11 server that DISPLAY names, waiting for one that is
+// still starting; none when it does not answer. It is held until Qt has its
+// own: a server that has just started resets once its last client leaves,
+// and would turn Qt away meanwhile.
+using X11Probe = std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)>;
+X11Probe ConnectToX11()
 {
+    X11Probe none(nullptr, &xcb_disconnect);
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        return false;
+        return none;
     const QDeadlineTimer deadline(kDisplayStartMilliseconds);
     for (;;) {
-        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-        const bool answers = !xcb_connection_has_error(connection);
-        xcb_disconnect(connection);
-        if (answers || deadline.hasExpired())
-            return answers;
+        X11Probe connection(xcb_connect(nullptr, nullptr), &xcb_disconnect);
+        if (!xcb_connection_has_error(connection.get()))
+            return connection;
+        if (deadline.hasExpired())
+            return none;
         QThread::msleep(50);
     }
 }
 
+// Whether the Wayland compositor that WAYLAND_DISPLAY names answers: Qt
+// aborts on a display it cannot reach, as on an X11 server.
 bool WaylandAnswers()
 {
     if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
@@ -163,12 +169,14 @@ bool WaylandAnswers()
     return display != nullptr;
 }
 
-// The first of Qt's platforms `candidates` that answers, asked before Qt is;
-// empty when none does. A platform without a display (offscreen) answers.
-QByteArray PlatformThatAnswers(const QList<QByteArray>& candidates)
+// The first of Qt's platforms `candidates` that answers, asked before Qt is,
+// with the X11 connection to hold until Qt has its own; empty when none
+// does. A platform without a display (offscreen) answers.
+QByteArray PlatformThatAnswers(const QList<QByteArray>& candidates, X11Probe& x11)
 {
     for (const QByteArray& candidate : candidates) {
-        if (candidate == "xcb" ? X11Answers() : candidate.startsWith("wayland") ? WaylandAnswers() : true)
+        if (candidate == "xcb" ? (x11 = ConnectToX11()) != nullptr
+                               : !candidate.startsWith("wayland") || WaylandAnswers())
             return candidate;
     }
     return {};
@@ -186,7 +194,8 @@ std::unique_ptr<QApplication> NewWindowApplication()
         if (qgetenv("XDG_SESSION_TYPE") == "wayland")
             std::swap(candidates[0], candidates[1]);
     }
-    const QByteArray platform = PlatformThatAnswers(candidates);
+    X11Probe x11(nullptr, &xcb_disconnect);
+    const QByteArray platform = PlatformThatAnswers(candidates, x11);
     if (platform.isEmpty())
         throw NoDisplay("Nie odpowiada ani serwer X11 (DISPLAY), ani Wayland (WAYLAND_DISPLAY).");
     qputenv("QT_QPA_PLATFORM", platform);
@@ -265,7 +274,8 @@ Button& CreateButton(Window& window, std::u16string_view caption, TwipsRect plac
 // goes to standard error.
 int RunWithoutWindow(const std::function<int()>& entry, int failureStatus)
 {
-    const QByteArray platform = PlatformThatAnswers({"xcb", "wayland"});
+    X11Probe x11(nullptr, &xcb_disconnect);
+    const QByteArray platform = PlatformThatAnswers({"xcb", "wayland"}, x11);
     std::unique_ptr<QApplication> application;
     if (!platform.isEmpty()) {
         qputenv("QT_QPA_PLATFORM", platform);
