@@ -10,9 +10,9 @@ namespace {
 ClipboardWaitHook waitHook;
 }
 
-void KeepWaiting()
+void KeepWaiting(std::chrono::steady_clock::time_point since)
 {
-    if (waitHook && !waitHook())
+    if (waitHook && std::chrono::steady_clock::now() - since >= kQuietWait && !waitHook())
         throw platform::Refusal("");
 }
 

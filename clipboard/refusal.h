@@ -31,15 +31,20 @@ inline constexpr char kCopyOutOfMemory[] = "Za mało pamięci. Tekst nie został
 // answer to a paste, every target it is asked for together.
 inline constexpr std::chrono::milliseconds kBusyTime{2000};
 inline constexpr std::chrono::milliseconds kAnswerTime{5000};
-// The longest time between two calls of the wait hook.
+// The longest time between two calls of the wait hook, and the time before
+// its first: a wait shorter than that, as for a clipboard that another
+// program syncs, needs no repaint, and a click meanwhile waits its turn
+// rather than being dropped.
 inline constexpr std::chrono::milliseconds kWaitStep{50};
+inline constexpr std::chrono::milliseconds kQuietWait{500};
 
 // The most units a text area holds.
 inline constexpr std::uint64_t kMostUnits = std::numeric_limits<std::int32_t>::max();
 
-// Called during every wait, at least every kWaitStep: the window repaints,
-// and the user may cancel (a silent refusal) or close the window.
-void KeepWaiting();
+// Called during every wait, at least every kWaitStep, with the time the wait
+// began: once it has lasted kQuietWait the window repaints, and the user may
+// cancel (a silent refusal) or close the window.
+void KeepWaiting(std::chrono::steady_clock::time_point since);
 
 // Runs one clipboard operation of a paste (`copy` false) or a copy: a
 // failure of the system's, or memory that runs out, becomes a refusal that

@@ -128,7 +128,7 @@ xcb_generic_event_t* SelectionOwner::NextEvent()
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
         if (left.count() <= 0)
             throw platform::Refusal(clipboard::kTooSlow);
-        clipboard::KeepWaiting();
+        clipboard::KeepWaiting(deadline_ - clipboard::kAnswerTime);
         pollfd descriptor{xcb_get_file_descriptor(connection_), POLLIN, 0};
         poll(&descriptor, 1, static_cast<int>(std::min(left, clipboard::kWaitStep).count()));
     }

@@ -35,11 +35,11 @@ public:
     explicit OpenClipboardScope(const char* busy)
     {
         const HWND owner = ClipboardWindow();
-        const auto deadline = std::chrono::steady_clock::now() + clipboard::kBusyTime;
+        const auto since = std::chrono::steady_clock::now();
         while (!OpenClipboard(owner)) {
-            if (std::chrono::steady_clock::now() >= deadline)
+            if (std::chrono::steady_clock::now() - since >= clipboard::kBusyTime)
                 throw platform::Refusal(busy);
-            clipboard::KeepWaiting();
+            clipboard::KeepWaiting(since);
             Sleep(10);
         }
     }

@@ -86,9 +86,11 @@ ROWS
 
     # Owners that never finish their answer, by INCR: one that never sends
     # the last part, and one that sends a byte a second. The paste gives up
-    # within its one deadline, says so, and the text stays as it was.
+    # within its one deadline, says so, and the text stays as it was; or
+    # Escape ends it at once, without a word (a copy clicked meanwhile would
+    # be dropped).
     for owner in +endless +trickle; do
-        for paste in button ctrl+v; do
+        for paste in button ctrl+v escape; do
             click_text_area
             keys ctrl+a
             type_text "stary"
@@ -96,14 +98,49 @@ ROWS
             "$X11_WINDOW" offer-clipboard 60 TARGETS "UTF8_STRING:$owner" >"$WORK/owner" &
             wait_until "$DEADLINE" grep -qs holding "$WORK/owner" || fail "could not take the clipboard"
             started=$SECONDS
-            if [ $paste = button ]; then press_only PASTE; else keys ctrl+v; fi
-            expect_notice
+            if [ $paste = ctrl+v ]; then keys ctrl+v; else press_only PASTE; fi
+            if [ $paste = escape ]; then
+                # Past the first half second, in which the window waits unseen.
+                wait_until "$DEADLINE" grep -qs UTF8_STRING "$WORK/owner" || fail "the paste asked for no text"
+                sleep 1
+                keys Escape
+            else
+                expect_notice
+            fi
             echo "$paste, $owner: refused after about $((SECONDS - started)) s"
             kill $!
             copy_with_button
             printf 'stary' >"$WORK/expected"
             expect_clipboard "$WORK/expected"
+            ! notice_shown || fail "$paste, $owner: a notice after the paste was cancelled"
         done
+    done
+fi
+
+# Another Windows program holds the clipboard open: for a second, which the
+# paste waits out, and then for longer than a command waits, which paste
+# and copy each say, leaving the text and the clipboard as they were.
+if [ -n "$WINDOWS_BUILD" ]; then
+    printf 'nowy' | clipboard_in
+    for held in 1000 10000; do
+        click_text_area
+        keys ctrl+a
+        type_text "stary"
+        wine "${HUNG_OWNER:?the Windows program that holds the clipboard}" hold $held >"$WORK/holder" &
+        wait_until "$DEADLINE" grep -qs holding "$WORK/holder" || fail "could not open the clipboard"
+        press_only PASTE
+        if [ $held = 1000 ]; then
+            printf 'nowy' >"$WORK/expected"
+        else
+            expect_notice
+            press_only COPY
+            expect_notice
+            printf 'stary' >"$WORK/expected"
+        fi
+        wait $!
+        copy_with_button
+        expect_clipboard "$WORK/expected"
+        echo "held for $held ms: $(cat "$WORK/expected")"
     done
 fi
 
