@@ -20,6 +20,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace x11 {
 
@@ -106,6 +107,7 @@ SelectionOwner::SelectionOwner(xcb_connection_t* connection, xcb_atom_t selectio
     , requestor_(CreateRequestor(connection, XCB_EVENT_MASK_PROPERTY_CHANGE))
     , property_(Intern(connection, "KRESOVAR_SELECTION"))
     , deadline_(Clock::now() + clipboard::kAnswerTime)
+    , waited_(Clock::now())
     , mostBytes_(MostBytes())
 {
 }
@@ -116,19 +118,23 @@ SelectionOwner::~SelectionOwner()
 }
 
 // The next event, once it comes: refused once the paste's deadline has
-// passed, or once the user cancels the wait; nothing when the connection
-// breaks.
+// passed, or once the user cancels the wait, even while an owner floods the
+// connection with events; nothing when the connection breaks.
 xcb_generic_event_t* SelectionOwner::NextEvent()
 {
     for (;;) {
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline_)
+            throw platform::Refusal(clipboard::kTooSlow);
+        if (now - waited_ >= clipboard::kWaitStep) {
+            clipboard::KeepWaiting(deadline_ - clipboard::kAnswerTime);
+            waited_ = now;
+        }
         if (xcb_generic_event_t* event = xcb_poll_for_event(connection_))
             return event;
         if (xcb_connection_has_error(connection_))
             return nullptr;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
-        if (left.count() <= 0)
-            throw platform::Refusal(clipboard::kTooSlow);
-        clipboard::KeepWaiting(deadline_ - clipboard::kAnswerTime);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - now);
         pollfd descriptor{xcb_get_file_descriptor(connection_), POLLIN, 0};
         poll(&descriptor, 1, static_cast<int>(std::min(left, clipboard::kWaitStep).count()));
     }
@@ -160,7 +166,10 @@ std::optional<SelectionOwner::Answer> SelectionOwner::Ask(xcb_atom_t target)
     RefusePast(static_cast<std::uint64_t>(part->bytes.size()));
     if (part->type != Intern(connection_, "INCR"))
         return Answer{NameOf(connection_, xcb_get_atom_name(connection_, part->type)), std::move(part->bytes)};
-    Answer answer;
+    // The parts are kept apart until the last has come: a growing array
+    // would be copied whole again and again, each copy a pause in the wait.
+    std::vector<QByteArray> parts;
+    std::uint64_t size = 0;
     xcb_atom_t type = XCB_ATOM_NONE;
     for (;;) {
         const auto event = Own(NextEvent());
@@ -175,11 +184,15 @@ std::optional<SelectionOwner::Answer> SelectionOwner::Ask(xcb_atom_t target)
             return std::nullopt;
         if (part->bytes.isEmpty())
             break;
-        RefusePast(static_cast<std::uint64_t>(answer.bytes.size()) + static_cast<std::uint64_t>(part->bytes.size()));
+        size += static_cast<std::uint64_t>(part->bytes.size());
+        RefusePast(size);
         type = type == XCB_ATOM_NONE ? part->type : type;
-        answer.bytes.append(part->bytes);
+        parts.push_back(std::move(part->bytes));
     }
-    answer.type = NameOf(connection_, xcb_get_atom_name(connection_, type));
+    Answer answer{NameOf(connection_, xcb_get_atom_name(connection_, type)), {}};
+    answer.bytes.reserve(static_cast<qsizetype>(size));
+    for (QByteArray& piece : parts)
+        answer.bytes.append(std::exchange(piece, {}));
     return answer;
 }
 

@@ -58,6 +58,8 @@ private:
     xcb_window_t requestor_;
     xcb_atom_t property_;
     Clock::time_point deadline_;
+    // When the wait hook was last called.
+    Clock::time_point waited_;
     std::uint64_t mostBytes_;
     // Whether the owner answered the last request, if only to refuse it.
     bool answered_ = false;

@@ -84,18 +84,18 @@ caf\303\251            TARGETS UTF8_STRING:caf\351 STRING:caf\351
 \357\273\277\304\205       TARGETS UTF8_STRING:\357\273\277\304\205
 ROWS
 
-    # Owners that never finish their answer, by INCR: one that never sends
-    # the last part, and one that sends a byte a second. The paste gives up
-    # within its one deadline, says so, and the text stays as it was; or
-    # Escape ends it at once, without a word (a copy clicked meanwhile would
-    # be dropped).
-    for owner in +endless +trickle; do
+    # Owners that list every text target and never finish an answer: by
+    # INCR without the last part, by INCR a byte a second, or with no answer
+    # at all. The paste gives up within its one deadline for all targets
+    # together, says so, and the text stays as it was; or Escape ends it at
+    # once, without a word (a copy clicked meanwhile would be dropped).
+    for owner in +endless +trickle +silent; do
         for paste in button ctrl+v escape; do
             click_text_area
             keys ctrl+a
             type_text "stary"
             rm -f "$WORK/owner"
-            "$X11_WINDOW" offer-clipboard 60 TARGETS "UTF8_STRING:$owner" >"$WORK/owner" &
+            "$X11_WINDOW" offer-clipboard 60 TARGETS {UTF8_STRING,"text/plain;charset=utf-8",COMPOUND_TEXT,STRING,TEXT,text/plain}:$owner >"$WORK/owner" &
             wait_until "$DEADLINE" grep -qs holding "$WORK/owner" || fail "could not take the clipboard"
             started=$SECONDS
             if [ $paste = ctrl+v ]; then keys ctrl+v; else press_only PASTE; fi

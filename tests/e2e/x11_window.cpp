@@ -19,8 +19,9 @@
 //                                      given): TARGET:TEXT gives the bytes of
 //                                      TEXT, a bare TARGET is refused, and
 //                                      !TARGETS refuses TARGETS; TARGET:+endless
-//                                      answers by INCR and never ends, and
-//                                      TARGET:+trickle by INCR a byte a second
+//                                      answers by INCR and never ends,
+//                                      TARGET:+trickle by INCR a byte a second,
+//                                      and TARGET:+silent never answers
 //   x11_window take-focus SECONDS      shows a window of another program and
 //                                      gives it the keyboard focus for a while
 //
@@ -36,6 +37,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -243,7 +245,11 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
                     answer.property = request.property;
                 }
             }
-            XSendEvent(display, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&answer));
+            const bool silent = std::any_of(texts.begin(), texts.end(), [&](const char* text) {
+                return text && std::strcmp(text, "+silent") == 0 && listed[&text - texts.data()] == request.target;
+            });
+            if (!silent)
+                XSendEvent(display, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&answer));
             XFlush(display);
         }
         pollfd descriptor{ConnectionNumber(display), POLLIN, 0};
