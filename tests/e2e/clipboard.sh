@@ -127,6 +127,7 @@ if [ -n "$WINDOWS_BUILD" ]; then
         keys ctrl+a
         type_text "stary"
         wine "${HUNG_OWNER:?the Windows program that holds the clipboard}" hold $held >"$WORK/holder" &
+        HOLDER=$!
         wait_until "$DEADLINE" grep -qs holding "$WORK/holder" || fail "could not open the clipboard"
         press_only PASTE
         if [ $held = 1000 ]; then
@@ -137,7 +138,7 @@ if [ -n "$WINDOWS_BUILD" ]; then
             expect_notice
             printf 'stary' >"$WORK/expected"
         fi
-        wait $!
+        wait $HOLDER
         copy_with_button
         expect_clipboard "$WORK/expected"
         echo "held for $held ms: $(cat "$WORK/expected")"

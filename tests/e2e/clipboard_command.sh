@@ -60,11 +60,12 @@ expect_exit 0
 if [ -n "$WINDOWS_BUILD" ]; then
     put 'Łódź'
     wine "${HUNG_OWNER:?the Windows program that holds the clipboard}" hold 10000 >"$WORK/holder" &
+    HOLDER=$!
     wait_until "$DEADLINE" grep -qs holding "$WORK/holder" || fail "could not open the clipboard"
     run
     expect_notice
     expect_exit 2
-    wait $!
+    wait $HOLDER
     program_sees || fail "the clipboard was changed"
 fi
 
