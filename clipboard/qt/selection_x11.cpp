@@ -29,10 +29,14 @@ namespace {
 // More than any owner offers; a longer TARGETS answer is cut there.
 constexpr std::size_t kMostTargets = 1024;
 
-Display* QtDisplay()
+// Qt's X11 display, or on Wayland the XWayland display that DISPLAY names,
+// opened once: Qt 6.4's own Wayland read has no deadline and no size bound.
+Display* XDisplay()
 {
-    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->display() : nullptr;
+    if (const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+        return x11->display();
+    static Display* const xwayland = qEnvironmentVariableIsEmpty("DISPLAY") ? nullptr : XOpenDisplay(nullptr);
+    return xwayland;
 }
 
 QByteArray NameOf(xcb_connection_t* connection, xcb_get_atom_name_cookie_t cookie)
@@ -86,7 +90,7 @@ std::optional<Part> Take(xcb_connection_t* connection, xcb_window_t window, xcb_
 
 std::unique_ptr<SelectionOwner> SelectionOwner::Of(const char* selection)
 {
-    Display* display = QtDisplay();
+    Display* display = XDisplay();
     if (!display)
         return nullptr;
     xcb_connection_t* connection = xcb_connect(DisplayString(display), nullptr);
@@ -230,7 +234,7 @@ std::optional<SelectionOwner::Answer> SelectionOwner::Convert(const QByteArray& 
 
 std::optional<QByteArray> CompoundTextUtf8(const QByteArray& property)
 {
-    Display* display = QtDisplay();
+    Display* display = XDisplay();
     if (!display)
         return std::nullopt;
     XTextProperty text{reinterpret_cast<unsigned char*>(const_cast<char*>(property.constData())),

@@ -1,8 +1,9 @@
 #pragma once
 
 // An X11 selection (CLIPBOARD, PRIMARY) asked for its content on a connection
-// of this program's own to Qt's display, so that every target the owner lists
-// can be asked for by name and its bytes read as the owner gives them. Qt's
+// of this program's own to Qt's display (XWayland's, on Wayland), so that
+// every target the owner lists can be asked for by name and its bytes read
+// as the owner gives them. Qt's
 // clipboard asks only for what its TARGETS request lists, and reads
 // UTF8_STRING, STRING and TEXT as one.
 
@@ -23,7 +24,7 @@ namespace x11 {
 class SelectionOwner {
 public:
     // The owner of the selection; nothing without an X11 display (on
-    // Wayland) or when no program owns it.
+    // Wayland without XWayland) or when no program owns it.
     static std::unique_ptr<SelectionOwner> Of(const char* selection);
     ~SelectionOwner();
     SelectionOwner(const SelectionOwner&) = delete;
