@@ -145,31 +145,35 @@ const char* SelectionOf(const QMimeData& source)
 
 QString PasteText(const QMimeData* source, bool exact)
 {
-    if (!source)
-        return {};
-    QString text;
-    const char* selection = SelectionOf(*source);
-    if (const std::unique_ptr<x11::SelectionOwner> owner = selection ? x11::SelectionOwner::Of(selection) : nullptr) {
-        text = FromOwner(*owner, exact);
-    } else {
-        const QStringList formats = source->formats();
-        text = FirstText(
-            [&](std::string_view target) -> std::optional<Decoded> {
-                for (const QString& format : formats) {
-                    if (!IsTarget(format.toLatin1(), target))
-                        continue;
-                    // Qt reads its own copy, and a drop's text, whole.
-                    if (target == "text/plain")
-                        return Decoded{source->text(), true};
-                    return Decode(target, target.data(), source->data(format));
-                }
-                return std::nullopt;
-            },
-            exact);
-    }
-    if (static_cast<std::uint64_t>(text.size()) > clipboard::kMostUnits)
-        throw platform::Refusal(clipboard::kTooLarge);
-    return text;
+    // Memory that runs out while the text is read is a refusal too.
+    return clipboard::Refusing(false, [source, exact]() -> QString {
+        if (!source)
+            return {};
+        QString text;
+        const char* selection = SelectionOf(*source);
+        const std::unique_ptr<x11::SelectionOwner> owner = selection ? x11::SelectionOwner::Of(selection) : nullptr;
+        if (owner) {
+            text = FromOwner(*owner, exact);
+        } else {
+            const QStringList formats = source->formats();
+            text = FirstText(
+                [&](std::string_view target) -> std::optional<Decoded> {
+                    for (const QString& format : formats) {
+                        if (!IsTarget(format.toLatin1(), target))
+                            continue;
+                        // Qt reads its own copy, and a drop's text, whole.
+                        if (target == "text/plain")
+                            return Decoded{source->text(), true};
+                        return Decode(target, target.data(), source->data(format));
+                    }
+                    return std::nullopt;
+                },
+                exact);
+        }
+        if (static_cast<std::uint64_t>(text.size()) > clipboard::kMostUnits)
+            throw platform::Refusal(clipboard::kTooLarge);
+        return text;
+    });
 }
 
 bool OffersText(const QMimeData* source)

@@ -46,9 +46,10 @@ QByteArray NameOf(xcb_connection_t* connection, xcb_get_atom_name_cookie_t cooki
                  : QByteArray();
 }
 
-// The most bytes an answer may bring: as many as the memory the system has
-// available, and no more than the most units a text area holds can take in
-// UTF-8, three bytes a unit.
+// The most bytes an answer may bring: a quarter of the memory the system has
+// available (the bytes, their join once the last part has come, and their
+// text in UTF-16, up to two bytes a byte), and no more than the most units a
+// text area holds can take in UTF-8, three bytes a unit.
 std::uint64_t MostBytes()
 {
     std::uint64_t most = clipboard::kMostUnits * 3;
@@ -56,7 +57,7 @@ std::uint64_t MostBytes()
     for (std::string name; meminfo >> name;) {
         std::uint64_t kilobytes = 0;
         if (name == "MemAvailable:" && meminfo >> kilobytes)
-            return std::min(most, kilobytes * 1024);
+            return std::min(most, kilobytes * 1024 / 4);
         meminfo.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
     }
     return most;
