@@ -108,6 +108,8 @@ ROWS
                 expect_notice
             fi
             echo "$paste, $owner: refused after about $((SECONDS - started)) s"
+            # Input that comes while the paste still waits is dropped.
+            wait_until "$DEADLINE" grep -qs gone "$WORK/owner" || fail "the paste did not end"
             kill $!
             copy_with_button
             printf 'stary' >"$WORK/expected"

@@ -21,7 +21,8 @@
 //                                      !TARGETS refuses TARGETS; TARGET:+endless
 //                                      answers by INCR and never ends,
 //                                      TARGET:+trickle by INCR a byte a second,
-//                                      and TARGET:+silent never answers
+//                                      and TARGET:+silent never answers; each
+//                                      ends in "gone" once its requestor goes
 //   x11_window take-focus SECONDS      shows a window of another program and
 //                                      gives it the keyboard focus for a while
 //
@@ -214,6 +215,10 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
                                 PropModeReplace, reinterpret_cast<const unsigned char*>(part.data()), trickle ? 1 : static_cast<int>(part.size()));
                 XFlush(display);
             }
+            if (event.type == DestroyNotify) {
+                std::printf("gone\n");
+                std::fflush(stdout);
+            }
             if (event.type != SelectionRequest)
                 continue;
             const XSelectionRequestEvent& request = event.xselectionrequest;
@@ -233,7 +238,7 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
             for (std::size_t k = 0; k < listed.size(); ++k) {
                 if (listed[k] == request.target && texts[k] && texts[k][0] == '+') {
                     incremental = texts[k];
-                    XSelectInput(display, request.requestor, PropertyChangeMask);
+                    XSelectInput(display, request.requestor, PropertyChangeMask | StructureNotifyMask);
                     const long size = 1 << 20;
                     XChangeProperty(display, request.requestor, request.property, XInternAtom(display, "INCR", False), 32,
                                     PropModeReplace, reinterpret_cast<const unsigned char*>(&size), 1);
@@ -248,7 +253,9 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
             const bool silent = std::any_of(texts.begin(), texts.end(), [&](const char* text) {
                 return text && std::strcmp(text, "+silent") == 0 && listed[&text - texts.data()] == request.target;
             });
-            if (!silent)
+            if (silent)
+                XSelectInput(display, request.requestor, StructureNotifyMask);
+            else
                 XSendEvent(display, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&answer));
             XFlush(display);
         }
