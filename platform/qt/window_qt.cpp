@@ -175,8 +175,8 @@ bool WaylandAnswers()
 QByteArray PlatformThatAnswers(const QList<QByteArray>& candidates, X11Probe& x11)
 {
     for (const QByteArray& candidate : candidates) {
-        if (candidate == "xcb" ? (x11 = ConnectToX11()) != nullptr
-                               : !candidate.startsWith("wayland") || WaylandAnswers())
+        if (candidate.startsWith("xcb") ? (x11 = ConnectToX11()) != nullptr
+                                        : !candidate.startsWith("wayland") || WaylandAnswers())
             return candidate;
     }
     return {};
