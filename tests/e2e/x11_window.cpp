@@ -38,7 +38,6 @@
 
 #include <poll.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -215,10 +214,8 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
                                 PropModeReplace, reinterpret_cast<const unsigned char*>(part.data()), trickle ? 1 : static_cast<int>(part.size()));
                 XFlush(display);
             }
-            if (event.type == DestroyNotify) {
-                std::printf("gone\n");
+            if (event.type == DestroyNotify && std::printf("gone\n"))
                 std::fflush(stdout);
-            }
             if (event.type != SelectionRequest)
                 continue;
             const XSelectionRequestEvent& request = event.xselectionrequest;
@@ -235,27 +232,24 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
                                 reinterpret_cast<unsigned char*>(listed.data()), static_cast<int>(listed.size()));
                 answer.property = request.property;
             }
-            for (std::size_t k = 0; k < listed.size(); ++k) {
-                if (listed[k] == request.target && texts[k] && texts[k][0] == '+') {
-                    incremental = texts[k];
-                    XSelectInput(display, request.requestor, PropertyChangeMask | StructureNotifyMask);
-                    const long size = 1 << 20;
-                    XChangeProperty(display, request.requestor, request.property, XInternAtom(display, "INCR", False), 32,
-                                    PropModeReplace, reinterpret_cast<const unsigned char*>(&size), 1);
-                    answer.property = request.property;
-                } else if (listed[k] == request.target && texts[k] && request.target != targets) {
-                    XChangeProperty(display, request.requestor, request.property, request.target, 8, PropModeReplace,
-                                    reinterpret_cast<const unsigned char*>(texts[k]),
-                                    static_cast<int>(std::strlen(texts[k])));
-                    answer.property = request.property;
-                }
+            const char* text = nullptr;
+            for (std::size_t k = 0; k < listed.size(); ++k)
+                text = listed[k] == request.target && request.target != targets ? texts[k] : text;
+            const std::string given = text ? text : "";
+            // The requestor is watched for its end, and for an INCR answer's next part.
+            if (given.starts_with('+'))
+                XSelectInput(display, request.requestor, PropertyChangeMask | StructureNotifyMask);
+            if (given == "+endless" || given == "+trickle") {
+                incremental = text;
+                const long size = 1 << 20;
+                XChangeProperty(display, request.requestor, request.property, XInternAtom(display, "INCR", False), 32,
+                                PropModeReplace, reinterpret_cast<const unsigned char*>(&size), 1);
+            } else if (text && given != "+silent") {
+                XChangeProperty(display, request.requestor, request.property, request.target, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(text), static_cast<int>(given.size()));
             }
-            const bool silent = std::any_of(texts.begin(), texts.end(), [&](const char* text) {
-                return text && std::strcmp(text, "+silent") == 0 && listed[&text - texts.data()] == request.target;
-            });
-            if (silent)
-                XSelectInput(display, request.requestor, StructureNotifyMask);
-            else
+            answer.property = text ? request.property : answer.property;
+            if (given != "+silent")
                 XSendEvent(display, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&answer));
             XFlush(display);
         }
