@@ -18,11 +18,10 @@
 //                                      targets (TARGETS among them only if
 //                                      given): TARGET:TEXT gives the bytes of
 //                                      TEXT, a bare TARGET is refused, and
-//                                      !TARGETS refuses TARGETS; TARGET:+endless
-//                                      answers by INCR and never ends,
-//                                      TARGET:+trickle by INCR a byte a second,
-//                                      and TARGET:+silent never answers; each
-//                                      ends in "gone" once its requestor goes
+//                                      !TARGETS refuses TARGETS; as TEXT, +endless
+//                                      answers by INCR without end, +trickle a
+//                                      byte a second, +silent not at all, and
+//                                      each prints "gone" once asked no more
 //   x11_window take-focus SECONDS      shows a window of another program and
 //                                      gives it the keyboard focus for a while
 //
