@@ -36,6 +36,13 @@ public:
     // The number of bytes read, 0 at the end, or -1 on failure.
     std::ptrdiff_t Read(unsigned char* buffer, std::size_t size, std::string& reason);
     bool Rewind(std::string& reason);
+    // Whether the next Read would wait for bytes not yet written (a terminal,
+    // a pipe or FIFO whose writer is slow); never for a file on disk.
+    bool WouldWait() const;
+    // Whether this is a Windows console, read as characters (ReadConsoleW)
+    // and given as UTF-8, whatever the console's code page; Ctrl+Z at the
+    // start of a line, then Enter, ends it.
+    bool IsConsole() const;
     // Whether this is the regular file standard output writes to, with bytes
     // still to read: folding it would feed the output back into the input.
     bool IsStandardOutput() const;

@@ -2,6 +2,7 @@
 
 #include <acl/libacl.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -225,6 +226,20 @@ std::ptrdiff_t InputFile::Read(unsigned char* buffer, std::size_t size, std::str
         if (errno != EINTR)
             return Failed(reason), -1;
     }
+}
+
+bool InputFile::IsConsole() const
+{
+    return false;  // a terminal gives bytes, in the encoding its locale names
+}
+
+bool InputFile::WouldWait() const
+{
+    pollfd watched{Descriptor(handle_), POLLIN, 0};
+    int ready;
+    while ((ready = poll(&watched, 1, 0)) < 0 && errno == EINTR) {
+    }
+    return ready == 0;
 }
 
 bool InputFile::IsStandardOutput() const

@@ -187,8 +187,61 @@ std::optional<InputFile> InputFile::OpenRegular(const std::string& path, std::st
     return file;
 }
 
+namespace {
+
+// Console input, read as characters whatever the console's code page: a high
+// surrogate whose low one the next read brings, and whether Ctrl+Z has ended it.
+wchar_t consoleSurrogate = 0;
+bool consoleEnded = false;
+
+std::ptrdiff_t ReadConsoleText(HANDLE handle, unsigned char* buffer, std::size_t size, std::string& reason)
+{
+    // Each UTF-16 unit is 3 bytes of UTF-8 at most, a pair 4.
+    wchar_t units[4096];
+    const std::size_t room = std::min<std::size_t>(size / 3, std::size(units) - 1);
+    while (!consoleEnded && room > 0) {
+        std::size_t count = 0;
+        if (consoleSurrogate != 0)
+            units[count++] = std::exchange(consoleSurrogate, 0);
+        DWORD read = 0;
+        if (!ReadConsoleW(handle, units + count, static_cast<DWORD>(room - count), &read, nullptr))
+            return Failed(reason), -1;
+        count += read;
+        if (read == 0)
+            return 0;
+        // Ctrl+Z at the start of a line, then Enter, ends the input, as in more or sort.
+        std::wstring_view text(units, count);
+        for (std::size_t at = 0; at < text.size(); at = text.find(L'\n', at) == std::wstring_view::npos
+                                                         ? text.size() : text.find(L'\n', at) + 1) {
+            if (text[at] == 0x1A) {
+                text = text.substr(0, at);
+                consoleEnded = true;
+                break;
+            }
+        }
+        if (!text.empty() && text.back() >= 0xD800 && text.back() < 0xDC00 && !consoleEnded) {
+            consoleSurrogate = text.back();
+            text.remove_suffix(1);
+        }
+        const std::string bytes = Utf8(std::wstring(text));
+        std::memcpy(buffer, bytes.data(), bytes.size());
+        if (!bytes.empty() || consoleEnded)
+            return static_cast<std::ptrdiff_t>(bytes.size());
+    }
+    return 0;
+}
+
+} // namespace
+
+bool InputFile::IsConsole() const
+{
+    return ::IsConsole(HandleOf(handle_));
+}
+
 std::ptrdiff_t InputFile::Read(unsigned char* buffer, std::size_t size, std::string& reason)
 {
+    if (::IsConsole(HandleOf(handle_)))
+        return ReadConsoleText(HandleOf(handle_), buffer, size, reason);
     DWORD read = 0;
     if (ReadFile(HandleOf(handle_), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &read, nullptr))
         return read;
@@ -196,6 +249,19 @@ std::ptrdiff_t InputFile::Read(unsigned char* buffer, std::size_t size, std::str
     if (GetLastError() == ERROR_BROKEN_PIPE)
         return 0;
     return Failed(reason), -1;
+}
+
+bool InputFile::WouldWait() const
+{
+    const HANDLE handle = HandleOf(handle_);
+    switch (GetFileType(handle)) {
+    case FILE_TYPE_DISK: return false;
+    case FILE_TYPE_PIPE: {
+        DWORD available = 0;
+        return PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr) && available == 0;
+    }
+    default: return true;  // a console
+    }
 }
 
 bool InputFile::IsStandardOutput() const

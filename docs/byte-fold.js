@@ -34,32 +34,6 @@ function continues(lead, have, next) {
     return next >= low && next <= high;
 }
 
-// A run of bytes from 0x80 up longer than this is no Polish word, and a text
-// needs this many Polish letters inside words to read as a code page
-// (kLongRun and kSureLetters of fold/code_page).
-const LONG_RUN = 8;
-const SURE_LETTERS = 2;
-
-// Counts the stray bytes of a run of bytes from 0x80 up, which a byte below
-// 0x80 ends, for each code page: the letters inside words, the other letters,
-// and those against (docs/man/kresovar-fold.1 gives the rule).
-function endRun(tally, run, beforeLetter) {
-    if (run.count === 0)
-        return;
-    CODE_PAGES.forEach((page, p) => {
-        if (run.length > LONG_RUN)
-            return void (tally[p].against += run.count);
-        const count = {S: 0, U: 0, P: 0, A: 0, ".": 0};
-        for (const byte of run.strays)
-            ++count[page.evidence[byte - 0x80]];
-        const letters = count.S + count.U + count.P;
-        const inWord = (run.afterLetter || beforeLetter) && (letters >= 2 && count.P < letters
-            || run.length === 1 && run.afterLetter && beforeLetter && count.S === 1);
-        tally[p][inWord ? "sure" : "unsure"] += letters;
-        tally[p].against += count.A;
-    });
-}
-
 // Whether the UTF-8 sequence of `length` bytes at `at` holds a byte that is no
 // letter of the code page whose fold is `fold`: a sequence of its letters alone
 // counts for neither.
@@ -70,40 +44,67 @@ function beyondLetters(bytes, at, length, fold) {
     return false;
 }
 
-// The code pages the tally reads as, those that read best, in the order of CODE_PAGES.
-function readsAs(tally) {
-    let best = [], bestScore = 0;
-    CODE_PAGES.forEach((page, p) => {
-        const {sure, unsure, against} = tally[p];
-        const score = sure + unsure - 2 * against;
-        if (sure < SURE_LETTERS || score <= 0 || score < bestScore)
-            return;
-        best = score > bestScore ? [page.name] : [...best, page.name];
-        bestScore = score;
-    });
-    return best;
+// The readings the model of Polish scores (MODEL_BYTE_SYMBOL's order): the three code pages, then
+// windows-1252, iso-8859-1 and cp850, which only the model of the other languages scores.
+const READINGS = 6;
+// Each code page's character of each byte from 0x80 up.
+const PAGE_CHARACTERS = Object.fromEntries(CODE_PAGES.map(page =>
+    [page.name, Uint16Array.from(page.characters.match(/..../g), digits => parseInt(digits, 16))]));
+const byteCharacter = (name, byte) => PAGE_CHARACTERS[name][byte - 0x80];
+const POLISH_LETTERS = new Set([...FOLD_LETTERS].map(letter => letter.charCodeAt(0)));
+
+// The code pages the stray bytes read as, as kresovar-fold names them
+// (TextWatch::Finish): the most Polish reading by the model, with those that
+// read every stray byte alike, where it is clearly the most Polish.
+function pagesNamed(model, strays) {
+    let best = 0;
+    for (let p = 1; p < CODE_PAGES.length; ++p)
+        best = model.cost[p] < model.cost[best] ? p : best;
+    const bestPage = CODE_PAGES[best].name;
+    let letter = false;
+    for (let byte = 0x80; byte < 256; ++byte) {
+        if (!strays[byte])
+            continue;
+        letter ||= POLISH_LETTERS.has(byteCharacter(bestPage, byte));
+        if (byteCharacter(bestPage, byte) < 0xA0)
+            return [];
+    }
+    if (!letter)
+        return [];
+    const pages = [];
+    for (let p = 0; p < CODE_PAGES.length; ++p) {
+        const name = CODE_PAGES[p].name;
+        let alike = true;
+        for (let byte = 0x80; byte < 256 && alike; ++byte)
+            alike = !strays[byte] || byteCharacter(name, byte) === byteCharacter(bestPage, byte);
+        if (alike)
+            pages.push(name);
+        else if (model.cost[p] < model.cost[best] + PAGES_APART)
+            return [];
+    }
+    const other = Math.min(...model.other);
+    return other < model.cost[best] + LANGUAGES_APART + model.bigrams * PER_BIGRAM / 8 ? [] : pages;
 }
 
-// The encoding of the bytes: UTF-16 by its byte order mark, else UTF-8 unless
-// its bytes that are no part of UTF-8 (strays) read as a code page. Returns
-// {encodings, readsAs}: one encoding, or several that fold these bytes alike,
-// or, where it cannot tell, the ones to ask about, likeliest first, with `ask`
-// set (and `mixed` where it reads as a code page but holds UTF-8 too); and the
-// code pages the strays read as. `strays` is set where UTF-8 text keeps bytes
-// that are not UTF-8; `binary` where a NUL byte says it is no text.
+// The encoding of the bytes, as kresovar-fold's rule has it: UTF-16 by its
+// byte order mark, else UTF-8 where every byte is UTF-8, else the code page
+// that the model of Polish names. Returns {encodings, readsAs}: the encoding
+// to fold in (several that fold these bytes alike), or the encodings to ask
+// about with `ask` set: the code pages named first (`mixed` where UTF-8 is
+// there too: then UTF-8, and UTF-8 with the page), and `firstStray`, the
+// offset from 1 of the first byte that is not UTF-8. `binary` where the bytes
+// are not UTF-8 and hold a NUL.
 function* encodingOf(bytes) {
     if (bytes.length >= 2 && (bytes[0] === 0xFF && bytes[1] === 0xFE || bytes[0] === 0xFE && bytes[1] === 0xFF))
         return {encodings: [bytes[0] === 0xFF ? "utf-16le" : "utf-16be"], readsAs: []};
-    const tally = CODE_PAGES.map(() => ({sure: 0, unsure: 0, against: 0}));
-    const run = {length: 0, afterLetter: false, strays: [], count: 0};
-    const seen = new Uint8Array(256);
-    let binary = false, anyStray = false, anySequence = false, letterBefore = false;
+    const strays = new Float64Array(256), seen = new Uint8Array(256);
+    const model = {cost: [0, 0, 0], other: new Array(READINGS).fill(0), bigrams: 0};
+    let nul = false, firstStray = 0;
     // Text that starts with a UTF-8 byte order mark, or whose first four
     // sequences from 0x80 up are UTF-8 (or all there are, at least one, before
     // its end or kresovar-fold's buffer from the first of them is full), is
-    // UTF-8 even where bytes further on are not: kresovar-fold -e refuses it as
-    // a code page. A sequence of the code page's letters (Ó Ł = D3 A3 in
-    // Windows-1250) is not counted for it.
+    // refused by kresovar-fold -e as a code page. A sequence of the code page's
+    // letters (Ó Ł = D3 A3 in Windows-1250) is not counted for it.
     const mark = bytes[0] === 0xEF && bytes[1] === 0xBB && bytes[2] === 0xBF || undefined;
     const unicodeStart = Object.fromEntries(CODE_PAGES.map(page => [page.name, mark]));
     const sequences = Object.fromEntries(CODE_PAGES.map(page => [page.name, 0]));
@@ -117,18 +118,11 @@ function* encodingOf(bytes) {
         }
         const lead = bytes[i];
         if (lead < 0x80) {
-            binary ||= lead === 0;
-            const letter = (lead | 0x20) - 0x61 >>> 0 < 26;
-            if (run.length) {
-                endRun(tally, run, letter);
-                run.length = run.count = run.strays.length = 0;
-            }
-            letterBefore = letter;
+            nul ||= lead === 0;
             ++i;
             continue;
         }
         lookEnd ??= i + READ_SIZE;
-        run.afterLetter = run.length ? run.afterLetter : letterBefore;
         const length = sequenceLength(lead);
         let have = 1;
         while (have < length && i + have < bytes.length && continues(lead, have, bytes[i + have]))
@@ -147,35 +141,45 @@ function* encodingOf(bytes) {
         if (length >= 2 && have === length) {
             for (const name in mixes)
                 mixes[name] ||= beyondLetters(bytes, i, length, PAGE_FOLDS[name]);
-            anySequence = true;
             i += length;
-            run.length += length;
             continue;
         }
-        anyStray = true;
-        if (run.count++ < LONG_RUN)
-            run.strays.push(lead);
-        ++run.length;
+        // A stray byte: the bigrams beside it in each reading (TextWatch::Count).
+        firstStray ||= i + 1;
+        ++strays[lead];
+        const before = i > 0 ? bytes[i - 1] : 0x20, after = i + 1 < bytes.length ? bytes[i + 1] : 0x20;
+        ++model.bigrams;
+        for (let r = 0; r < READINGS; ++r) {
+            const symbols = MODEL_BYTE_SYMBOL[r];
+            const first = symbols[before] * MODEL_SYMBOLS + symbols[lead];
+            const second = symbols[lead] * MODEL_SYMBOLS + symbols[after];
+            const last = after < 0x80;
+            if (r < CODE_PAGES.length)
+                model.cost[r] += MODEL_COST[0][first] + (last ? MODEL_COST[0][second] : 0);
+            model.other[r] += MODEL_COST[1][first] + (last ? MODEL_COST[1][second] : 0);
+        }
         ++i;
     }
-    if (run.length)
-        endRun(tally, run, false);
-    if (!anyStray || binary)
-        return {encodings: ["utf-8"], readsAs: [], binary};
-    // The code pages the strays read as, of them those that -e takes.
-    const read = readsAs(tally), pages = read.filter(name => !unicodeStart[name]);
-    // Where no code page reads, kresovar-fold takes UTF-8, and UTF-8 it is if any of it is.
-    if (read.length && !pages.length || !read.length && anySequence)
-        return {encodings: ["utf-8"], readsAs: read, strays: true};
+    if (!firstStray)
+        return {encodings: ["utf-8"], readsAs: []};
+    if (nul)
+        return {encodings: [], readsAs: [], binary: true, firstStray};
+    const read = pagesNamed(model, strays);
+    // UTF-8 with a code page: read as UTF-8 (-e utf-8) or as both (-e utf-8+PAGE).
+    if (read.length && mixes[read[0]])
+        return {encodings: ["utf-8", ...read.map(name => "utf-8+" + name)], readsAs: read, ask: true, mixed: true,
+                firstStray};
+    // The code pages named, of them those that -e takes: folded in, where they fold the bytes alike.
+    const pages = read.filter(name => !unicodeStart[name]);
     const alike = pages.every(name => seen.every((present, byte) =>
         !present || PAGE_FOLDS[name][byte] === PAGE_FOLDS[pages[0]][byte]));
-    // A code page folds the UTF-8 beside it into other text, so text that holds both is asked about.
-    const mixed = pages.some(name => mixes[name]);
-    if (!mixed && (pages.length === 1 || pages.length > 1 && alike))
-        return {encodings: pages, readsAs: pages};
-    const others = mixed ? []
-        : CODE_PAGES.map(page => page.name).filter(name => !read.includes(name) && !unicodeStart[name]);
-    return {encodings: [...pages, ...others, "utf-8"], readsAs: pages, ask: true, mixed};
+    if (pages.length && alike)
+        return {encodings: pages, readsAs: read, firstStray};
+    // Else asked about: those first, then the others and UTF-8.
+    const others = CODE_PAGES.map(page => page.name).filter(name => !pages.includes(name) && !unicodeStart[name]);
+    // UTF-8 beside them is offered read with each code page too, as -e utf-8+PAGE reads it.
+    const withUtf8 = CODE_PAGES.map(page => page.name).filter(name => mixes[name]).map(name => "utf-8+" + name);
+    return {encodings: [...pages, ...others, "utf-8", ...withUtf8], readsAs: read, ask: true, firstStray};
 }
 
 // Folds the bytes in an encoding: returns {output, letters}, the folded bytes
@@ -184,7 +188,36 @@ function* foldBytes(bytes, encoding) {
     const output = new Uint8Array(bytes.length);
     const size = bytes.length;
     let written = 0, letters = 0;
-    if (encoding === "utf-8") {
+    if (encoding.startsWith("utf-8+")) {
+        // UTF-8 with a code page: each UTF-8 sequence as UTF-8, every other byte as the code page.
+        const table = PAGE_FOLDS[encoding.slice(6)];
+        for (let i = 0, pause = STRETCH; i < size;) {
+            if (i >= pause) {
+                pause = i + STRETCH;
+                yield;
+            }
+            const lead = bytes[i], length = sequenceLength(lead);
+            let have = 1;
+            while (have < length && i + have < size && continues(lead, have, bytes[i + have]))
+                ++have;
+            if (lead < 0x80 || length >= 2 && have === length) {
+                const second = bytes[i + 1];
+                const plain = length === 2 && lead >= 0xC3 && lead <= 0xC5 ? UTF8_PLAIN[(lead - 0xC3) * 64 + second - 0x80] : 0;
+                if (plain) {
+                    output[written++] = plain;
+                    ++letters;
+                } else {
+                    output.set(bytes.subarray(i, i + length), written);
+                    written += length;
+                }
+                i += length;
+                continue;
+            }
+            output[written++] = table[lead];
+            letters += table[lead] !== lead ? 1 : 0;
+            ++i;
+        }
+    } else if (encoding === "utf-8") {
         for (let i = 0, pause = STRETCH; i < size;) {
             if (i >= pause) {
                 pause = i + STRETCH;
@@ -238,7 +271,7 @@ function* blobOf(bytes) {
 
 // The encoding, unless it is given, then the fold: returns the fold's result,
 // its output as a Blob, with the encoding's, or the encoding's alone where it
-// has to ask or the file is no text.
+// has to ask (the bytes are not UTF-8) or the file is no text.
 function* foldFileBytes(bytes, encoding) {
     const found = encoding ? {encodings: [encoding]} : yield* encodingOf(bytes);
     if (found.ask || found.binary)

@@ -5,6 +5,8 @@
 {
     const LABELS = {"utf-8": "UTF-8", "utf-16le": "UTF-16", "utf-16be": "UTF-16", "windows-1250": "Windows-1250",
                     "iso-8859-2": "ISO-8859-2", "ibm852": "CP852"};
+    for (const page of ["windows-1250", "iso-8859-2", "ibm852"])
+        LABELS["utf-8+" + page] = `UTF-8 i ${LABELS[page]}`;
     const NOT_UTF8 = ": to nie jest UTF-8";
     const UNKNOWN = ", a z samych bajtów nie da się poznać kodowania.";
     const WHICH = " W jakim kodowaniu jest ten plik?";
@@ -89,15 +91,15 @@
         save.title = name;
         save.onclick = () => Object.assign(document.createElement("a"), {href: offered, download: name}).click();
         save.hidden = false;
-        const likely = result.readsAs?.length ? ` (zapewne ${named(result.readsAs)})` : "";
-        const kept = result.strays ? `; bajtów spoza UTF-8${likely} nie zmieniono` : "";
-        message.textContent = `${name}: ${named(result.encodings)}, zamieniono ${letters(result.letters)}${kept}`;
+        message.textContent = `${name}: ${named(result.encodings)}, zamieniono ${letters(result.letters)}`;
     }
 
-    // Asks with a button for each encoding, likeliest first.
-    function ask(file, {encodings, readsAs, mixed}) {
+    // A file that is not UTF-8 is not folded until the user chooses how to read
+    // it: a button for each encoding, likeliest first, and no download till then.
+    function ask(file, {encodings, readsAs, mixed, firstStray}) {
         const likely = readsAs.length ? `; wygląda na ${named(readsAs)}.` : UNKNOWN;
-        message.textContent = mixed ? file.name + MIXES + named(readsAs) + HOW : file.name + NOT_UTF8 + likely + WHICH;
+        message.textContent = mixed ? file.name + MIXES + named(readsAs) + HOW
+            : `${file.name}${NOT_UTF8} (bajt ${firstStray})${likely}${WHICH}`;
         question.replaceChildren(...encodings.map(encoding => {
             const button = Object.assign(document.createElement("button"),
                                          {type: "button", textContent: LABELS[encoding]});

@@ -3,7 +3,7 @@
 // The page's own files and nothing else. The page's Content-Security-Policy
 // does not bind this worker, so this list is what keeps it to its own origin.
 const FILES = ["./", "index.html", "kresovar.css", "kresovar.js", "kresovar.svg", "kresovar.webmanifest",
-               "kresovar-192.png", "kresovar-512.png", "kresovar-maskable.png", "file-fold.js", "byte-fold.js",
+               "kresovar-192.png", "kresovar-512.png", "kresovar-maskable.png", "file-fold.js", "byte-fold.js", "kresovar-lib.js",
                "code-pages.js", "screenshot.png", "screenshot-windows.png"];
 const OWN = FILES.map(file => new URL(file, self.registration.scope).href);
 // One cache for each release, so that a worker never answers with another release's files.

@@ -9,6 +9,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 inline constexpr std::array<ByteEncoding, 3> kCodePages = {
@@ -24,67 +27,96 @@ char16_t CodePageCharacter(ByteEncoding codePage, unsigned char byte);
 // stands alone, so the piece is consumed whole and nothing is held back.
 PieceScan ScanCodePage(ByteEncoding codePage, const unsigned char* in, std::size_t size, unsigned char* out);
 
+// The same for UTF-8 mixed with a code page: whole sequences of UTF-8 fold
+// as UTF-8, and every other byte as the code page's. A sequence the next
+// piece may finish is left unconsumed, unless at the `end`.
+PieceScan ScanMixed(ByteEncoding codePage, const unsigned char* in, std::size_t size, unsigned char* out, bool end);
+
 // Whether the piece holds a byte from 0x80 up: in a code page, a piece
 // without one folds to itself.
 bool HasHighByte(const unsigned char* in, std::size_t size);
 
-// What a byte that is not UTF-8 says for a code page: a Polish letter that
-// Western European text has no use for (Sure), one that it has (Unsure, as
-// EA ę and 9C ś in Windows-1252 are ê and œ), one that it has even beside
-// another (Paired: F3 ó and F1 ń are ó and ñ, as in Spanish "riñón"), a sign
-// against (another letter, a control character, an undefined byte), or nothing.
-enum class Evidence { Sure, Unsure, Paired, Against, None };
-Evidence StrayEvidence(ByteEncoding codePage, unsigned char byte);
-
-// Watches a stream taken as UTF-8 for the bytes that are not UTF-8, and
-// tells at its end the code pages in which those bytes read as Polish text
-// (see docs/man/kresovar-fold.1 for the rule): letters inside words, in runs
-// of bytes from 0x80 up no longer than kLongRun.
-inline constexpr std::size_t kLongRun = 8;
-class LegacyText {
+// Watches a stream taken as UTF-8 for the bytes that are not UTF-8 (stray
+// bytes), and tells at its end the code pages that a model of Polish names
+// for them (polish_model.h; docs/man/kresovar-fold.1 gives the rule).
+//
+// How much more Polish, in eighths of a bit, the reading named must be than
+// a Polish reading that differs from it, and than any reading by the model
+// of the other languages (in all, and for each bigram scored).
+inline constexpr std::uint64_t kPagesApart = 64;
+inline constexpr std::uint64_t kLanguagesApart = 64;
+inline constexpr std::uint64_t kPerBigram = 8;
+class TextWatch {
 public:
+    TextWatch();
     // Takes in the next bytes of the stream.
     void Take(const unsigned char* bytes, std::size_t size);
-    // The code pages the stream reads as, each of them equally well, in the
-    // order of kCodePages; none when it is UTF-8, binary or not Polish.
+    // Says that no more bytes come: a sequence cut short at the end is
+    // stray bytes. Finish does it too.
+    void End();
+    // The code pages named, in the order of kCodePages (several where they
+    // read every stray byte alike); none when the stream is UTF-8 or binary,
+    // or where no reading is clearly the most Polish.
     std::vector<ByteEncoding> Finish();
 
     // The bytes taken so far that are no part of UTF-8, by value; all of
     // them once Finish has looked at the end.
     const std::array<std::uint64_t, 256>& strays() const { return strays_; }
+    // The offset, from 0, of the first byte that is no part of UTF-8, once
+    // it is known: a sequence the next bytes may finish is not yet.
+    std::optional<std::uint64_t> firstStray() const { return firstStray_; }
+    // Whether a NUL was taken.
+    bool nul() const { return nul_; }
+    // Whether the stream holds a sequence of UTF-8 from 0x80 up that is not
+    // all Polish letters in `codePage` (as UnicodeStart counts them): for a
+    // stream that holds stray bytes too, UTF-8 mixed with the code page.
+    bool HasUnicode(ByteEncoding codePage) const;
+    // A word (in UTF-8) around stray bytes as the first of `pages` reads it
+    // which the most Polish of the other code pages reads otherwise (or,
+    // failing that, the next), or any word with a Polish letter; empty when
+    // there is none. After Finish.
+    std::string Word(const std::vector<ByteEncoding>& pages) const;
 
 private:
-    // Walks `bytes` a byte at a time from `from`, where a sequence begins, to
-    // where one begins at `to` or after; returns there, or the end, where a
-    // sequence the next bytes may finish waits (unless at the `end`).
-    std::size_t Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end);
-    // Takes ASCII and whole sequences into the run, or a byte that is no part of UTF-8.
-    void Pass(const unsigned char* bytes, std::size_t size);
-    void Step(unsigned char byte);
-    void Stray(unsigned char byte);
-    // Counts the stray bytes of the run, which a byte below 0x80 ends.
-    void EndRun(bool beforeLetter);
+    // Walks `bytes` from `from`, where a sequence begins, to where one begins
+    // at `to` or after; returns there, or the end, where a sequence the next
+    // bytes may finish waits (unless at the `end`).
+    std::size_t Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end,
+                     std::uint64_t base);
+    void Stray(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base);
+    // Notes which code pages a whole sequence from 0x80 up tells UTF-8 for.
+    void Sequence(const unsigned char* sequence, std::size_t length);
+    void Sequences(const unsigned char* bytes, std::size_t size);
+    // Counts the pair of bytes before a stray byte and it, and, where the
+    // byte after it is ASCII, the pair of it and that byte: the bigrams that
+    // Finish scores in each reading.
+    void Count(unsigned char before, unsigned char byte, unsigned char after);
 
     std::array<std::uint64_t, 256> strays_{};
+    std::uint64_t taken_ = 0;
+    std::optional<std::uint64_t> firstStray_;
+    std::array<bool, 3> unicode_{};
+    // Up to kWords pieces of the stream around its first stray bytes.
+    static constexpr std::size_t kWords = 16;
+    std::vector<std::string> words_;
+    // The pairs counted: a byte and the stray byte after it, [before][byte
+    // - 0x80]; a stray byte and the ASCII after it, [byte - 0x80][after].
+    std::vector<std::uint32_t> before_;
+    std::vector<std::uint32_t> after_;
+    std::uint64_t bigrams_ = 0;
+    std::size_t walkSpan_ = 64;  // how far the walk goes before the check of UTF-8 is tried again
+    // The cost of each Polish reading by the model of Polish, from Finish.
+    std::array<std::uint64_t, 3> cost_{};
+    // The byte before those walked, the last byte taken, the byte before
+    // the sequence pending, and a stray byte at the end of the bytes taken,
+    // with the byte before it, to be counted with the byte after it.
+    unsigned char walkBefore_ = ' ';
+    unsigned char lastByte_ = ' ';
+    unsigned char beforePending_ = ' ';
+    std::optional<std::pair<unsigned char, unsigned char>> deferred_;
     unsigned char pending_[3] = {};  // the start of a sequence the next bytes may finish
     std::size_t pendingSize_ = 0;
     bool nul_ = false;
-    // The run of bytes from 0x80 up that the stream is in: its length, up
-    // to kLongRun + 1, whether an ASCII letter stands before it, and its
-    // stray bytes (the first kLongRun of them).
-    std::size_t runLength_ = 0;
-    bool runAfterLetter_ = false;
-    std::size_t runStrays_ = 0;
-    unsigned char runStray_[kLongRun] = {};
-    bool letterBefore_ = false;
-    // For each code page, the stray bytes that are Polish letters inside
-    // words, the other letters, and those against.
-    struct Tally {
-        std::int64_t sure = 0;
-        std::int64_t unsure = 0;
-        std::int64_t against = 0;
-    };
-    std::array<Tally, kCodePages.size()> tally_{};
 };
 
 // Tells, from its start, whether a stream named as a code page holds UTF-8

@@ -39,7 +39,7 @@ constexpr Classes kClasses = [] {
             bool any = false;
             for (unsigned low = 0; low < 16; ++low) {
                 if (kPlain[row][high << 4 | low] != 0) {
-                    classes.byLow[low] |= 1u << bit;
+                    classes.byLow[low] |= static_cast<unsigned char>(1u << bit);
                     any = true;
                 }
             }
@@ -47,8 +47,8 @@ constexpr Classes kClasses = [] {
                 continue;
             if (bit == 8)
                 throw "more classes than bits in a byte";
-            classes.byLead[(kFirstLead + row) & 0xF] |= 1u << bit;
-            classes.byHigh[high] |= 1u << bit;
+            classes.byLead[(kFirstLead + row) & 0xF] |= static_cast<unsigned char>(1u << bit);
+            classes.byHigh[high] |= static_cast<unsigned char>(1u << bit);
             ++bit;
         }
     }

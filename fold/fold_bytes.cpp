@@ -123,6 +123,12 @@ std::pair<std::size_t, std::size_t> FoldUtf8Body(const unsigned char* in, std::s
 // next only, so the blocks need no lanes; a letter that ends a block takes
 // the next block's first byte with it.
 #define KRESOVAR_COMPRESS_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2")))
+#if defined(__GNUC__) && !defined(__clang__)
+// A false alarm: GCC 12's own _mm512_permutexvar_epi8 passes an undefined
+// vector as the merge source that its full mask never reads.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 KRESOVAR_COMPRESS_TARGET std::pair<std::size_t, std::size_t> FoldUtf8Compressing(const unsigned char* in,
                                                                                 std::size_t size, unsigned char* out)
 {
@@ -154,6 +160,9 @@ KRESOVAR_COMPRESS_TARGET std::pair<std::size_t, std::size_t> FoldUtf8Compressing
     }
     return {read + taken, written};
 }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 #endif
 
 fold_kernels::BytesKernel BodyFoldOf(FoldPath path)
@@ -176,7 +185,7 @@ PieceScan FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, un
 {
     std::size_t read = 0;
     std::size_t written = 0;
-    if (fold.encoding == ByteEncoding::Utf8 && !fold.decomposed)
+    if (fold.encoding == ByteEncoding::Utf8 && !fold.decomposed && fold.strays == ByteEncoding::Utf8)
         std::tie(read, written) = BodyFoldOf(UsedFoldPath())(in, size, out);
     const PieceScan scan = Scan<false>(fold, in + read, size - read, out + written, end);
     return {read + scan.consumed, written + scan.produced};
@@ -184,7 +193,7 @@ PieceScan FoldBytes(ByteFold fold, const unsigned char* in, std::size_t size, un
 
 bool FoldsToItself(ByteFold fold, const unsigned char* in, std::size_t size)
 {
-    if (IsCodePage(fold.encoding))
+    if (IsCodePage(fold.encoding) || IsCodePage(fold.strays))
         return !HasHighByte(in, size);
     if (fold.encoding != ByteEncoding::Utf8 || (fold.decomposed && size > 0 && IsBase(in[size - 1])))
         return false;

@@ -24,6 +24,9 @@ struct ByteFold {
     // by a combining ogonek (U+0328), acute (U+0301) or dot above (U+0307);
     // the mark is dropped.
     bool decomposed = false;
+    // In UTF-8, the code page that the bytes which are no part of UTF-8 are
+    // read in (-e utf-8+windows-1250); Utf8 to pass them on as they are.
+    ByteEncoding strays = ByteEncoding::Utf8;
 };
 
 // A piece of a stream ends where a letter may still be completed by the next

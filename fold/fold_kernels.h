@@ -4,6 +4,8 @@
 // instruction set (each compiles to nothing on other processors), and what
 // they share. Internal to fold/.
 
+#include "fold_path.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -95,6 +97,8 @@ std::size_t FoldCodePageNeon(const CodePageLetters& letters, const unsigned char
 using Utf8CheckKernel = std::size_t (*)(const unsigned char* in, std::size_t size, bool& nul);
 std::size_t WellFormedAvx2(const unsigned char* in, std::size_t size, bool& nul);
 std::size_t WellFormedNeon(const unsigned char* in, std::size_t size, bool& nul);
+// The check of the fold path (utf8_check.cpp).
+Utf8CheckKernel Utf8CheckOf(FoldPath path);
 
 // The errors a byte can make in UTF-8 with the byte before it, one bit each,
 // looked up by the high and the low half of the byte before and by the high

@@ -259,6 +259,8 @@ PieceScan Scan(ByteFold fold, const unsigned char* in, std::size_t size, unsigne
 {
     if (IsCodePage(fold.encoding))
         return ScanCodePage(fold.encoding, in, size, kFind ? nullptr : out);
+    if (fold.encoding == ByteEncoding::Utf8 && IsCodePage(fold.strays))
+        return ScanMixed(fold.strays, in, size, kFind ? nullptr : out, end);
     return fold.encoding == ByteEncoding::Utf8 ? ScanUtf8<kFind>(in, size, out, fold.decomposed, end)
                                                : ScanUtf16<kFind>(in, size, out, fold, end);
 }

@@ -8,11 +8,14 @@ throughput, its share of the `cat | cat` floor's, and the spread (lowest and
 highest of its runs) beside it; then the processor time of the whole
 pipeline, its median against the floor's. kresovar-fold runs once on each
 fold path that its --version says the processor offers, and on the
-Windows-1250 text with -e cp1250; on UTF-8 also with -e utf-8, which reads it
-without watching for text of a code page. --fold-only leaves out the other
-filters.
+Windows-1250 text with -e cp1250 and without -e (where it is recognised, and
+passed on as it came); on UTF-8 also with -e utf-8, which reads it leniently,
+without the check of UTF-8. --fold-only leaves out the other filters.
+--release=OLD-KRESOVAR-FOLD runs that build too, on each path, in the same
+rounds, and prints the median of the per-round ratios of its time to this
+build's (above 1: this build is faster).
 
-    scripts/bench_fold_pipeline.py build-release/cli/kresovar-fold [ROUNDS] [--fold-only]
+    scripts/bench_fold_pipeline.py build-release/cli/kresovar-fold [ROUNDS] [--fold-only] [--release=OLD]
 """
 import os
 import random
@@ -62,7 +65,8 @@ def processor_seconds():
 
 
 def main():
-    arguments = [argument for argument in sys.argv[1:] if argument != "--fold-only"]
+    arguments = [argument for argument in sys.argv[1:] if not argument.startswith("--")]
+    release = next((argument.split("=", 1)[1] for argument in sys.argv[1:] if argument.startswith("--release=")), None)
     fold = os.path.abspath(arguments[0])
     rounds = int(arguments[1]) if len(arguments) > 1 else 7
     env = dict(os.environ, LC_ALL="C.UTF-8")
@@ -72,6 +76,8 @@ def main():
         for path in fold_paths(fold):
             commands[f"kresovar-fold, {path}"] = f"KRESOVAR_FOLD_PATH={path} {fold} {{0}}"
             commands[f"kresovar-fold -e utf-8, {path}"] = f"KRESOVAR_FOLD_PATH={path} {fold} -e utf-8 {{0}}"
+            if release:
+                commands[f"release, {path}"] = f"KRESOVAR_FOLD_PATH={path} {os.path.abspath(release)} {{0}}"
         others = {
             "perl -CSD -pe 'tr/…/…/'": f"perl -CSD -pe 'tr/{LETTERS}/{PLAIN}/' {{0}}",
             "iconv -t ascii//TRANSLIT": "iconv -f UTF-8 -t ASCII//TRANSLIT {0}",
@@ -83,7 +89,9 @@ def main():
             chosen = dict(commands, **others) if text == "Polish prose" else commands
             if text.endswith("1250"):
                 chosen = {name: command.replace(" {0}", " -e cp1250 {0}") if name.startswith("kresovar") else command
-                          for name, command in commands.items() if "-e utf-8" not in name}
+                          for name, command in commands.items() if "-e utf-8" not in name and "release" not in name}
+                chosen.update({name.replace("kresovar-fold,", "kresovar-fold (no -e),"): command
+                               for name, command in commands.items() if name.startswith("kresovar-fold,")})
             seconds = {name: [] for name in chosen}
             processor = {name: [] for name in chosen}
             for round_ in range(rounds):
@@ -105,6 +113,11 @@ def main():
                 used = statistics.median(processor[name])
                 print(f"{name:34} {SIZE / median / 1e6:7.0f} {floor / median:15.2f} "
                       f"{min(runs):7.2f}–{max(runs):.2f} {used:12.2f} {used / floor_processor:8.2f}")
+            for name in seconds:
+                if name.startswith("release, ") and f"kresovar-fold, {name[9:]}" in seconds:
+                    ratios = [old / new for old, new in zip(seconds[name], seconds[f"kresovar-fold, {name[9:]}"])]
+                    print(f"this build against the release, {name[9:]}: median of per-round ratios "
+                          f"{statistics.median(ratios):.3f} (lowest {min(ratios):.3f})")
 
 
 if __name__ == "__main__":

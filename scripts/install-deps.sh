@@ -1,24 +1,27 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Kresovar needs, when any of them is missing:
-#   install-deps.sh run    building and running both programs (scripts/run.sh)
+#   install-deps.sh run    building and running the three programs (scripts/run.sh),
+#                          and a virtual display to run the window in (xvfb-run)
 #   install-deps.sh test   all of that, and everything the tests, the Windows
 #                          build and the benchmarks use (scripts/test.sh)
-# With --check it installs nothing, and fails if any of them is missing.
+# With --check it installs nothing, and fails if any of them is missing; with
+# --list it prints them.
 set -euo pipefail
 
 run_packages=(
     cmake g++ make pkgconf
     qt6-base-dev qt6-wayland qt6-translations-l10n libgl-dev fonts-dejavu-core
     libacl1-dev libx11-dev libxcb1-dev libwayland-dev
+    xvfb xauth
 )
 test_packages=(
     "${run_packages[@]}"
     libgtest-dev libbenchmark-dev libxtst-dev acl
-    xvfb xauth xdotool xclip imagemagick
+    xdotool xclip imagemagick
     weston xwayland wl-clipboard
     dbus at-spi2-core python3-pyatspi
     chromium chromium-driver python3-selenium
-    dpkg-dev file desktop-file-utils appstream groff-base lintian
+    dpkg-dev file desktop-file-utils appstream groff-base lintian abigail-tools node-typescript
     g++-mingw-w64-x86-64-posix googletest wine wine64 wixl msitools
     clang libclang-rt-14-dev
     qemu-user g++-aarch64-linux-gnu libacl1-dev:arm64
@@ -27,8 +30,12 @@ test_packages=(
 case ${1:-} in
     run) packages=("${run_packages[@]}") ;;
     test) packages=("${test_packages[@]}") ;;
-    *) echo "usage: install-deps.sh run|test" >&2; exit 2 ;;
+    *) echo "usage: install-deps.sh run|test [--check|--list]" >&2; exit 2 ;;
 esac
+if [ "${2:-}" = --list ]; then
+    printf '%s\n' "${packages[@]}"
+    exit 0
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building and running needs, builds both programs and starts
-# the window. Only the two programs are built; the tests stay configured only
-# where everything scripts/test.sh installs is present.
+# Installs what building and running needs, builds the three programs and
+# starts the window. Only the programs are built; the tests stay configured
+# only where everything scripts/test.sh installs is present.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh run
@@ -9,10 +9,10 @@ configure=()
 if [ ! -e build/CMakeCache.txt ] || ! scripts/install-deps.sh test --check; then
     configure=(-DBUILD_TESTING=OFF)
 fi
-TARGETS="kresovar kresovar-fold" scripts/build.sh "${configure[@]}"
+TARGETS="kresovar kresovar-fold kresovar-clipboard" scripts/build.sh "${configure[@]}"
 
 no_window() {
-    echo "Kresovar is built (build/window/kresovar, build/cli/kresovar-fold), but $1." >&2
+    echo "Kresovar is built (build/window/kresovar, build/cli/kresovar-fold, build/clipboard/tool/kresovar-clipboard), but $1." >&2
     echo "Run this from a desktop session, or in a virtual display: xvfb-run -a build/window/kresovar" >&2
     exit "$2"
 }

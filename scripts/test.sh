@@ -5,17 +5,19 @@
 #     cross-built Windows program's tests and scenarios under Wine;
 #  3. the fold's tests and kresovar-fold's, cross-built for ARM64, under qemu.
 # Widget tests run offscreen; each end-to-end scenario starts its own X display.
+# Every build treats a compiler warning as an error (KRESOVAR_WERROR).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 jobs=$(nproc)
 
-scripts/build-windows.sh
-scripts/build-arm64.sh
-CXX=clang++ cmake -S fold/fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+werror=-DKRESOVAR_WERROR=ON
+scripts/build-windows.sh "$werror"
+scripts/build-arm64.sh "$werror"
+CXX=clang++ cmake -S fold/fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo "$werror" >/dev/null
 cmake --build build-fuzz -j"$jobs"
-BUILD_DIR=build-asan scripts/build.sh -DBUILD_TESTING=ON -DKRESOVAR_SANITIZE=ON
-scripts/build.sh -DBUILD_TESTING=ON -DKRESOVAR_WINDOWS_BUILD="$PWD/build-win" -DKRESOVAR_FUZZERS="$PWD/build-fuzz"
+BUILD_DIR=build-asan scripts/build.sh -DBUILD_TESTING=ON -DKRESOVAR_SANITIZE=ON "$werror"
+scripts/build.sh -DBUILD_TESTING=ON -DKRESOVAR_WINDOWS_BUILD="$PWD/build-win" -DKRESOVAR_FUZZERS="$PWD/build-fuzz" "$werror"
 
 # Each test carries exactly one label, set where the test is added, and
 # docs/testing.md gives each label's time limits and the fuzzers' time.
@@ -43,6 +45,13 @@ if {k: seconds(row[column("time limit")]) for k, row in written.items()} != limi
 if seconds(written["fuzz"][column("what it checks")]) != fuzzing:
     sys.exit("docs/testing.md gives the fuzzers another time than the build: %s s" % fuzzing)
 '
+
+# libkresovar's ABI changes only on purpose: after one, describe it again with
+#   abidw --no-corpus-path --short-locs --no-show-locs --no-comp-dir-path --headers-dir lib \
+#         --drop-private-types --exported-interfaces-only --out-file lib/kresovar.abi build/lib/libkresovar.so.1
+# The build tree's library, which has its debugging information; the packaged one is stripped.
+echo "== libkresovar's ABI against lib/kresovar.abi"
+abidiff lib/kresovar.abi build/lib/libkresovar.so.1
 
 echo "== The suite under AddressSanitizer and UndefinedBehaviorSanitizer"
 LSAN_OPTIONS="suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0" \

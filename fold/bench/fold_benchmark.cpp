@@ -2,7 +2,7 @@
 // function that returns a new text (allocate and copy) and against the folding
 // rule read literally (each unit tested against the 18 rows); of FoldBytes
 // on the same texts in UTF-8 and in Windows-1250, and of the watch for text
-// of a code page (LegacyText) on the UTF-8, against memcpy of the same bytes
+// of a code page (TextWatch) on the UTF-8, against memcpy of the same bytes
 // into the same buffer; each on each path the processor offers. Each runs 7
 // times; the tables give medians and the spread of the ratio, repetition by
 // repetition, in CPU time: on a shared machine the wall clock also counts the
@@ -135,7 +135,8 @@ void Run(benchmark::State& state, std::u16string (*function)(std::u16string_view
         benchmark::DoNotOptimize(result.data());
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * source.size() * sizeof(char16_t)));
+    state.SetBytesProcessed(
+        static_cast<int64_t>(static_cast<std::size_t>(state.iterations()) * source.size() * sizeof(char16_t)));
     state.SetLabel(kKinds[state.range(0)]);
 }
 
@@ -151,7 +152,7 @@ void RunBytes(benchmark::State& state, void (*function)(const std::string&, unsi
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * source.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(static_cast<std::size_t>(state.iterations()) * source.size()));
     state.SetLabel(kKinds[state.range(0)]);
 }
 
@@ -182,7 +183,7 @@ void FoldCodePageOf(const std::string& source, unsigned char* out)
 // The watch as kresovar-fold keeps it, piece by piece of 256 KiB.
 void WatchOf(const std::string& source, unsigned char*)
 {
-    LegacyText legacy;
+    TextWatch legacy;
     const auto bytes = reinterpret_cast<const unsigned char*>(source.data());
     for (std::size_t at = 0; at < source.size(); at += 256 * 1024)
         legacy.Take(bytes + at, std::min<std::size_t>(256 * 1024, source.size() - at));

@@ -3,7 +3,8 @@
 // text is repeated past a large piece or only past the size where the fold
 // works side by side, and the size of the pieces it is read in: a large
 // piece, or (for a text not repeated so far) a few bytes.
-// The rest is the text, read in that encoding and, if short, in a code page. The fold
+// The rest is the text, read in that encoding and, if short, in a code page;
+// UTF-8 also mixed with a code page. The fold
 // and the first letter must equal the plain reference's on each path this
 // machine can take, the fold in one piece and in pieces, and a piece said to
 // fold to itself must; and the watch for a code page must find the invalid
@@ -30,9 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<ByteFold> folds = {fold};
     if (!pastLargePiece)
         folds.push_back({kCodePages[text.size() % kCodePages.size()]});
+    // UTF-8 is read mixed with a code page too (-e utf-8+windows-1250).
+    if (fold.encoding == ByteEncoding::Utf8 && !fold.decomposed)
+        folds.push_back({ByteEncoding::Utf8, false, kCodePages[input.size() % kCodePages.size()]});
     for (ByteFold each : folds) {
         long firstLetter = -1;
-        const std::string expected = ReferenceFold(Decode(text, each.encoding), each, firstLetter);
+        const std::string expected = ReferenceFold(DecodeFor(text, each), each, firstLetter);
         const auto bytes = ExactCopy(text);
         for (FoldPath path : FoldPaths()) {
             UseFoldPath(path);

@@ -3,7 +3,7 @@
 // A plain reference for FoldBytes, shared by its test and its fuzzer: it
 // decodes the text character by character (each invalid byte standing for
 // itself), folds each with FoldText and encodes it again. And one for the
-// bytes that LegacyText finds are no part of UTF-8: the invalid bytes.
+// bytes that TextWatch finds are no part of UTF-8: the invalid bytes.
 
 #include "code_page.h"
 #include "fold_bytes.h"
@@ -102,6 +102,20 @@ inline std::vector<Character> Decode(const std::string& text, ByteEncoding encod
     return encoding == ByteEncoding::Utf8 ? DecodeUtf8(text) : DecodeUtf16(text, encoding == ByteEncoding::Utf16BigEndian);
 }
 
+// The characters of a fold's text: for UTF-8 mixed with a code page, each
+// invalid byte read in the code page.
+inline std::vector<Character> DecodeFor(const std::string& text, ByteFold fold)
+{
+    std::vector<Character> characters = Decode(text, fold.encoding);
+    if (fold.encoding == ByteEncoding::Utf8 && IsCodePage(fold.strays)) {
+        for (Character& c : characters) {
+            if (c.codePoint < 0)
+                c.codePoint = CodePageCharacter(fold.strays, static_cast<unsigned char>(c.bytes[0]));
+        }
+    }
+    return characters;
+}
+
 using Strays = std::array<std::uint64_t, 256>;
 
 inline Strays ReferenceStrays(const std::string& text)
@@ -112,11 +126,11 @@ inline Strays ReferenceStrays(const std::string& text)
     return strays;
 }
 
-// What LegacyText says of a stream given to it in pieces of `pieceSize`, and
+// What TextWatch says of a stream given to it in pieces of `pieceSize`, and
 // the bytes it found are no part of UTF-8.
 inline std::vector<ByteEncoding> WatchInPieces(const std::string& text, std::size_t pieceSize, Strays& strays)
 {
-    LegacyText legacy;
+    TextWatch legacy;
     for (std::size_t at = 0; at < text.size(); at += pieceSize) {
         const std::size_t size = std::min(pieceSize, text.size() - at);
         legacy.Take(ExactCopy(text.substr(at, size)).get(), size);

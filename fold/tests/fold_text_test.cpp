@@ -35,7 +35,7 @@ INSTANTIATE_TEST_SUITE_P(PolishLetters, FoldTextCases, testing::Values(
     FoldCase{"phrase", u"Zażółć gęślą jaźń", u"Zazolc gesla jazn"},
     FoldCase{"phrase_in_capitals", u"ZAŻÓŁĆ GĘŚLĄ JAŹŃ", u"ZAZOLC GESLA JAZN"},
     FoldCase{"letter_at_both_ends", u"ś\r\nx\r\nŹ", u"s\r\nx\r\nZ"}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 // What must come back exactly as it went in.
 INSTANTIATE_TEST_SUITE_P(Untouched, FoldTextCases, testing::Values(
@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(Untouched, FoldTextCases, testing::Values(
     FoldCase{"unpaired_surrogates", std::u16string{0xD801, u'ł', 0xDC05, 0xDBFF},
                                     std::u16string{0xD801, u'l', 0xDC05, 0xDBFF}},
     FoldCase{"highest_units", std::u16string{0xFFFF, 0xFFFE, 0xFEFF}, std::u16string{0xFFFF, 0xFFFE, 0xFEFF}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 TEST(FoldText, AgreesWithTheRowsForEveryCodeUnit)
 {
@@ -77,7 +77,7 @@ TEST(FoldText, AgreesWithTheRowsOnRandomTextsOfManyLengths)
 {
     const std::u16string alphabet = u"aąbcćeęlłnńoósśzźżAĄCĆEĘLŁNŃOÓSŚZŹŻ \r\n\t\u00D2\u017D\xD83D\xDE00";
     std::mt19937 random(20261207);
-    for (std::size_t length : {0, 1, 15, 16, 17, 31, 33, 2047, 2048, 2049, 4111, 100000}) {
+    for (std::size_t length : std::initializer_list<std::size_t>{0, 1, 15, 16, 17, 31, 33, 2047, 2048, 2049, 4111, 100000}) {
         std::u16string source(length, u'\0');
         for (char16_t& unit : source)
             unit = alphabet[random() % alphabet.size()];

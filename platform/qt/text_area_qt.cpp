@@ -442,9 +442,9 @@ void TextArea::dropEvent(QDropEvent* event)
 QMimeData* TextArea::createMimeDataFromSelection() const
 {
     const QTextCursor cursor = textCursor();
-    auto* data = new QMimeData;
-    data->setText(ToQString(TextBetween(*this, cursor.selectionStart(), cursor.selectionEnd())));
-    return data;
+    auto* mime = new QMimeData;
+    mime->setText(ToQString(TextBetween(*this, cursor.selectionStart(), cursor.selectionEnd())));
+    return mime;
 }
 
 std::u16string ReadText(TextArea& area)

@@ -4,7 +4,7 @@
 
     page_test.py DOCS-FOLDER SCREENSHOT-FOLDER KRESOVAR-FOLD
 """
-import functools
+import glob, functools
 import http.server
 import os
 import re
@@ -305,22 +305,23 @@ CHOSEN += [(f"słowa-{codec}.txt", POLISH.encode(codec)) for codec in ("cp1250",
     ("daleko-ó.txt", b"a" * 262_143 + "ó".encode() + b" " * 300_000 + "gęślą".encode("cp1250")),
     ("m3.txt", "Zażółć gęślą jaźń\n".encode("cp1250") * 5 + "Zażółć gęślą jaźń\n".encode())]
 CHOSEN += [(f"{count}.txt", "ą".encode() * count) for count in (1, 2, 5, 12, 22, 1234, 12345)]
-MIXED = "bajtów spoza UTF-8 (zapewne Windows-1250) nie zmieniono"
 ENDINGS = {"1.txt": "1 literę", "2.txt": "2 litery", "5.txt": "5 liter", "12.txt": "12 liter", "22.txt": "22 litery",
-           "1234.txt": "1234 litery", "12345.txt": "12\u00a0345 liter", "mieszany.txt": MIXED, "daleko.txt": MIXED,
-           "urwane.txt": "; bajtów spoza UTF-8 nie zmieniono", "daleko-ó.txt": MIXED}
+           "1234.txt": "1234 litery", "12345.txt": "12\u00a0345 liter"}
 BINARY, ONE, FOLDER = (": to nie jest plik tekstowy, więc strona go nie zmienia.",
                        "Strona zmienia jeden plik naraz: upuść tylko jeden.", ": to folder, a strona zmienia tylko pliki.")
-ANSWERS = {"blisko.txt": "windows-1250", "m3.txt": "utf-8"}
+ANSWERS = {"blisko.txt": "utf-8+windows-1250", "m3.txt": "utf-8"}
 LABELS = {"utf-8": "UTF-8", "windows-1250": "Windows-1250", "iso-8859-2": "ISO-8859-2", "ibm852": "CP852"}
+LABELS.update({"utf-8+" + page: "UTF-8 i " + LABELS[page] for page in list(LABELS)[1:]})
 SAID = "const said = document.getElementById('plik-komunikat').textContent; return !said.endsWith('…') && said"
 RUN = "const run = steps => { let step; while (!(step = steps.next()).done); return step.value; };"
 
 
+NAMED = re.compile(r"kresovar-fold: (.*): (?:not UTF-8 \(byte \d+\); it reads as (.*?) — .*|UTF-8 and (.*) mixed: .*)$")
+
+
 def reads_as(stderr):
-    """The files kresovar-fold says are not UTF-8, each with the code pages it reads as, as "X or Y"."""
-    return dict(line.removeprefix("kresovar-fold: ").split(": use")[0].split(": not UTF-8; it reads as ")
-                for line in stderr.splitlines() if "reads as" in line)
+    """The files kresovar-fold says are not UTF-8 and names code pages for, each with them as "X or Y"."""
+    return {match[1]: match[2] or match[3] for match in map(NAMED.match, stderr.splitlines()) if match}
 
 
 def kresovar_fold(data, *options):
@@ -360,32 +361,32 @@ def files(browser, chosen):
     errors = [entry["message"] for entry in browser.get_log("browser") if "Uncaught" in entry["message"]]
     for number, (name, data) in enumerate(chosen):
         said, asked = choose(browser, os.path.join(folder, name), data, number % 2)
-        expected, pages, _ = kresovar_fold(data)
-        if b"\0" in data and data[:2] not in (b"\xff\xfe", b"\xfe\xff"):
+        expected, pages, stderr = kresovar_fold(data)
+        if b": binary (byte" in stderr:
             check(said == name + BINARY and not asked and not saving(browser), f"{name}: binary, yet {said!r}")
             continue
-        # Taken as Unicode: UTF-16, UTF-8, text that -e refuses to read as each code page it reads as, or that
-        # holds UTF-8 and reads as no code page.
-        text = data.decode("utf-8", "ignore")
-        asked_e = pages or ["ibm852"]
-        refused = [page for page in asked_e if b"UTF-8 or UTF-16" in kresovar_fold(data, "-e", page)[2]]
-        unicode = text.encode() == data or refused == asked_e or not pages and not text.isascii()
-        pages = [] if unicode else [page for page in pages if page not in refused]
+        mixed = b" mixed: use -e utf-8+" in stderr
+        # Those that -e refuses for the UTF-8 at the start are not offered alone; alike, they are folded in.
+        refused = [page for page in pages if b"UTF-8 or UTF-16" in kresovar_fold(data, "-e", page)[2]]
+        pages = pages if mixed else [page for page in pages if page not in refused]
         differ = len({kresovar_fold(data, "-e", page)[0] for page in pages}) > 1
-        check(bool(asked) == (not pages and not unicode or differ or name in ANSWERS)
-              and asked[:len(pages)] == [LABELS[page] for page in pages][:len(asked)],
-              f"{name}: kresovar-fold names {pages}, the page asks {asked}: {said!r}")
-        answer = ANSWERS.get(name) or (pages[0] if pages else "utf-8")
+        unnamed = bool(stderr) and not pages
+        check(bool(asked) == (mixed or unnamed or differ or name in ANSWERS) and not (asked and saving(browser))
+              and asked[:len(pages)] == [LABELS[("utf-8+" if mixed else "") + page] for page in pages][:len(asked)]
+              if not mixed else asked == ["UTF-8"] + [LABELS["utf-8+" + page] for page in pages],
+              f"{name}: kresovar-fold names {pages}{' mixed' if mixed else ''}, the page asks {asked}: {said!r}")
+        answer = ANSWERS.get(name) or ("utf-8+" + pages[0] if mixed else pages[0] if pages else "utf-8")
         if asked:
             browser.execute_script("document.getElementById('plik-komunikat').textContent = ''")
             browser.find_element("xpath", f"//div[@id='plik-pytanie']/button[.='{LABELS[answer]}']").click()
             said = until(browser, lambda: browser.execute_script(SAID)) or ""
-        expected = kresovar_fold(data, "-e", answer)[0] if answer != "utf-8" else expected
+        expected = kresovar_fold(data, "-e", answer)[0] if asked or pages else expected
         width = 2 if data[:2] in (b"\xff\xfe", b"\xfe\xff") else 1
         label = "UTF-16" if width == 2 else " albo ".join(LABELS[page] for page in pages if not asked) or LABELS[answer]
         count = len(data) - len(expected) if label == "UTF-8" else sum(
             data[i:i + width] != expected[i:i + width] for i in range(0, len(data), width))
-        check(said.replace("\u00a0", "").startswith(f"{name}: {label}, zamieniono {count} ")
+        check(said.replace("\u00a0", "").startswith(f"{name}: {label}, zamieniono {count} " if "+" not in answer
+                                                    else f"{name}: {label}, zamieniono ")
               and said.endswith(ENDINGS.get(name, "")), f"{name}: {said!r}, not {label} and {count} letters")
         browser.find_element("id", "plik-zapisz").click()
         path = os.path.join(saved, name)
@@ -422,6 +423,27 @@ def code_pages(browser):
     wrong = [(probe.hex(), mine, named.get(path, "")) for probe, path, mine in zip(probes, paths, page)
              if mine != named.get(path, "")]
     check(not wrong, f"{len(wrong)} files read as other code pages than kresovar-fold says, first {wrong[:3]}")
+    # The committed sample of cli/tests/polish, in each code page: the same pages named, or none.
+    codecs = {"windows-1250": "cp1250", "iso-8859-2": "iso8859_2", "ibm852": "cp852", "windows-1252": "cp1252",
+              "iso-8859-1": "latin_1", "cp850": "cp850"}
+    pieces = []
+    for sample in sorted(glob.glob(os.path.join(HERE, "../../cli/tests/polish/*.txt"))):
+        for line in open(sample, encoding="utf-8").read().splitlines():
+            for codec in codecs.values():
+                try:
+                    pieces.append(line.encode(codec))
+                except UnicodeEncodeError:
+                    pass
+    paths = [os.path.join(folder, f"sample-{n}") for n in range(len(pieces))]
+    for path, piece in zip(paths, pieces):
+        open(path, "wb").write(piece)
+    named = reads_as(subprocess.run(["xargs", "-0", FOLD, "--check"], input="\0".join(paths), capture_output=True,
+                                    text=True).stderr)
+    page = browser.execute_script(RUN + "return arguments[0].map(probe => run(encodingOf(Uint8Array.from(probe)))"
+                                  ".readsAs.join(' or '))", [list(piece) for piece in pieces])
+    wrong = [(piece, mine, named.get(path, "")) for piece, path, mine in zip(pieces, paths, page) if mine != named.get(path, "")]
+    check(not wrong and any(page), f"{len(wrong)} of {len(pieces)} sample pieces read otherwise than kresovar-fold says,"
+                                   f" first {wrong[:3]}")
 
 
 def main():

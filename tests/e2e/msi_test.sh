@@ -34,6 +34,10 @@ timeout 300 wineboot --init >/dev/null 2>&1 || { echo "FAIL: no Wine prefix" >&2
 timeout 60 wineserver --wait
 system_path >"$work/path-before"
 echo "installer: $(stat -c %s "$msi") bytes"
+# The summary Windows shows: in Polish, and ASCII, which any code page reads alike.
+summary=$(msiinfo suminfo "$msi")
+grep -qx 'Template: x64;1045' <<<"$summary" || fail "the summary's language is not Polish: $summary"
+! LC_ALL=C grep -q '[^ -~]' <<<"$summary" || fail "the summary is not ASCII: $summary"
 
 timeout 120 wine msiexec /i "$msi" /qn || fail "the installation failed"
 timeout 60 wineserver --wait
@@ -42,6 +46,9 @@ for file in kresovar.exe kresovar-fold.exe kresovar-clipboard.exe LICENSE.txt TH
     [ -s "$folder/$file" ] || fail "not installed: Program Files\\Kresovar\\$file"
 done
 grep -q 'MinGW-w64' "$folder/THIRD-PARTY-NOTICES.txt" || fail "the notices do not name the MinGW-w64 runtime"
+for program in "$folder"/*.exe; do
+    grep -qF "$(basename "$program")" "$folder/THIRD-PARTY-NOTICES.txt" || fail "the notices do not name $(basename "$program")"
+done
 shortcut=$(find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Kresovar.lnk' | head -n 1)
 [ -n "$shortcut" ] && grep -aq 'kresovar.exe' "$shortcut" || fail "no Start-menu shortcut to kresovar.exe"
 # The hotkey, Ctrl+Alt+K, is at offset 64 of the link, and named in its description (UTF-16).

@@ -100,9 +100,9 @@ std::vector<char32_t> DecodeUtf8(const std::string& text)
     std::vector<char32_t> characters;
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
         char32_t character = length == 1 ? lead : lead & (0x7F >> length);
-        for (int k = 1; k < length && i + k < text.size(); ++k)
+        for (std::size_t k = 1; k < length && i + k < text.size(); ++k)
             character = (character << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         characters.push_back(character);
         i += length;
@@ -127,7 +127,7 @@ KeyCode SpareKeyCode(Display* display)
     int high = 0;
     XDisplayKeycodes(display, &low, &high);
     int perCode = 0;
-    KeySym* map = XGetKeyboardMapping(display, low, high - low + 1, &perCode);
+    KeySym* map = XGetKeyboardMapping(display, static_cast<KeyCode>(low), high - low + 1, &perCode);
     KeyCode spare = 0;
     for (int code = low; code <= high && !spare; ++code) {
         bool empty = true;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the built tree and builds the .deb, then checks that both hold the
-# three programs, their manual pages, the desktop entry with its action, the icons, the
+# Installs the built tree and builds the four .deb packages, then checks that the
+# programs' package and the tree hold the three programs, their manual pages, the desktop entry with its action, the icons, the
 # metadata and the package's documents, and that each passes its validator:
 # desktop-file-validate, appstreamcli, groff and lintian. The version and the
 # home page written by hand (the changelogs, the home page) are CMake's.
@@ -66,5 +66,21 @@ grep -q 'qt6-wayland' <<<"$recommends" && grep -q 'qt6-translations-l10n' <<<"$r
 [ "$(grep -oE '(kresovar[_-]|Kresovar )[0-9][0-9.]*[0-9]' "$index" | grep -oE '[0-9.]+$' | sort -u)" = "$KRESOVAR_VERSION" ] \
     && ! grep -o 'https://[^/"]*\.github\.io[^"<]*' "$index" | grep -vxF "$KRESOVAR_HOMEPAGE" \
     || fail "docs/index.html names another version or home page"
-lintian --fail-on error,warning --allow-root "$deb"
-echo "PASS: $(basename "$deb"), lintian clean: $depends; recommends $recommends"
+# The library's three packages beside it: the programs link it statically.
+! grep -q libkresovar <<<"$depends" || fail "the programs depend on the library: $depends"
+library=$(ls "$work"/deb/libkresovar1_*.deb)
+[ "$(dpkg-deb --ctrl-tarfile "$library" | tar -xO ./triggers)" = "activate-noawait ldconfig" ] \
+    && ! dpkg-deb --ctrl-tarfile "$library" | tar -xO ./postinst ./postrm | grep -q '^[^#]*ldconfig' \
+    || fail "libkresovar1 does not renew the linker's cache by a trigger alone"
+[ "$(dpkg-deb --field "$work"/deb/python3-kresovar_*.deb Architecture)" = all ] || fail "python3-kresovar is not for all"
+[ "$(nm -D --defined-only "$(find "$build/lib" -name libkresovar.so.1)" | awk '$3 !~ /^kresovar_/')" = "" ] \
+    || fail "libkresovar.so.1 exports more than kresovar_*"
+mkdir "$work/root"
+for package in "$library" "$work"/deb/python3-kresovar_*.deb; do
+    dpkg-deb -x "$package" "$work/root"
+done
+folded=$(PYTHONPATH="$work/root/usr/lib/python3/dist-packages" \
+    KRESOVAR_LIBRARY=$(find "$work/root" -name libkresovar.so.1) python3 -c 'import kresovar; print(kresovar.fold("Łódź"))')
+[ "$folded" = Lodz ] || fail "the packaged Python module folds Łódź to $folded"
+lintian --fail-on error,warning --allow-root "$work"/deb/*.deb
+echo "PASS: $(basename -a "$work"/deb/*.deb | tr '\n' ' ')lintian clean: $depends; recommends $recommends"

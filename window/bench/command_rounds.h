@@ -111,7 +111,8 @@ inline void PrintRow(const char* command, const Size& size, const Sample& run)
     if (run.extraMegabytes < 0)
         std::printf("%22s\n", "not measured");
     else
-        std::printf("%9.0f (%4.2fx text)\n", run.extraMegabytes, run.extraMegabytes / (size.units * 2 / 1048576.0));
+        std::printf("%9.0f (%4.2fx text)\n", run.extraMegabytes,
+                    run.extraMegabytes / (static_cast<double>(size.units) * 2 / 1048576.0));
     std::fflush(stdout);
 }
 

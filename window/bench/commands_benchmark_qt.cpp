@@ -109,7 +109,7 @@ void Compare(benchmark::State& state, const char* name, Command command, Floor f
         const long holding = StatusKilobytes("VmRSS:");
         ResetPeakMemory();
         const double ms = CpuMillisecondsOf([&] { run(form); });
-        return std::pair{ms, (StatusKilobytes("VmHWM:") - holding) / 1024.0};
+        return std::pair{ms, static_cast<double>(StatusKilobytes("VmHWM:") - holding) / 1024.0};
     };
     for (auto _ : state)
         samples[std::string(name) + "/" + size.name] = bench::Rounds(timed, command, floor);

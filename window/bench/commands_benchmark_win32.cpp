@@ -91,28 +91,28 @@ void Compare(Form1& form, const char* name, const bench::Size& size, Command com
 
 void Paste(Form1& form, const bench::Size& size)
 {
-    Compare(form, "paste", size, [](Form1& form) { form.PasteCommand(); }, [](Form1& form) {
-        SetText(form.Text1.hwnd, L"");
-        SetText(form.Text1.hwnd, ClipboardFloorRead());
+    Compare(form, "paste", size, [](Form1& target) { target.PasteCommand(); }, [](Form1& target) {
+        SetText(target.Text1.hwnd, L"");
+        SetText(target.Text1.hwnd, ClipboardFloorRead());
     });
 }
 
 void Fold(Form1& form, const bench::Size& size)
 {
-    Compare(form, "fold", size, [](Form1& form) { form.FoldCommand(); }, [](Form1& form) {
-        const std::wstring text = GetText(form.Text1.hwnd);
-        SetText(form.Text1.hwnd, L"");
+    Compare(form, "fold", size, [](Form1& target) { target.FoldCommand(); }, [](Form1& target) {
+        const std::wstring text = GetText(target.Text1.hwnd);
+        SetText(target.Text1.hwnd, L"");
         Pump();
         Pump();
-        SetText(form.Text1.hwnd, text);
+        SetText(target.Text1.hwnd, text);
         Pump();
     });
 }
 
 void Copy(Form1& form, const bench::Size& size)
 {
-    Compare(form, "copy", size, [](Form1& form) { form.CopyCommand(); },
-            [](Form1& form) { ClipboardFloorWrite(GetText(form.Text1.hwnd)); });
+    Compare(form, "copy", size, [](Form1& target) { target.CopyCommand(); },
+            [](Form1& target) { ClipboardFloorWrite(GetText(target.Text1.hwnd)); });
 }
 
 double CpuMilliseconds()
@@ -174,7 +174,9 @@ int main(int argc, char** argv)
     }
     // Under Wine the control is Wine's, not Windows'.
     using Version = const char* (*)();
-    const auto wine = reinterpret_cast<Version>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"));
+    // Through void (*)(), the one function type GCC lets any other be cast to.
+    const auto wine = reinterpret_cast<Version>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
     std::printf("\nThe Windows build's commands against the EDIT control's own cost; the control is %s %s.\n",
                 wine ? "Wine" : "Windows'", wine ? wine() : "");
     bench::PrintHeader();

@@ -93,7 +93,7 @@ TEST(CommandSteps, AFailureAtAnyStepStopsTheCommandThereAndIsReported)
                                     + command.steps[stop - 1] + ")";
             ClipboardWrite(u"tekst innego programu");
             const CommandRun run(command, stop, [](Form1&) { throw PlatformError(1418, "Schowek nie jest otwarty."); });
-            EXPECT_EQ(run.steps, std::vector<std::string>(command.steps.begin(), command.steps.begin() + stop))
+            EXPECT_EQ(run.steps, std::vector<std::string>(command.steps.begin(), command.steps.begin() + static_cast<std::ptrdiff_t>(stop)))
                 << row;
             const bool clipboard = command.steps[stop - 1].starts_with("Clipboard");
             EXPECT_EQ(run.status, clipboard ? 0 : 1) << row;
@@ -103,8 +103,9 @@ TEST(CommandSteps, AFailureAtAnyStepStopsTheCommandThereAndIsReported)
             EXPECT_NE(run.report.find(u"1418"), std::u16string::npos) << row;
             EXPECT_NE(run.report.find(u"Schowek nie jest otwarty."), std::u16string::npos) << row;
             // Copy empties the clipboard before it writes: a failed write leaves nothing of the old.
-            if (command.steps[stop - 1] == "ClipboardWrite")
+            if (command.steps[stop - 1] == "ClipboardWrite") {
                 EXPECT_EQ(ClipboardRead(), u"") << row;
+            }
         }
     }
 }
@@ -118,7 +119,7 @@ TEST(CommandSteps, ClosingTheWindowDuringAPumpOfTheFoldEndsItThere)
         if (fold.steps[stop - 1] != "PumpEvents")
             continue;
         const CommandRun run(fold, stop, [](Form1& form) { driver::RequestClose(form.window()); });
-        EXPECT_EQ(run.steps, std::vector<std::string>(fold.steps.begin(), fold.steps.begin() + stop)) << stop;
+        EXPECT_EQ(run.steps, std::vector<std::string>(fold.steps.begin(), fold.steps.begin() + static_cast<std::ptrdiff_t>(stop))) << stop;
         EXPECT_EQ(run.status, 0) << stop;
         EXPECT_EQ(run.reports, 0) << stop;
     }

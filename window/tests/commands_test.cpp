@@ -126,8 +126,9 @@ TEST(TextAreaPaste, ALargeTextIsTheProgramsOwnUndoStepWithTheCaret)
             EXPECT_EQ(form.Text1.document()->isUndoAvailable(), size < 1000) << row;
             form.Text1.Undo();
             EXPECT_TRUE(ReadText(form.Text1) == before) << row;
-            if (size > 1000)
+            if (size > 1000) {
                 EXPECT_EQ(CaretPos(form.Text1), static_cast<std::int32_t>(start)) << row;
+            }
             form.Text1.Redo();
             EXPECT_TRUE(ReadText(form.Text1) == after) << row;
             EXPECT_EQ(CaretPos(form.Text1), caret) << row;
