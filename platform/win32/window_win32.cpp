@@ -371,26 +371,25 @@ void PumpEvents()
     LeaveHandlerIfClosed();
 }
 
-// The window's messages but its input, which is dropped; Escape ends the wait.
+// The window's messages but its input, which waits in the queue for the
+// command to end, as it would while the program is busy; Escape, as the
+// first key, ends the wait instead.
 bool PumpWhileWaiting()
 {
-    bool escaped = false;
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (PeekMessageW(&message, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && message.wParam == VK_ESCAPE) {
+        PeekMessageW(&message, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+        return false;
+    }
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
         if (message.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(message.wParam));
             throw ProgramEnd{};
         }
-        const bool input = (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST)
-            || (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST)
-            || (message.message >= WM_NCMOUSEMOVE && message.message <= WM_NCMBUTTONDBLCLK && message.wParam != HTCLOSE);
-        if (!input)
-            Deliver(message);
-        else if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE)
-            escaped = true;
+        Deliver(message);
     }
     LeaveHandlerIfClosed();
-    return !escaped;
+    return true;
 }
 
 std::uintptr_t WindowHandle(Window& window)
