@@ -22,15 +22,27 @@ struct DispatchState {
     ClickHandler deferred;
 };
 
+// No display answers, so the window cannot open: reported on standard error,
+// and the program ends with kNoDisplayStatus.
+class NoDisplay : public PlatformError {
+public:
+    using PlatformError::PlatformError;
+};
+inline constexpr int kNoDisplayStatus = 2;
+
 // Provided by each backend.
 DispatchState& StateOf(Window& window);
 // Shows the modal error report, titled ReportTitle, and returns once the
 // user has dismissed it. `owner` is null when the window could not be built.
 void ShowReport(Window* owner, const std::string& utf8Text);
+// Shows a modal message, titled NoticeTitle, that says why a command was
+// refused; the program goes on once the user has dismissed it.
+void ShowNotice(Window* owner, const std::string& utf8Text);
 // Hides the window and leaves the event loop, which returns `status`.
 void LeaveEventLoop(Window& window, int status);
 
 inline constexpr char ReportTitle[] = "Kresovar – błąd";
+inline constexpr char NoticeTitle[] = "Kresovar – uwaga";
 
 // Runs a click handler to its end, unless another one is running (a click
 // queued before the buttons were disabled, delivered by one of its pumps) or
@@ -42,6 +54,10 @@ void DispatchOrDefer(Window& window, ClickHandler work);
 // The user closes the window: the program ends now, or once the running
 // handler has been left at its next pump.
 void RequestClose(Window& window);
+
+// Called by StartProgram once the window is shown: a failure after that is
+// no longer one of opening it.
+void NoteWindowOpened();
 
 // The window whose handlers run now; PumpEvents asks it whether it was closed.
 void SetMainWindow(Window* window);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <new>
 #include <string_view>
 
 using namespace platform;
@@ -35,6 +36,21 @@ constexpr TwipsRect ButtonAt(int left)
     return {left, kButtonTop, kButtonWidth, kButtonHeight};
 }
 
+constexpr char kFoldOutOfMemory[] = "Za mało pamięci, by usunąć ogonki. Tekst pozostał bez zmian.";
+
+// The fold of `source`; where memory runs out for it, `putBack` gives the
+// text area its text back and the command is refused.
+template <typename PutBack>
+std::u16string FoldOrPutBack(const std::u16string& source, PutBack putBack)
+{
+    try {
+        return FoldText(source);
+    } catch (const std::bad_alloc&) {
+        putBack();
+        throw Refusal(kFoldOutOfMemory);
+    }
+}
+
 std::int32_t LengthOf(const std::u16string& text)
 {
     return static_cast<std::int32_t>(
@@ -53,6 +69,9 @@ Form1::Form1()
     , Command4(CreateButton(*window_, u"WWW", ButtonAt(6240), [this] { WebCommand(); }))
     , Command5(CreateButton(*window_, u"Koniec", ButtonAt(8280), [this] { ExitCommand(); }))
 {
+    // While the clipboard waits for another program, the window repaints and
+    // Escape cancels the wait.
+    SetClipboardWaitHook(PumpWhileWaiting);
 }
 
 void Form1::EnabledX(bool enabled)
@@ -73,7 +92,10 @@ void Form1::FoldCommand()
         const std::u16string source = ReadText(Text1);
         WriteText(Text1, u"");
         PumpEvents();
-        result = FoldText(source);
+        result = FoldOrPutBack(source, [&] {
+            WriteText(Text1, source);
+            EnabledX(true);
+        });
     } // The source is released before the text area takes the result.
     PumpEvents();
     WriteText(Text1, result);
@@ -84,11 +106,11 @@ void Form1::FoldCommand()
     TakeFocus(Text1);
 }
 
-// Replaces the text with the clipboard's; the caret goes after what the text
-// area now holds, measured afresh. The focus stays where it is.
+// Replaces the text with the clipboard's, read first: a read that is refused
+// leaves the text as it was. The caret goes after what the text area now
+// holds, measured afresh. The focus stays where it is.
 void Form1::PasteCommand()
 {
-    WriteText(Text1, u"");
     WriteText(Text1, ClipboardRead());
     PlaceCaret(Text1, LengthOf(ReadText(Text1)));
     CollapseSelection(Text1);

@@ -7,6 +7,18 @@
 #include <string>
 #include <string_view>
 
+// Every operation either succeeds or raises platform::Refusal, which says why
+// in Polish and leaves the text area's text as it was; none ends the program.
+
+// Called again and again while an operation waits for another program (one
+// that holds the clipboard open, or owns the X11 selection and has not
+// answered yet): it lets the window repaint, and returns false once the user
+// has cancelled the wait, which is then refused without a word. It may also
+// throw to leave the wait, as a closed window does. Without one, each wait
+// runs to its deadline.
+using ClipboardWaitHook = std::function<bool()>;
+void SetClipboardWaitHook(ClipboardWaitHook hook);
+
 // The clipboard's plain text; empty when it holds no text.
 std::u16string ClipboardRead();
 // The same, but empty too when the text may not be the clipboard's own, unit

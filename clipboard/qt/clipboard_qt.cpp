@@ -3,10 +3,13 @@
 #include "clipboard_qt.h"
 #include "platform_qt.h"
 #include "platform_seam.h"
+#include "refusal.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+
+#include <memory>
 
 // Always the clipboard proper, never the X11 primary selection.
 
@@ -14,9 +17,12 @@ namespace {
 
 std::u16string Read(bool exact)
 {
-    platform::CheckFault("ClipboardRead");
-    const QString text = platform::PasteText(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard), exact);
-    return std::u16string(platform::Units(text));
+    return clipboard::Refusing(false, [exact] {
+        platform::CheckFault("ClipboardRead");
+        const QString text =
+            platform::PasteText(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard), exact);
+        return std::u16string(platform::Units(text));
+    });
 }
 
 } // namespace
@@ -33,14 +39,18 @@ std::u16string ClipboardReadExact()
 
 void ClipboardWipe()
 {
-    platform::CheckFault("ClipboardWipe");
-    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+    clipboard::Refusing(true, [] {
+        platform::CheckFault("ClipboardWipe");
+        QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+    });
 }
 
 void ClipboardWrite(std::u16string_view text)
 {
-    platform::CheckFault("ClipboardWrite");
-    auto* data = new QMimeData;
-    data->setText(platform::ToQString(text));
-    QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+    clipboard::Refusing(true, [text] {
+        platform::CheckFault("ClipboardWrite");
+        auto data = std::make_unique<QMimeData>();
+        data->setText(platform::ToQString(text));
+        QGuiApplication::clipboard()->setMimeData(data.release(), QClipboard::Clipboard);
+    });
 }

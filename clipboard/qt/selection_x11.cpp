@@ -1,5 +1,6 @@
 #include "selection_x11.h"
 
+#include "refusal.h"
 #include "xcb_x11.h"
 
 #include <QGuiApplication>
@@ -10,26 +11,32 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <limits>
+#include <string>
 #include <string_view>
+#include <utility>
 
 namespace x11 {
 
 namespace {
 
-// As long as Qt's own clipboard waits for an answer.
-constexpr int kAnswerMilliseconds = 5000;
 // More than any owner offers; a longer TARGETS answer is cut there.
 constexpr std::size_t kMostTargets = 1024;
 
-Display* QtDisplay()
+// Qt's X11 display, or on Wayland the XWayland display that DISPLAY names,
+// opened once: Qt 6.4's own Wayland read has no deadline and no size bound.
+Display* XDisplay()
 {
-    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->display() : nullptr;
+    if (const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+        return x11->display();
+    static Display* const xwayland = qEnvironmentVariableIsEmpty("DISPLAY") ? nullptr : XOpenDisplay(nullptr);
+    return xwayland;
 }
 
 QByteArray NameOf(xcb_connection_t* connection, xcb_get_atom_name_cookie_t cookie)
@@ -39,15 +46,37 @@ QByteArray NameOf(xcb_connection_t* connection, xcb_get_atom_name_cookie_t cooki
                  : QByteArray();
 }
 
+// The most bytes an answer may bring: a quarter of the memory the system has
+// available (the bytes, their join once the last part has come, and their
+// text in UTF-16, up to two bytes a byte), and no more than the most units a
+// text area holds can take in UTF-8, three bytes a unit.
+std::uint64_t MostBytes()
+{
+    std::uint64_t most = clipboard::kMostUnits * 3;
+    std::ifstream meminfo("/proc/meminfo");
+    for (std::string name; meminfo >> name;) {
+        std::uint64_t kilobytes = 0;
+        if (name == "MemAvailable:" && meminfo >> kilobytes)
+            return std::min(most, kilobytes * 1024 / 4);
+        meminfo.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    }
+    return most;
+}
+
 struct Part {
     xcb_atom_t type;
     QByteArray bytes;
     std::uint8_t format;
 };
 
-// Reads the property whole and deletes it.
-std::optional<Part> Take(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property)
+// Reads the property whole and deletes it; one longer than `most` bytes is
+// refused unread.
+std::optional<Part> Take(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property, std::uint64_t most)
 {
+    const auto size = Own(xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr));
+    if (size && size->bytes_after > most)
+        throw platform::Refusal(clipboard::kTooLarge);
     const auto reply = Own(xcb_get_property_reply(
         connection,
         xcb_get_property(connection, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0,
@@ -64,7 +93,7 @@ std::optional<Part> Take(xcb_connection_t* connection, xcb_window_t window, xcb_
 
 std::unique_ptr<SelectionOwner> SelectionOwner::Of(const char* selection)
 {
-    Display* display = QtDisplay();
+    Display* display = XDisplay();
     if (!display)
         return nullptr;
     xcb_connection_t* connection = xcb_connect(DisplayString(display), nullptr);
@@ -84,6 +113,9 @@ SelectionOwner::SelectionOwner(xcb_connection_t* connection, xcb_atom_t selectio
     // Property changes tell when each part of an incremental answer has come.
     , requestor_(CreateRequestor(connection, XCB_EVENT_MASK_PROPERTY_CHANGE))
     , property_(Intern(connection, "KRESOVAR_SELECTION"))
+    , deadline_(Clock::now() + clipboard::kAnswerTime)
+    , waited_(Clock::now())
+    , mostBytes_(MostBytes())
 {
 }
 
@@ -92,18 +124,26 @@ SelectionOwner::~SelectionOwner()
     xcb_disconnect(connection_);
 }
 
-xcb_generic_event_t* SelectionOwner::NextEvent(int milliseconds)
+// The next event, once it comes: refused once the paste's deadline has
+// passed, or once the user cancels the wait, even while an owner floods the
+// connection with events; nothing when the connection breaks.
+xcb_generic_event_t* SelectionOwner::NextEvent()
 {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline_)
+            throw platform::Refusal(clipboard::kTooSlow);
+        if (now - waited_ >= clipboard::kWaitStep) {
+            clipboard::KeepWaiting(deadline_ - clipboard::kAnswerTime);
+            waited_ = now;
+        }
         if (xcb_generic_event_t* event = xcb_poll_for_event(connection_))
             return event;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (xcb_connection_has_error(connection_) || left <= 0)
+        if (xcb_connection_has_error(connection_))
             return nullptr;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - now);
         pollfd descriptor{xcb_get_file_descriptor(connection_), POLLIN, 0};
-        poll(&descriptor, 1, static_cast<int>(left));
+        poll(&descriptor, 1, static_cast<int>(std::min(left, clipboard::kWaitStep).count()));
     }
 }
 
@@ -114,7 +154,7 @@ std::optional<SelectionOwner::Answer> SelectionOwner::Ask(xcb_atom_t target)
     xcb_flush(connection_);
     answered_ = false;
     for (;;) {
-        const auto event = Own(NextEvent(kAnswerMilliseconds));
+        const auto event = Own(NextEvent());
         if (!event)
             return std::nullopt;
         const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event.get());
@@ -127,33 +167,49 @@ std::optional<SelectionOwner::Answer> SelectionOwner::Ask(xcb_atom_t target)
     }
     // Each read deletes the property, which asks an incremental answer's
     // owner for its next part; an empty part ends it.
-    std::optional<Part> part = Take(connection_, requestor_, property_);
+    std::optional<Part> part = Take(connection_, requestor_, property_, mostBytes_);
     if (!part)
         return std::nullopt;
+    RefusePast(static_cast<std::uint64_t>(part->bytes.size()));
     if (part->type != Intern(connection_, "INCR"))
         return Answer{NameOf(connection_, xcb_get_atom_name(connection_, part->type)), std::move(part->bytes),
                       part->format};
-    Answer answer;
+    // The parts are kept apart until the last has come: a growing array
+    // would be copied whole again and again, each copy a pause in the wait.
+    std::vector<QByteArray> parts;
+    std::uint64_t size = 0;
+    std::uint8_t format = 8;
     xcb_atom_t type = XCB_ATOM_NONE;
     for (;;) {
-        const auto event = Own(NextEvent(kAnswerMilliseconds));
+        const auto event = Own(NextEvent());
         if (!event)
             return std::nullopt;
         const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event.get());
         if ((event->response_type & 0x7F) != XCB_PROPERTY_NOTIFY || change->atom != property_
             || change->state != XCB_PROPERTY_NEW_VALUE)
             continue;
-        part = Take(connection_, requestor_, property_);
+        part = Take(connection_, requestor_, property_, mostBytes_);
         if (!part)
             return std::nullopt;
         if (part->bytes.isEmpty())
             break;
+        size += static_cast<std::uint64_t>(part->bytes.size());
+        RefusePast(size);
         type = type == XCB_ATOM_NONE ? part->type : type;
-        answer.format = part->format;
-        answer.bytes.append(part->bytes);
+        format = part->format;
+        parts.push_back(std::move(part->bytes));
     }
-    answer.type = NameOf(connection_, xcb_get_atom_name(connection_, type));
+    Answer answer{NameOf(connection_, xcb_get_atom_name(connection_, type)), {}, format};
+    answer.bytes.reserve(static_cast<qsizetype>(size));
+    for (QByteArray& piece : parts)
+        answer.bytes.append(std::exchange(piece, {}));
     return answer;
+}
+
+void SelectionOwner::RefusePast(std::uint64_t bytes) const
+{
+    if (bytes > mostBytes_)
+        throw platform::Refusal(clipboard::kTooLarge);
 }
 
 std::optional<std::vector<QByteArray>> SelectionOwner::Targets()
@@ -182,9 +238,9 @@ std::optional<SelectionOwner::Answer> SelectionOwner::Convert(const QByteArray& 
     return Ask(Intern(connection_, target.toStdString()));
 }
 
-std::optional<QString> CompoundText(const QByteArray& property)
+std::optional<QByteArray> CompoundTextUtf8(const QByteArray& property)
 {
-    Display* display = QtDisplay();
+    Display* display = XDisplay();
     if (!display)
         return std::nullopt;
     XTextProperty text{reinterpret_cast<unsigned char*>(const_cast<char*>(property.constData())),
@@ -202,7 +258,7 @@ std::optional<QString> CompoundText(const QByteArray& property)
     }
     if (list)
         XFreeStringList(list);
-    return QString::fromUtf8(utf8);
+    return utf8;
 }
 
 } // namespace x11

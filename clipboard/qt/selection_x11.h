@@ -1,8 +1,9 @@
 #pragma once
 
 // An X11 selection (CLIPBOARD, PRIMARY) asked for its content on a connection
-// of this program's own to Qt's display, so that every target the owner lists
-// can be asked for by name and its bytes read as the owner gives them. Qt's
+// of this program's own to Qt's display (XWayland's, on Wayland), so that
+// every target the owner lists can be asked for by name and its bytes read
+// as the owner gives them. Qt's
 // clipboard asks only for what its TARGETS request lists, and reads
 // UTF8_STRING, STRING and TEXT as one.
 
@@ -10,6 +11,7 @@
 
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -22,18 +24,23 @@ namespace x11 {
 class SelectionOwner {
 public:
     // The owner of the selection; nothing without an X11 display (on
-    // Wayland) or when no program owns it.
+    // Wayland without XWayland) or when no program owns it.
     static std::unique_ptr<SelectionOwner> Of(const char* selection);
     ~SelectionOwner();
     SelectionOwner(const SelectionOwner&) = delete;
     SelectionOwner& operator=(const SelectionOwner&) = delete;
 
+    // Every answer comes within one deadline, that of the whole paste, set
+    // when the owner is found; one that does not, or that would take more
+    // memory than the system has or a text area holds, is refused
+    // (platform::Refusal), as is the wait the user cancels.
+
     // The names of the targets its TARGETS answer lists (which need not
-    // list TARGETS itself), none when it refuses TARGETS; nothing when it
-    // does not answer.
+    // list TARGETS itself), none when it refuses TARGETS; nothing when the
+    // connection breaks.
     std::optional<std::vector<QByteArray>> Targets();
     // Its answer in one target: the name of the type it gives and the bytes;
-    // nothing when it refuses or does not answer in time.
+    // nothing when it refuses.
     struct Answer {
         QByteArray type;
         QByteArray bytes;
@@ -44,18 +51,25 @@ public:
 
 private:
     SelectionOwner(xcb_connection_t* connection, xcb_atom_t selection);
+    using Clock = std::chrono::steady_clock;
     std::optional<Answer> Ask(xcb_atom_t target);
-    xcb_generic_event_t* NextEvent(int milliseconds);
+    xcb_generic_event_t* NextEvent();
+    void RefusePast(std::uint64_t bytes) const;
 
     xcb_connection_t* connection_;
     xcb_atom_t selection_;
     xcb_window_t requestor_;
     xcb_atom_t property_;
+    Clock::time_point deadline_;
+    // When the wait hook was last called.
+    Clock::time_point waited_;
+    std::uint64_t mostBytes_;
     // Whether the owner answered the last request, if only to refuse it.
     bool answered_ = false;
 };
 
-// The text of a COMPOUND_TEXT property, each NUL in it kept; nothing if it does not convert.
-std::optional<QString> CompoundText(const QByteArray& property);
+// The text of a COMPOUND_TEXT property in UTF-8, each NUL in it kept;
+// nothing if it does not convert.
+std::optional<QByteArray> CompoundTextUtf8(const QByteArray& property);
 
 } // namespace x11

@@ -2,10 +2,12 @@
 
 #include "platform_seam.h"
 #include "platform_win32.h"
+#include "refusal.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <utility>
 
@@ -25,16 +27,19 @@ HWND ClipboardWindow()
     return window;
 }
 
-// Another program often holds the clipboard open for a few milliseconds;
-// failing at once would end the program and lose the user's text.
+// Another program often holds the clipboard open for a moment (clipboard
+// managers, remote-desktop sync); it is tried again for a while, the window
+// repainting, before the operation is refused with `busy`.
 class OpenClipboardScope {
 public:
-    OpenClipboardScope()
+    explicit OpenClipboardScope(const char* busy)
     {
         const HWND owner = ClipboardWindow();
-        for (int attempt = 0; !OpenClipboard(owner); ++attempt) {
-            if (attempt == 50)
-                RaiseLastError();
+        const auto since = std::chrono::steady_clock::now();
+        while (!OpenClipboard(owner)) {
+            if (std::chrono::steady_clock::now() - since >= clipboard::kBusyTime)
+                throw platform::Refusal(busy);
+            clipboard::KeepWaiting(since);
             Sleep(10);
         }
     }
@@ -92,26 +97,33 @@ private:
 
 std::u16string ClipboardRead()
 {
-    CheckFault("ClipboardRead");
-    OpenClipboardScope open;
-    if (!IsClipboardFormatAvailable(CF_UNICODETEXT))
-        return {};
-    SetLastError(ERROR_SUCCESS);
-    const HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    if (!data) {
-        // Text offered to be rendered on request, by an owner that has gone
-        // or does not answer, or that answers with none, is no text.
-        const DWORD error = GetLastError();
-        const HWND owner = GetClipboardOwner();
-        if (error == ERROR_SUCCESS || !IsWindow(owner) || IsHungAppWindow(owner))
-            return {};
-        SetLastError(error);
-        RaiseLastError();
-    }
-    const GlobalLockScope lock(data);
-    // The text ends at its NUL, or at the end of the memory if another program left none.
-    const std::size_t room = GlobalSize(data) / sizeof(char16_t);
-    return std::u16string(lock.units(), std::find(lock.units(), lock.units() + room, u'\0'));
+    return clipboard::Refusing(false, [] {
+        CheckFault("ClipboardRead");
+        OpenClipboardScope open(clipboard::kPasteBusy);
+        if (!IsClipboardFormatAvailable(CF_UNICODETEXT))
+            return std::u16string();
+        SetLastError(ERROR_SUCCESS);
+        const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+        if (!data) {
+            // Text offered to be rendered on request, by an owner that has gone
+            // or does not answer, or that answers with none, is no text.
+            const DWORD error = GetLastError();
+            const HWND owner = GetClipboardOwner();
+            if (error == ERROR_SUCCESS || !IsWindow(owner) || IsHungAppWindow(owner))
+                return std::u16string();
+            SetLastError(error);
+            RaiseLastError();
+        }
+        // The text ends at its NUL, or at the end of the memory if another
+        // program left none; one longer than a text area holds is refused.
+        const std::size_t room = GlobalSize(data) / sizeof(char16_t);
+        const GlobalLockScope lock(data);
+        const char16_t* begin = lock.units();
+        const char16_t* end = std::find(begin, begin + room, u'\0');
+        if (static_cast<std::uint64_t>(end - begin) > clipboard::kMostUnits)
+            throw platform::Refusal(clipboard::kTooLarge);
+        return std::u16string(begin, end);
+    });
 }
 
 // Windows' clipboard holds its text in UTF-16, as the program does.
@@ -122,21 +134,25 @@ std::u16string ClipboardReadExact()
 
 void ClipboardWipe()
 {
-    CheckFault("ClipboardWipe");
-    OpenClipboardScope open;
-    if (!EmptyClipboard())
-        RaiseLastError();
+    clipboard::Refusing(true, [] {
+        CheckFault("ClipboardWipe");
+        OpenClipboardScope open(clipboard::kCopyBusy);
+        if (!EmptyClipboard())
+            RaiseLastError();
+    });
 }
 
 void ClipboardWrite(std::u16string_view text)
 {
-    CheckFault("ClipboardWrite");
-    // Copied before the clipboard is opened, so that it is held only briefly.
-    GlobalText memory(text);
-    OpenClipboardScope open;
-    if (GetClipboardOwner() != ClipboardWindow() && !EmptyClipboard())
-        RaiseLastError();
-    if (!SetClipboardData(CF_UNICODETEXT, memory.get()))
-        RaiseLastError();
-    memory.GiveToClipboard();
+    clipboard::Refusing(true, [text] {
+        CheckFault("ClipboardWrite");
+        // Copied before the clipboard is opened, so that it is held only briefly.
+        GlobalText memory(text);
+        OpenClipboardScope open(clipboard::kCopyBusy);
+        if (GetClipboardOwner() != ClipboardWindow() && !EmptyClipboard())
+            RaiseLastError();
+        if (!SetClipboardData(CF_UNICODETEXT, memory.get()))
+            RaiseLastError();
+        memory.GiveToClipboard();
+    });
 }

@@ -66,6 +66,12 @@ int StartProgram(Window& window);
 // Processes the pending window events, then returns. The text area takes no
 // input meanwhile: only a running command pumps events.
 void PumpEvents();
+// Called again and again while the program waits for another one (a
+// clipboard's owner): processes the pending window events, so the window
+// repaints, but takes no input. Returns false once the user has pressed
+// Escape to cancel the wait; leaves the running handler, as PumpEvents does,
+// once the window has been closed.
+bool PumpWhileWaiting();
 // The native handle of the window (an HWND on Windows, an X11 window id on X11).
 std::uintptr_t WindowHandle(Window& window);
 [[noreturn]] void EndProgram();

@@ -454,17 +454,24 @@ bool TextArea::canInsertFromMimeData(const QMimeData* source) const
 }
 
 // Paste, drop and the X11 middle click: the plain text, its line breaks as
-// they come, read as the paste button reads it.
+// they come, read as the paste button reads it. It runs as a command does,
+// so a read that is refused says why and leaves the text as it was.
 void TextArea::insertFromMimeData(const QMimeData* source)
 {
-    const QString text = PasteText(source);
-    if (movingWithin)
-        InsertAtCaret(*this, text);
-    else if (!text.isEmpty())
-        EditAsStep(*this, [&] {
+    const auto paste = [this, source] {
+        const QString text = PasteText(source);
+        if (movingWithin)
             InsertAtCaret(*this, text);
-            return textCursor().position();
-        });
+        else if (!text.isEmpty())
+            EditAsStep(*this, [&] {
+                InsertAtCaret(*this, text);
+                return textCursor().position();
+            });
+    };
+    if (Window* window = MainWindow())
+        Dispatch(*window, paste);
+    else
+        paste();
 }
 
 void TextArea::dropEvent(QDropEvent* event)

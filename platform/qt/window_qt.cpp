@@ -4,10 +4,13 @@
 
 #include <QAccessibleWidget>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
+#include <QKeyEvent>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
+#include <QThread>
 #include <QTranslator>
 #include <QWindow>
 
@@ -60,16 +63,30 @@ DispatchState& StateOf(Window& window)
     return window.state;
 }
 
-void ShowReport(Window* owner, const std::string& utf8Text)
+namespace {
+
+void ShowMessage(Window* owner, const std::string& utf8Text, QMessageBox::Icon icon, const char* title)
 {
     const QString text = QString::fromStdString(utf8Text);
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
         std::fprintf(stderr, "%s\n", qPrintable(text));
         return;
     }
-    QMessageBox report(QMessageBox::Critical, QString::fromUtf8(ReportTitle), text, QMessageBox::Ok,
+    QMessageBox report(icon, QString::fromUtf8(title), text, QMessageBox::Ok,
                        owner && owner->isVisible() ? owner : nullptr);
     report.exec();
+}
+
+} // namespace
+
+void ShowReport(Window* owner, const std::string& utf8Text)
+{
+    ShowMessage(owner, utf8Text, QMessageBox::Critical, ReportTitle);
+}
+
+void ShowNotice(Window* owner, const std::string& utf8Text)
+{
+    ShowMessage(owner, utf8Text, QMessageBox::Warning, NoticeTitle);
 }
 
 void LeaveEventLoop(Window& window, int status)
@@ -113,13 +130,87 @@ void Window::resizeEvent(QResizeEvent* event)
         setFixedSize(fixedSize);
 }
 
+namespace {
+
+// How long a display that does not answer yet is given: an X11 server started
+// together with the program may still be starting.
+constexpr int kDisplayStartMilliseconds = 2000;
+
+// A connection to the X11 server that DISPLAY names, waiting for one that is
+// still starting; none when it does not answer. It is held until Qt has its
+// own: a server that has just started resets once its last client leaves,
+// and would turn Qt away meanwhile.
+using X11Probe = std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)>;
+X11Probe ConnectToX11()
+{
+    X11Probe none(nullptr, &xcb_disconnect);
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return none;
+    const QDeadlineTimer deadline(kDisplayStartMilliseconds);
+    for (;;) {
+        X11Probe connection(xcb_connect(nullptr, nullptr), &xcb_disconnect);
+        if (!xcb_connection_has_error(connection.get()))
+            return connection;
+        if (deadline.hasExpired())
+            return none;
+        QThread::msleep(50);
+    }
+}
+
+// Whether the Wayland compositor that WAYLAND_DISPLAY names answers: Qt
+// aborts on a display it cannot reach, as on an X11 server.
+bool WaylandAnswers()
+{
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    wl_display* display = wl_display_connect(nullptr);
+    if (display)
+        wl_display_disconnect(display);
+    return display != nullptr;
+}
+
+// The first of Qt's platforms `candidates` that answers, asked before Qt is,
+// with the X11 connection to hold until Qt has its own; empty when none
+// does. A platform without a display (offscreen) answers.
+QByteArray PlatformThatAnswers(const QList<QByteArray>& candidates, X11Probe& x11)
+{
+    for (const QByteArray& candidate : candidates) {
+        if (candidate.startsWith("xcb") ? (x11 = ConnectToX11()) != nullptr
+                                        : !candidate.startsWith("wayland") || WaylandAnswers())
+            return candidate;
+    }
+    return {};
+}
+
+// The window's application on the platform that QT_QPA_PLATFORM names (the
+// first of its list that answers), or else Qt's own choice, Wayland first in
+// a Wayland session.
+std::unique_ptr<QApplication> NewWindowApplication()
+{
+    QList<QByteArray> candidates = qgetenv("QT_QPA_PLATFORM").split(';');
+    candidates.removeAll(QByteArray());
+    if (candidates.isEmpty()) {
+        candidates = {"xcb", "wayland"};
+        if (qgetenv("XDG_SESSION_TYPE") == "wayland")
+            std::swap(candidates[0], candidates[1]);
+    }
+    X11Probe x11(nullptr, &xcb_disconnect);
+    const QByteArray platform = PlatformThatAnswers(candidates, x11);
+    if (platform.isEmpty())
+        throw NoDisplay("Nie odpowiada ani serwer X11 (DISPLAY), ani Wayland (WAYLAND_DISPLAY).");
+    qputenv("QT_QPA_PLATFORM", platform);
+    return NewApplication();
+}
+
+} // namespace
+
 WindowPtr CreateMainWindow(std::u16string_view title, std::u16string_view description,
                            int clientWidthTwips, int clientHeightTwips, std::string_view iconName,
                            std::string_view desktopId)
 {
     std::unique_ptr<QApplication> application;
     if (!QApplication::instance())
-        application = NewApplication();
+        application = NewWindowApplication();
     QApplication::setQuitOnLastWindowClosed(false);
     // On Wayland this is the window's app_id, which docks match to the desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QString::fromUtf8(desktopId.data(), static_cast<qsizetype>(desktopId.size())));
@@ -176,28 +267,6 @@ Button& CreateButton(Window& window, std::u16string_view caption, TwipsRect plac
     return *button;
 }
 
-// Whether the X11 server that DISPLAY names, or the Wayland compositor that
-// WAYLAND_DISPLAY names, answers: Qt aborts on a display it cannot reach.
-bool X11Answers()
-{
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        return false;
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    const bool answers = !xcb_connection_has_error(connection);
-    xcb_disconnect(connection);
-    return answers;
-}
-
-bool WaylandAnswers()
-{
-    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        return false;
-    wl_display* display = wl_display_connect(nullptr);
-    if (display)
-        wl_display_disconnect(display);
-    return display != nullptr;
-}
-
 // Qt 6.4 on Wayland reads the clipboard only for a focused window, and what
 // it puts there the compositor ignores; XWayland's clipboard is bridged to
 // the Wayland one both ways. Wayland is used only where no X11 server can be
@@ -205,15 +274,16 @@ bool WaylandAnswers()
 // goes to standard error.
 int RunWithoutWindow(const std::function<int()>& entry, int failureStatus)
 {
+    X11Probe x11(nullptr, &xcb_disconnect);
+    const QByteArray platform = PlatformThatAnswers({"xcb", "wayland"}, x11);
     std::unique_ptr<QApplication> application;
-    const bool x11 = X11Answers();
-    if (x11 || WaylandAnswers()) {
-        qputenv("QT_QPA_PLATFORM", x11 ? "xcb" : "wayland");
+    if (!platform.isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", platform);
         application = NewApplication();
     }
     return RunReported(
         [&] {
-            if (!x11)
+            if (platform != "xcb")
                 throw PlatformError("Brak serwera X11 (XWayland), przez który program sięga do schowka.");
             return entry();
         },
@@ -223,6 +293,7 @@ int RunWithoutWindow(const std::function<int()>& entry, int failureStatus)
 int StartProgram(Window& window)
 {
     window.show();
+    NoteWindowOpened();
     if (QWidget* first = window.nextInFocusChain(); first && first != &window)
         first->setFocus(Qt::OtherFocusReason);
     return QApplication::exec();
@@ -248,6 +319,53 @@ void PumpEvents()
             area->setReadOnly(false);
     }
     LeaveHandlerIfClosed();
+}
+
+namespace {
+
+// Takes all input while the program waits for another one, and notes Escape.
+class WaitingInput : public QObject {
+public:
+    bool escaped = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            escaped = escaped || static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::InputMethod:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+} // namespace
+
+bool PumpWhileWaiting()
+{
+    WaitingInput input;
+    QCoreApplication::instance()->installEventFilter(&input);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QCoreApplication::instance()->removeEventFilter(&input);
+    LeaveHandlerIfClosed();
+    return !input.escaped;
 }
 
 std::uintptr_t WindowHandle(Window& window)

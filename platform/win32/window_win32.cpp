@@ -220,12 +220,26 @@ DispatchState& StateOf(Window& window)
     return window.state;
 }
 
-void ShowReport(Window* owner, const std::string& utf8Text)
+namespace {
+
+void ShowMessage(Window* owner, const std::string& utf8Text, const char* title, UINT icon)
 {
     const std::wstring text = ToWide(utf8Text);
-    const std::wstring title = ToWide(std::string_view(ReportTitle));
-    MessageBoxW(owner && IsWindowVisible(owner->hwnd) ? owner->hwnd : nullptr, text.c_str(), title.c_str(),
-                MB_OK | MB_ICONERROR);
+    const std::wstring caption = ToWide(std::string_view(title));
+    MessageBoxW(owner && IsWindowVisible(owner->hwnd) ? owner->hwnd : nullptr, text.c_str(), caption.c_str(),
+                MB_OK | icon);
+}
+
+} // namespace
+
+void ShowReport(Window* owner, const std::string& utf8Text)
+{
+    ShowMessage(owner, utf8Text, ReportTitle, MB_ICONERROR);
+}
+
+void ShowNotice(Window* owner, const std::string& utf8Text)
+{
+    ShowMessage(owner, utf8Text, NoticeTitle, MB_ICONWARNING);
 }
 
 void LeaveEventLoop(Window& window, int status)
@@ -347,6 +361,7 @@ int StartProgram(Window& window)
 {
     ShowWindow(window.hwnd, SW_SHOWNORMAL);
     UpdateWindow(window.hwnd);
+    NoteWindowOpened();
     if (!window.places.empty())
         SetFocus(window.places.front().first);
     MSG message;
@@ -361,6 +376,27 @@ void PumpEvents()
     if (!DeliverPendingMessages())
         throw ProgramEnd{};
     LeaveHandlerIfClosed();
+}
+
+// The window's messages but its input, which waits in the queue for the
+// command to end, as it would while the program is busy; Escape, as the
+// first key, ends the wait instead.
+bool PumpWhileWaiting()
+{
+    MSG message;
+    if (PeekMessageW(&message, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && message.wParam == VK_ESCAPE) {
+        PeekMessageW(&message, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+        return false;
+    }
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            throw ProgramEnd{};
+        }
+        Deliver(message);
+    }
+    LeaveHandlerIfClosed();
+    return true;
 }
 
 std::uintptr_t WindowHandle(Window& window)

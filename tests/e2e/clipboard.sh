@@ -79,7 +79,70 @@ caf\303\251            TARGETS UTF8_STRING STRING:caf\351
 \305\274\303\263\305\202w  STRING:zolw text/plain;charset=UTF-8:\305\274\303\263\305\202w
 tekst               COMPOUND_TEXT UTF8_STRING text/plain:tekst
 \305\274\303\263\305\202w  !TARGETS UTF8_STRING:\305\274\303\263\305\202w STRING:zolw
+caf\303\251            TARGETS UTF8_STRING:caf\351 STRING:caf\351
+\305\274\357\277\275       TARGETS UTF8_STRING:\305\274\377 STRING:?\377
+\357\273\277\304\205       TARGETS UTF8_STRING:\357\273\277\304\205
 ROWS
+
+    # Owners that list every text target and never finish an answer: by
+    # INCR without the last part, by INCR a byte a second, or with no answer
+    # at all. The paste gives up within its one deadline for all targets
+    # together, says so, and the text stays as it was; or Escape ends it at
+    # once, without a word (a copy clicked meanwhile would be dropped).
+    for owner in +endless +trickle +silent; do
+        for paste in button ctrl+v escape; do
+            click_text_area
+            keys ctrl+a
+            type_text "stary"
+            rm -f "$WORK/owner"
+            "$X11_WINDOW" offer-clipboard 60 TARGETS {UTF8_STRING,"text/plain;charset=utf-8",COMPOUND_TEXT,STRING,TEXT,text/plain}:$owner >"$WORK/owner" &
+            wait_until "$DEADLINE" grep -qs holding "$WORK/owner" || fail "could not take the clipboard"
+            started=$SECONDS
+            if [ $paste = ctrl+v ]; then keys ctrl+v; else press_only PASTE; fi
+            if [ $paste = escape ]; then
+                # Past the first half second, in which the window waits unseen.
+                wait_until "$DEADLINE" grep -qs UTF8_STRING "$WORK/owner" || fail "the paste asked for no text"
+                sleep 1
+                keys Escape
+            else
+                expect_notice
+            fi
+            echo "$paste, $owner: refused after about $((SECONDS - started)) s"
+            # Input that comes while the paste still waits is dropped.
+            wait_until "$DEADLINE" grep -qs gone "$WORK/owner" || fail "the paste did not end"
+            kill $!
+            copy_with_button
+            printf 'stary' >"$WORK/expected"
+            expect_clipboard "$WORK/expected"
+            ! notice_shown || fail "$paste, $owner: a notice after the paste was cancelled"
+        done
+    done
+fi
+
+# Another Windows program holds the clipboard open: for a second, which the
+# paste waits out, and then for longer than a command waits, which paste
+# and copy each say, leaving the text and the clipboard as they were.
+if [ -n "$WINDOWS_BUILD" ]; then
+    printf 'nowy' | clipboard_in
+    for row in 1000:nowy 10000:stary; do
+        click_text_area
+        keys ctrl+a
+        type_text "stary"
+        wine "${HUNG_OWNER:?the Windows program that holds the clipboard}" hold "${row%:*}" >"$WORK/holder" &
+        HOLDER=$!
+        wait_until "$DEADLINE" grep -qs holding "$WORK/holder" || fail "could not open the clipboard"
+        press_only PASTE
+        [ "${row%:*}" = 1000 ] || { expect_notice; press_only COPY; expect_notice; }
+        wait $HOLDER
+        # A refused copy leaves the clipboard as it was. Keys that come while a
+        # paste still waits are dropped, so the text area is read until it answers.
+        printf 'nowy' >"$WORK/expected"
+        expect_clipboard "$WORK/expected"
+        printf "${row#*:}" >"$WORK/expected"
+        click_text_area
+        wait_until "$DEADLINE" selection_is ctrl+a "$(as_build_exports "$WORK/expected")" \
+            || expect_clipboard "$WORK/expected" 0
+    done
 fi
 
 # Only a picture on the clipboard: paste leaves the text area empty.

@@ -80,6 +80,17 @@ texts() {
 
 # Windows, through Wine's bridge: HTML and RTF folded beside an image kept; a file copy left as it was.
 if [ -n "$WINDOWS_BUILD" ]; then
+    # Another program holds the clipboard open for longer than the program
+    # waits: it says so and ends with 2, the clipboard as it was.
+    put 'Łódź'
+    wine "${HUNG_OWNER:?the Windows program that holds the clipboard}" hold 10000 >"$WORK/holder" &
+    HOLDER=$!
+    wait_until "$DEADLINE" grep -qs holding "$WORK/holder" || fail "could not open the clipboard"
+    run
+    expect_notice
+    expect_exit 2
+    wait $HOLDER
+    program_sees || fail "the clipboard was changed"
     # --help in the console of the program that started it, as characters.
     script -qc "wine cmd /c start /wait '$(winepath -w "$KRESOVAR")' --help" /dev/null | grep -q 'ą ć ę' \
         || fail "--help does not reach the console"
@@ -103,6 +114,14 @@ fi
 
 # The rest once, on X11, where xclip offers the bytes as given and no bridge is a clipboard manager.
 [ -z "$WINDOWS_BUILD${XWAYLAND:-}" ] || { pass; exit; }
+
+# A byte order mark at the start is a character like any other, kept.
+put '\xef\xbb\xbf\xc5\x81\xc3\xb3d\xc5\xba'
+printf '\xef\xbb\xbfLodz' >"$WORK/folded"
+run
+expect_clipboard "$WORK/folded"
+put 'abc'
+expect_exit 0
 
 # Bytes that are not UTF-8 cannot be read exactly: there is no text to fold.
 for target in UTF8_STRING 'text/plain;charset=utf-8'; do

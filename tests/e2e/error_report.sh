@@ -20,4 +20,14 @@ sleep 1
 running || fail "the program ended before the report was dismissed"
 xdotool windowfocus --sync "$REPORT" key Return
 expect_exit 1
+
+# No display that answers: a Polish message on standard error and status 2,
+# where Qt alone would abort.
+[ -z "$WINDOWS_BUILD" ] || { pass; exit; }
+for display in DISPLAY=:1999 WAYLAND_DISPLAY=nowhere; do
+    status=0
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$display" "$KRESOVAR" 2>"$WORK/report" || status=$?
+    [ "$status" = 2 ] && grep -q 'Nie udało się otworzyć okna programu' "$WORK/report" \
+        && ! grep -q 'Błąd nr' "$WORK/report" || fail "$display: status $status, $(cat "$WORK/report")"
+done
 pass

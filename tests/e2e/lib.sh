@@ -188,6 +188,18 @@ click_text_area() {
     wait_idle 120
 }
 
+# expect_notice: the notice that a command was refused (not the error
+# report) appears, and is dismissed as the user would.
+notice_shown() {
+    NOTICE=$(xdotool search --onlyvisible --name 'Kresovar – uwaga' 2>/dev/null | head -n 1)
+    [ -n "$NOTICE" ]
+}
+expect_notice() {
+    wait_until "$DEADLINE" notice_shown || fail "no notice appeared"
+    xdotool windowfocus --sync "$NOTICE" key Return
+    [ -z "$WID" ] || wait_idle
+}
+
 # copy_with_button: puts a marker on the clipboard first, so that a copy
 # that writes nothing cannot pass for one that writes the expected text.
 copy_with_button() {

@@ -19,7 +19,11 @@
 //                                      given): TARGET:TEXT gives the bytes of
 //                                      TEXT, a bare TARGET is refused,
 //                                      !TARGETS refuses TARGETS, and
-//                                      !SLOW:TARGET answers TARGET after 2 s
+//                                      !SLOW:TARGET answers TARGET after 2 s;
+//                                      as TEXT, +endless answers by INCR
+//                                      without end, +trickle a byte a second,
+//                                      +silent not at all, and each prints
+//                                      "gone" once asked no more
 //   x11_window clear-clipboard         leaves the clipboard with no owner
 //   x11_window owned SELECTION         succeeds if a program owns SELECTION
 //   x11_window take-focus SECONDS      shows a window of another program and
@@ -172,6 +176,7 @@ bool Type(Display* display, Window window, const std::string& text)
 // them, never, as a hung program would.
 int HoldClipboard(Display* display, double seconds, const char* selection, char** offers = nullptr, int count = 0)
 {
+    XSetErrorHandler(NoteError);  // a requestor that has gone
     const Window owner = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
     const Atom clipboard = XInternAtom(display, selection, False);
     const Atom targets = XInternAtom(display, "TARGETS", False);
@@ -200,11 +205,24 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
     }
     std::printf("holding\n");
     std::fflush(stdout);
+    const char* incremental = nullptr;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < deadline) {
         while (XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);
+            // The requestor has taken an incremental answer's last part: the next.
+            if (event.type == PropertyNotify && event.xproperty.state == PropertyDelete && incremental) {
+                static const std::string part(1 << 16, 'a');
+                const bool trickle = std::strcmp(incremental, "+trickle") == 0;
+                if (trickle)
+                    poll(nullptr, 0, 1000);
+                XChangeProperty(display, event.xproperty.window, event.xproperty.atom, XInternAtom(display, "UTF8_STRING", False), 8,
+                                PropModeReplace, reinterpret_cast<const unsigned char*>(part.data()), trickle ? 1 : static_cast<int>(part.size()));
+                XFlush(display);
+            }
+            if (event.type == DestroyNotify && std::printf("gone\n"))
+                std::fflush(stdout);
             if (event.type != SelectionRequest)
                 continue;
             const XSelectionRequestEvent& request = event.xselectionrequest;
@@ -223,15 +241,25 @@ int HoldClipboard(Display* display, double seconds, const char* selection, char*
                                 reinterpret_cast<unsigned char*>(listed.data()), static_cast<int>(listed.size()));
                 answer.property = request.property;
             }
-            for (std::size_t k = 0; k < listed.size(); ++k) {
-                if (listed[k] == request.target && texts[k] && request.target != targets) {
-                    XChangeProperty(display, request.requestor, request.property, request.target, 8, PropModeReplace,
-                                    reinterpret_cast<const unsigned char*>(texts[k]),
-                                    static_cast<int>(std::strlen(texts[k])));
-                    answer.property = request.property;
-                }
+            const char* text = nullptr;
+            for (std::size_t k = 0; k < listed.size(); ++k)
+                text = listed[k] == request.target && request.target != targets ? texts[k] : text;
+            const std::string given = text ? text : "";
+            // The requestor is watched for its end, and for an INCR answer's next part.
+            if (given.starts_with('+'))
+                XSelectInput(display, request.requestor, PropertyChangeMask | StructureNotifyMask);
+            if (given == "+endless" || given == "+trickle") {
+                incremental = text;
+                const long size = 1 << 20;
+                XChangeProperty(display, request.requestor, request.property, XInternAtom(display, "INCR", False), 32,
+                                PropModeReplace, reinterpret_cast<const unsigned char*>(&size), 1);
+            } else if (text && given != "+silent") {
+                XChangeProperty(display, request.requestor, request.property, request.target, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(text), static_cast<int>(given.size()));
             }
-            XSendEvent(display, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&answer));
+            answer.property = text ? request.property : answer.property;
+            if (given != "+silent")
+                XSendEvent(display, request.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&answer));
             XFlush(display);
         }
         pollfd descriptor{ConnectionNumber(display), POLLIN, 0};

@@ -24,4 +24,13 @@ private:
     std::optional<std::int32_t> number_;
 };
 
+// A command that cannot be done now for a reason outside the program, such
+// as a clipboard that another program holds: it leaves the text as it was,
+// and the event dispatch says why (in Polish) and goes on. An empty reason is
+// the user's own cancel, which needs no word.
+class Refusal : public std::runtime_error {
+public:
+    explicit Refusal(const std::string& reason) : std::runtime_error(reason) {}
+};
+
 } // namespace platform
