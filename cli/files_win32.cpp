@@ -221,12 +221,12 @@ std::ptrdiff_t ReadConsoleText(HANDLE handle, unsigned char* buffer, std::size_t
 
 bool InputFile::IsConsole() const
 {
-    return ::IsConsole(HandleOf(handle_));
+    return win32_text::IsConsole(HandleOf(handle_));
 }
 
 std::ptrdiff_t InputFile::Read(unsigned char* buffer, std::size_t size, std::string& reason)
 {
-    if (::IsConsole(HandleOf(handle_)))
+    if (win32_text::IsConsole(HandleOf(handle_)))
         return ReadConsoleText(HandleOf(handle_), buffer, size, reason);
     DWORD read = 0;
     if (ReadFile(HandleOf(handle_), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &read, nullptr))
