@@ -1,7 +1,9 @@
 #include "clipboard.h"
 
+#include "open_clipboard_win32.h"
 #include "platform_seam.h"
 #include "platform_win32.h"
+#include "refusal.h"
 #include "text_formats.h"
 
 #include <windows.h>
@@ -20,23 +22,6 @@ namespace {
 struct Kept {
     UINT format;
     HANDLE handle;
-};
-
-// The clipboard open for this program, tried again while another program
-// holds it for a moment.
-class OpenedClipboard {
-public:
-    explicit OpenedClipboard(HWND owner)
-    {
-        for (int attempt = 0; !OpenClipboard(owner); ++attempt) {
-            if (attempt == 200)
-                RaiseLastError();
-            Sleep(10);
-        }
-    }
-    ~OpenedClipboard() { CloseClipboard(); }
-    OpenedClipboard(const OpenedClipboard&) = delete;
-    OpenedClipboard& operator=(const OpenedClipboard&) = delete;
 };
 
 std::optional<std::string> BytesOf(UINT format)
@@ -101,21 +86,11 @@ std::vector<Kept> ReadKept(const formats::Fold& fold, std::size_t& total)
     return kept;
 }
 
-// The hidden window that owns what this program places on the clipboard.
-HWND OwnerWindow()
-{
-    static const HWND window =
-        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (!window)
-        RaiseLastError();
-    return window;
-}
-
 // Places the text and the kept formats, unless the clipboard has changed
 // since `sequence`; each handle not placed is freed.
 bool Place(DWORD sequence, const std::u16string& text, std::vector<Kept> kept)
 {
-    const OpenedClipboard open(OwnerWindow());
+    const OpenClipboardScope open(clipboard::kCopyBusy);
     const bool unchanged = GetClipboardSequenceNumber() == sequence;
     if (unchanged && !EmptyClipboard())
         RaiseLastError();
@@ -147,7 +122,7 @@ ClipboardFoldOutcome ClipboardFoldInPlace(const formats::Fold& fold)
     std::size_t total = folded.size() * 2;
     std::vector<Kept> kept;
     {
-        const OpenedClipboard open(nullptr);
+        const OpenClipboardScope open(clipboard::kPasteBusy);
         kept = ReadKept(fold, total);
     }
     if (total > kClipboardMostBytes) {

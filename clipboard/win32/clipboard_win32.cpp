@@ -1,5 +1,6 @@
 #include "clipboard.h"
 
+#include "open_clipboard_win32.h"
 #include "platform_seam.h"
 #include "platform_win32.h"
 #include "refusal.h"
@@ -13,8 +14,6 @@
 
 using platform::CheckFault;
 using platform::RaiseLastError;
-
-namespace {
 
 // The clipboard's owner: a hidden message-only window, so that emptying the
 // clipboard makes this program its owner and writing to it then succeeds.
@@ -30,23 +29,24 @@ HWND ClipboardWindow()
 // Another program often holds the clipboard open for a moment (clipboard
 // managers, remote-desktop sync); it is tried again for a while, the window
 // repainting, before the operation is refused with `busy`.
-class OpenClipboardScope {
-public:
-    explicit OpenClipboardScope(const char* busy)
-    {
-        const HWND owner = ClipboardWindow();
-        const auto since = std::chrono::steady_clock::now();
-        while (!OpenClipboard(owner)) {
-            if (std::chrono::steady_clock::now() - since >= clipboard::kBusyTime)
-                throw platform::Refusal(busy);
-            clipboard::KeepWaiting(since);
-            Sleep(10);
-        }
+OpenClipboardScope::OpenClipboardScope(const char* busy)
+{
+    const HWND owner = ClipboardWindow();
+    const auto since = std::chrono::steady_clock::now();
+    while (!OpenClipboard(owner)) {
+        if (std::chrono::steady_clock::now() - since >= clipboard::kBusyTime)
+            throw platform::Refusal(busy);
+        clipboard::KeepWaiting(since);
+        Sleep(10);
     }
-    ~OpenClipboardScope() { CloseClipboard(); }
-    OpenClipboardScope(const OpenClipboardScope&) = delete;
-    OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
-};
+}
+
+OpenClipboardScope::~OpenClipboardScope()
+{
+    CloseClipboard();
+}
+
+namespace {
 
 // A lock on global memory, undone on every path out, a failure's included.
 class GlobalLockScope {
