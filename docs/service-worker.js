@@ -50,14 +50,17 @@ async function arrived(name) {
 }
 
 // Every file, each as this release wrote it, or none: a failed install leaves
-// no part of its cache, and the release before it as it was.
+// no part of its cache, and the release before it as it was. A worker changed
+// alone is of the release it replaces, whose cache, whole already, it keeps.
 async function install() {
+    const had = await caches.has(CACHE);
     try {
         const responses = await Promise.all(Object.keys(FILES).map(arrived));
         const cache = await caches.open(CACHE);
         await Promise.all(Object.keys(FILES).map((name, i) => cache.put(scope(name), responses[i])));
     } catch (error) {
-        await caches.delete(CACHE);
+        if (!had)
+            await caches.delete(CACHE);
         throw error;
     }
 }

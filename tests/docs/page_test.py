@@ -355,14 +355,21 @@ def releases(browser, site):
     page = open(os.path.join(second, "index.html"), encoding="utf-8").read()
     open(os.path.join(second, "index.html"), "w", encoding="utf-8").write(page.replace("<title>", "<title>Nowa "))
     subprocess.run([RELEASE_SCRIPT, second], check=True)
+    # A worker changed alone is of the same release: its failed install must not take the cache it shares.
+    open(os.path.join(first, "service-worker.js"), "a", encoding="utf-8").write("// changed alone\n")
     old, new = (f"kresovar-{release_of(folder)}" for folder in (first, second))
-    for case, names, state in (("index and worker alone", ["index.html", "service-worker.js"], "redundant"),
+    for case, names, state in (("the same release's worker, an icon missing", [], "redundant"),
+                               ("index and worker alone", ["index.html", "service-worker.js"], "redundant"),
                                ("an icon missing", next(os.walk(second))[2], "redundant"),
                                ("whole", ["kresovar-maskable.png"], "activated")):
         for name in names:
             shutil.copy(os.path.join(second, name), site.folder)
-        if case == "an icon missing":
+        if case.startswith("the same release's"):
+            shutil.copy(os.path.join(first, "service-worker.js"), site.folder)
+        if "an icon missing" in case:
             os.remove(os.path.join(site.folder, "kresovar-maskable.png"))
+        elif case == "index and worker alone":
+            shutil.copy(os.path.join(first, "kresovar-maskable.png"), site.folder)
         reached = update(browser)
         check(reached == state, f"{case}: the new release's worker is {reached}, not {state}")
         if state == "redundant":
