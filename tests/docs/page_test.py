@@ -174,6 +174,9 @@ STEPS = [
     ([("", "ą b"), ("drop", "x\r\ny")], [UNDO], "ą b", ((3, 3), False, "")),
     # A control character ends no run; Ctrl+Z brings the long one back with its breaking.
     ([("", "ą\x01" * 501), ("", "x")], [UNDO], "ą\x01" * 501, (None, True, "")),
+    # The browser's history, which a text written plainly leaves, still brings a long run to it.
+    ([("", "ą" * 3000), ("", "a\r\n" * 501)], ["x", Keys.CONTROL + "z" * 300, Keys.CONTROL + "y" * 300],
+     "a\r\n" * 501 + "x", (None, False, FOR_GOOD)),
 ]
 
 
@@ -225,6 +228,9 @@ def use(browser, page):
         check(area(browser)[::4] == [kept, said], f"Ctrl+V of {pasted!r}: {area(browser)}")
         type_keys(browser, Keys.CONTROL + "a", Keys.CONTROL + "c")
         check(until(browser, lambda: clipboard(browser) == copied), f"Ctrl+C after {pasted!r}: {clipboard(browser)!r}")
+    # Each text the area shows with a run that needs the long-line class has it already.
+    browser.execute_script("tekst.addEventListener('input', () => window.bare ||= look(tekst.value).anywhere"
+                           " && !tekst.classList.contains('anywhere'), true)")
     for pastes, keys, copied, *seen in STEPS:
         for before, pasted in pastes:
             clipboard(browser, pasted)
@@ -236,6 +242,8 @@ def use(browser, page):
         for key in keys:
             browser.execute_script(key) if key == FOLDS else type_keys(browser, key)
         now = area(browser)[1:] + [browser.execute_script("return tekst.classList.contains('anywhere')")]
+        check(not browser.execute_script("return [window.bare, window.bare = false][0]"),
+              f"{pastes!r:.60} {keys}: a long run shown before its class")
         for selection, wide, said in seen:
             check(selection in (None, tuple(now[:2])) and now[3:] == [said, wide], f"{pastes!r:.60} {keys}: {now}")
         press(browser, "Kopiuj do schowka")
