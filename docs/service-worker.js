@@ -104,13 +104,16 @@ self.addEventListener("activate", event => event.waitUntil(
 // Nothing is fetched again behind the page: a new release comes whole, as a new worker.
 self.addEventListener("fetch", event => {
     const url = new URL(event.request.url);
-    const name = OWN.get(url.origin + url.pathname);
-    if (event.request.method !== "GET" || !name)
-        return;
+    const path = url.origin + url.pathname;
+    const name = OWN.get(path);
     const navigation = event.request.mode === "navigate";
-    const tag = url.searchParams.get("v");
-    const release = !navigation && tag !== null ? PREFIX + tag : CACHE;
+    const tag = navigation ? null : url.searchParams.get("v");
+    // A file an older release's page asks for may be one that this release no longer has.
+    if (event.request.method !== "GET" || !name && (tag === null || !path.startsWith(self.registration.scope)))
+        return;
+    const release = tag !== null ? PREFIX + tag : CACHE;
     if (navigation)
         event.waitUntil(dropUnused());
-    event.respondWith(caches.match(scope(name), {cacheName: release}).then(cached => cached || fetch(event.request)));
+    event.respondWith(caches.match(name ? scope(name) : path, {cacheName: release})
+        .then(cached => cached || fetch(event.request)));
 });

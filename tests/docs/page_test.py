@@ -361,7 +361,9 @@ def releases(browser, site):
     for name, mark in marks.items():
         open(os.path.join(second, name), "a", encoding="utf-8").write(mark)
     page = open(os.path.join(second, "index.html"), encoding="utf-8").read()
-    open(os.path.join(second, "index.html"), "w", encoding="utf-8").write(page.replace("<title>", "<title>Nowa "))
+    # The second release drops a file that the first one's pages still show.
+    page = re.sub(r'\n *<img src="screenshot-windows.png[^>]*>', "", page.replace("<title>", "<title>Nowa "))
+    open(os.path.join(second, "index.html"), "w", encoding="utf-8").write(page)
     subprocess.run([RELEASE_SCRIPT, second], check=True)
     # A worker changed alone is of the same release: its failed install must not take the cache it shares.
     open(os.path.join(first, "service-worker.js"), "a", encoding="utf-8").write("// changed alone\n")
@@ -388,6 +390,11 @@ def releases(browser, site):
         check(announced == (state == "activated") and set(caches_now(browser)) == expected,
               f"{case}: caches {caches_now(browser)}, the new release announced: {announced}")
         whole(browser, first, case)
+    os.remove(os.path.join(site.folder, "screenshot-windows.png"))
+    check(browser.execute_async_script("const done = arguments[0], image = new Image(); image.onload = () => done(true);"
+                                       " image.onerror = () => done(false); image.src = document.querySelector("
+                                       "'img[src*=\"screenshot-windows\"]').src + '&again'"),
+          "the old release's page is not given its file that the new release dropped")
     old_tab = browser.current_window_handle
     browser.switch_to.new_window("tab")
     browser.get(site.url)
