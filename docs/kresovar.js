@@ -136,8 +136,9 @@ function state(caret = area.selectionStart, end = caret) {
 // after. A step holds no text, so the page keeps more of them than Chromium
 // keeps edits (1000), and Ctrl+Z reaches none that the page has dropped.
 // `seen` names each text shown since one was written plainly (null before).
-// `long` holds once a text with a run longer than UNBROKEN has been shown since
-// the last one written plainly: the browser's own undo may bring it back.
+// `long` holds once a text with a run longer than UNBROKEN has been shown: the
+// browser's own undo or redo may bring it back, even past a text written plainly,
+// whose write leaves the browser's history as it was.
 const steps = {undo: [], redo: [], from: null, pasted: null, seen: null, long: false};
 const KEPT_STEPS = 10_000;
 
@@ -236,7 +237,7 @@ function replaceText(text, caret, before) {
         area.value = text;
         steps.undo.length = steps.redo.length = 0;
         steps.seen = new Set([named(written)]);
-        steps.long = anywhere;
+        steps.long ||= anywhere;
         message.textContent += (message.textContent && " ") + FOR_GOOD;
     } else if (text || area.value) {
         area.focus();

@@ -4,13 +4,13 @@
 // known by its content. The page's Content-Security-Policy does not bind this
 // worker, so this list is what keeps it to its own origin.
 // Written by scripts/page_release.py, which a test runs with --check.
-const RELEASE = "7c2ef700b83b93fe";
+const RELEASE = "d5d27b12dbc758bd";
 const FILES = {
     "index.html": "f2ff05edd0efc592",
     "kresovar.svg": "a7115afca050499c",
     "kresovar.css": "b424be7b7e8f9f5b",
     "kresovar.webmanifest": "d826a868a9a10ca7",
-    "kresovar.js": "eb2392f779932d04",
+    "kresovar.js": "3caeb86fefeb7e4a",
     "code-pages.js": "e23db59954507140",
     "byte-fold.js": "50a95c78c46dd869",
     "kresovar-lib.js": "b7199036f772793f",
@@ -50,14 +50,17 @@ async function arrived(name) {
 }
 
 // Every file, each as this release wrote it, or none: a failed install leaves
-// no part of its cache, and the release before it as it was.
+// no part of its cache, and the release before it as it was. A worker changed
+// alone is of the release it replaces, whose cache, whole already, it keeps.
 async function install() {
+    const had = await caches.has(CACHE);
     try {
         const responses = await Promise.all(Object.keys(FILES).map(arrived));
         const cache = await caches.open(CACHE);
         await Promise.all(Object.keys(FILES).map((name, i) => cache.put(scope(name), responses[i])));
     } catch (error) {
-        await caches.delete(CACHE);
+        if (!had)
+            await caches.delete(CACHE);
         throw error;
     }
 }
@@ -101,13 +104,16 @@ self.addEventListener("activate", event => event.waitUntil(
 // Nothing is fetched again behind the page: a new release comes whole, as a new worker.
 self.addEventListener("fetch", event => {
     const url = new URL(event.request.url);
-    const name = OWN.get(url.origin + url.pathname);
-    if (event.request.method !== "GET" || !name)
-        return;
+    const path = url.origin + url.pathname;
+    const name = OWN.get(path);
     const navigation = event.request.mode === "navigate";
-    const tag = url.searchParams.get("v");
-    const release = !navigation && tag !== null ? PREFIX + tag : CACHE;
+    const tag = navigation ? null : url.searchParams.get("v");
+    // A file an older release's page asks for may be one that this release no longer has.
+    if (event.request.method !== "GET" || !name && (tag === null || !path.startsWith(self.registration.scope)))
+        return;
+    const release = tag !== null ? PREFIX + tag : CACHE;
     if (navigation)
         event.waitUntil(dropUnused());
-    event.respondWith(caches.match(scope(name), {cacheName: release}).then(cached => cached || fetch(event.request)));
+    event.respondWith(caches.match(name ? scope(name) : path, {cacheName: release})
+        .then(cached => cached || fetch(event.request)));
 });

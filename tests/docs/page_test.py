@@ -174,6 +174,9 @@ STEPS = [
     ([("", "ą b"), ("drop", "x\r\ny")], [UNDO], "ą b", ((3, 3), False, "")),
     # A control character ends no run; Ctrl+Z brings the long one back with its breaking.
     ([("", "ą\x01" * 501), ("", "x")], [UNDO], "ą\x01" * 501, (None, True, "")),
+    # The browser's history, which a text written plainly leaves, still brings a long run to it.
+    ([("", "ą" * 3000), ("", "a\r\n" * 501)], ["x", Keys.CONTROL + "z" * 300, Keys.CONTROL + "y" * 300],
+     "a\r\n" * 501 + "x", (None, False, FOR_GOOD)),
 ]
 
 
@@ -225,6 +228,9 @@ def use(browser, page):
         check(area(browser)[::4] == [kept, said], f"Ctrl+V of {pasted!r}: {area(browser)}")
         type_keys(browser, Keys.CONTROL + "a", Keys.CONTROL + "c")
         check(until(browser, lambda: clipboard(browser) == copied), f"Ctrl+C after {pasted!r}: {clipboard(browser)!r}")
+    # Each text the area shows with a run that needs the long-line class has it already.
+    browser.execute_script("tekst.addEventListener('input', () => window.bare ||= look(tekst.value).anywhere"
+                           " && !tekst.classList.contains('anywhere'), true)")
     for pastes, keys, copied, *seen in STEPS:
         for before, pasted in pastes:
             clipboard(browser, pasted)
@@ -236,6 +242,8 @@ def use(browser, page):
         for key in keys:
             browser.execute_script(key) if key == FOLDS else type_keys(browser, key)
         now = area(browser)[1:] + [browser.execute_script("return tekst.classList.contains('anywhere')")]
+        check(not browser.execute_script("return [window.bare, window.bare = false][0]"),
+              f"{pastes!r:.60} {keys}: a long run shown before its class")
         for selection, wide, said in seen:
             check(selection in (None, tuple(now[:2])) and now[3:] == [said, wide], f"{pastes!r:.60} {keys}: {now}")
         press(browser, "Kopiuj do schowka")
@@ -353,16 +361,25 @@ def releases(browser, site):
     for name, mark in marks.items():
         open(os.path.join(second, name), "a", encoding="utf-8").write(mark)
     page = open(os.path.join(second, "index.html"), encoding="utf-8").read()
-    open(os.path.join(second, "index.html"), "w", encoding="utf-8").write(page.replace("<title>", "<title>Nowa "))
+    # The second release drops a file that the first one's pages still show.
+    page = re.sub(r'\n *<img src="screenshot-windows.png[^>]*>', "", page.replace("<title>", "<title>Nowa "))
+    open(os.path.join(second, "index.html"), "w", encoding="utf-8").write(page)
     subprocess.run([RELEASE_SCRIPT, second], check=True)
+    # A worker changed alone is of the same release: its failed install must not take the cache it shares.
+    open(os.path.join(first, "service-worker.js"), "a", encoding="utf-8").write("// changed alone\n")
     old, new = (f"kresovar-{release_of(folder)}" for folder in (first, second))
-    for case, names, state in (("index and worker alone", ["index.html", "service-worker.js"], "redundant"),
+    for case, names, state in (("the same release's worker, an icon missing", [], "redundant"),
+                               ("index and worker alone", ["index.html", "service-worker.js"], "redundant"),
                                ("an icon missing", next(os.walk(second))[2], "redundant"),
                                ("whole", ["kresovar-maskable.png"], "activated")):
         for name in names:
             shutil.copy(os.path.join(second, name), site.folder)
-        if case == "an icon missing":
+        if case.startswith("the same release's"):
+            shutil.copy(os.path.join(first, "service-worker.js"), site.folder)
+        if "an icon missing" in case:
             os.remove(os.path.join(site.folder, "kresovar-maskable.png"))
+        elif case == "index and worker alone":
+            shutil.copy(os.path.join(first, "kresovar-maskable.png"), site.folder)
         reached = update(browser)
         check(reached == state, f"{case}: the new release's worker is {reached}, not {state}")
         if state == "redundant":
@@ -373,6 +390,11 @@ def releases(browser, site):
         check(announced == (state == "activated") and set(caches_now(browser)) == expected,
               f"{case}: caches {caches_now(browser)}, the new release announced: {announced}")
         whole(browser, first, case)
+    os.remove(os.path.join(site.folder, "screenshot-windows.png"))
+    check(browser.execute_async_script("const done = arguments[0], image = new Image(); image.onload = () => done(true);"
+                                       " image.onerror = () => done(false); image.src = document.querySelector("
+                                       "'img[src*=\"screenshot-windows\"]').src + '&again'"),
+          "the old release's page is not given its file that the new release dropped")
     old_tab = browser.current_window_handle
     browser.switch_to.new_window("tab")
     browser.get(site.url)
