@@ -237,6 +237,8 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         // The typing first, then the write; the last row's text is the one before.
         {u"new", 3, 3, CtrlZ, u"ab", u"new"},
         {u"next", 0, 0, CtrlZ, u"", u"new"},
+        // Alt+Backspace, pressed twice: two steps back, as Ctrl+Z.
+        {u"last", 4, 4, AltBackspace, u"ab", u"new"},
     };
     driver::Show(*window);
     for (const Row& row : rows) {
@@ -247,6 +249,8 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         driver::SetClipboardText(row.pasted);
         const std::u16string typed = ReadText(area);
         driver::Press(row.key);
+        if (row.key == AltBackspace)
+            driver::Press(row.key);
         // A paste is one step, taken back and brought back whole.
         if (row.key == CtrlV) {
             driver::Press(CtrlZ);
