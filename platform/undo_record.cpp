@@ -121,7 +121,11 @@ void UndoRecord::Edit(std::int32_t offset, std::u16string removed, std::u16strin
     if (!replaces && step.changes.back().length == 0 && step.changes.back().units.empty())
         step.changes.pop_back();
     bytes_ += BytesOf(step);
-    Trim();
+    // A command's write that empties the text is held whole until the write
+    // that fills it again joins it: judged before, the budget would be that
+    // of an empty text, and the older steps would go for a moment's text.
+    if (textUnits_ > 0 || !inserted.empty())
+        Trim();
 }
 
 void UndoRecord::Close()
@@ -132,6 +136,7 @@ void UndoRecord::Close()
         --done_;
     }
     open_ = false;
+    Trim();
 }
 
 bool UndoRecord::CanUndo() const

@@ -410,6 +410,17 @@ TEST(UndoRecord, KeepsAFoldCompactlyAndLetsTheOldestStepsGoPastItsBudget)
     while (small.CanRedo())
         small.Redo(walked, 0);
     EXPECT_EQ(walked, texts.back());
+
+    // A fold of a text over the budget empties it and fills it again: the steps before stay.
+    std::u16string large(1'500, u'ż'), typed = large + u"ab", refolded = u"z" + typed.substr(1);
+    UndoRecord tight(2'000);
+    tight.Edit(0, u"", large, 0), tight.Close(), tight.Edit(1'500, u"", u"ab", 0), tight.Close();
+    tight.Edit(0, typed, u"", 0), tight.Edit(0, u"", refolded, 0), tight.Close();
+    for (const std::u16string& before : {typed, large, std::u16string()}) {
+        ASSERT_TRUE(tight.CanUndo());
+        tight.Undo(refolded, 0);
+        EXPECT_EQ(refolded, before);
+    }
 }
 
 } // namespace
