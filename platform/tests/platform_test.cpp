@@ -412,7 +412,8 @@ TEST(UndoRecord, KeepsAFoldCompactlyAndLetsTheOldestStepsGoPastItsBudget)
     EXPECT_EQ(walked, texts.back());
 
     // A fold of a text over the budget empties it and fills it again: the steps before stay.
-    std::u16string large(1'500, u'ż'), typed = large + u"ab", refolded = u"z" + typed.substr(1);
+    std::u16string large(1'500, u'ż'), typed = large + u"ab", refolded = typed;
+    refolded[0] = u'z';
     UndoRecord tight(2'000);
     tight.Edit(0, u"", large, 0), tight.Close(), tight.Edit(1'500, u"", u"ab", 0), tight.Close();
     tight.Edit(0, typed, u"", 0), tight.Edit(0, u"", refolded, 0), tight.Close();
@@ -421,6 +422,10 @@ TEST(UndoRecord, KeepsAFoldCompactlyAndLetsTheOldestStepsGoPastItsBudget)
         tight.Undo(refolded, 0);
         EXPECT_EQ(refolded, before);
     }
+    // A text changed where the record did not see it stays as it is; the record forgets its steps.
+    std::u16string unseen = u"x";
+    tight.Redo(unseen, 0);
+    EXPECT_TRUE(unseen == u"x" && !tight.CanRedo());
 }
 
 } // namespace
