@@ -121,7 +121,11 @@ void UndoRecord::Edit(std::int32_t offset, std::u16string removed, std::u16strin
     if (!replaces && step.changes.back().length == 0 && step.changes.back().units.empty())
         step.changes.pop_back();
     bytes_ += BytesOf(step);
-    Trim();
+    // A command's write that empties the text is held whole until the write
+    // that fills it again joins it: judged before, the budget would be that
+    // of an empty text, and the older steps would go for a moment's text.
+    if (textUnits_ > 0 || !inserted.empty())
+        Trim();
 }
 
 void UndoRecord::Close()
@@ -132,6 +136,7 @@ void UndoRecord::Close()
         --done_;
     }
     open_ = false;
+    Trim();
 }
 
 bool UndoRecord::CanUndo() const
@@ -185,14 +190,33 @@ std::int32_t UndoRecord::Apply(Step& step, std::u16string& text, std::int32_t ca
     return to;
 }
 
+// A text of another length than the record's edits made it was changed
+// where the record did not see it: its steps would swap units that are not
+// there, so they go, and the text stays as it is.
+bool UndoRecord::Matches(const std::u16string& text)
+{
+    if (text.size() == textUnits_)
+        return true;
+    steps_.clear();
+    done_ = 0;
+    bytes_ = 0;
+    open_ = false;
+    textUnits_ = text.size();
+    return false;
+}
+
 std::int32_t UndoRecord::Undo(std::u16string& text, std::int32_t caret)
 {
+    if (!Matches(text))
+        return caret;
     --done_;
     return Apply(steps_[done_], text, caret, true);
 }
 
 std::int32_t UndoRecord::Redo(std::u16string& text, std::int32_t caret)
 {
+    if (!Matches(text))
+        return caret;
     ++done_;
     return Apply(steps_[done_ - 1], text, caret, false);
 }

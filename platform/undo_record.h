@@ -31,7 +31,9 @@ public:
     bool CanUndo() const;
     bool CanRedo() const;
     // Takes `text` one step back or forward in place and returns the caret
-    // to place; `caret` is where it stands now, for the way back.
+    // to place; `caret` is where it stands now, for the way back. A text
+    // that an edit the record never saw has lengthened or shortened stays as
+    // it is, and the record forgets its steps.
     std::int32_t Undo(std::u16string& text, std::int32_t caret);
     std::int32_t Redo(std::u16string& text, std::int32_t caret);
 
@@ -62,6 +64,7 @@ private:
     static void Swap(Change& change, std::u16string& text);
     std::int32_t Apply(Step& step, std::u16string& text, std::int32_t caret, bool back);
     void Trim();
+    bool Matches(const std::u16string& text);
 
     std::deque<Step> steps_;
     // Steps before it are done, from it on undone.

@@ -13,7 +13,7 @@
 
 namespace driver {
 
-enum class Key { Enter, ShiftEnter, CtrlEnter, Tab, Escape, Space, Delete, Backspace, CtrlX, CtrlZ, CtrlY, CtrlV };
+enum class Key { Enter, ShiftEnter, CtrlEnter, Tab, Escape, Space, Delete, Backspace, CtrlX, CtrlZ, CtrlY, CtrlV, AltBackspace };
 
 // Shows the window, active, with the focus on its first control, as
 // StartProgram does, without running the event loop.

@@ -83,6 +83,7 @@ void Press(Key key)
     case Key::CtrlZ: QTest::keyClick(focused, Qt::Key_Z, Qt::ControlModifier); break;
     case Key::CtrlY: QTest::keyClick(focused, Qt::Key_Y, Qt::ControlModifier); break;
     case Key::CtrlV: QTest::keyClick(focused, Qt::Key_V, Qt::ControlModifier); break;
+    case Key::AltBackspace: QTest::keyClick(focused, Qt::Key_Backspace, Qt::AltModifier); break;
     }
 }
 

@@ -150,6 +150,7 @@ void Press(Key key)
     case Key::CtrlZ: PressWith(VK_CONTROL, 'Z'); break;
     case Key::CtrlY: PressWith(VK_CONTROL, 'Y'); break;
     case Key::CtrlV: PressWith(VK_CONTROL, 'V'); break;
+    case Key::AltBackspace: PressWith(VK_MENU, VK_BACK); break;
     }
 }
 

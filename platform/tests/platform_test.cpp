@@ -238,6 +238,8 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         // The typing first, then the write; the last row's text is the one before.
         {u"new", 3, 3, CtrlZ, u"ab", u"new"},
         {u"next", 0, 0, CtrlZ, u"", u"new"},
+        // Alt+Backspace, pressed twice: two steps back, as Ctrl+Z.
+        {u"last", 4, 4, AltBackspace, u"ab", u"new"},
     };
     driver::Show(*window);
     for (const Row& row : rows) {
@@ -248,6 +250,8 @@ TEST_F(PlatformTest, EditsKeepTheBreaksAroundThemAndTheirOwnUndoStep)
         driver::SetClipboardText(row.pasted);
         const std::u16string typed = ReadText(area);
         driver::Press(row.key);
+        if (row.key == AltBackspace)
+            driver::Press(row.key);
         // A paste is one step, taken back and brought back whole.
         if (row.key == CtrlV) {
             driver::Press(CtrlZ);
@@ -432,6 +436,22 @@ TEST(UndoRecord, KeepsAFoldCompactlyAndLetsTheOldestStepsGoPastItsBudget)
     while (small.CanRedo())
         small.Redo(walked, 0);
     EXPECT_EQ(walked, texts.back());
+
+    // A fold of a text over the budget empties it and fills it again: the steps before stay.
+    std::u16string large(1'500, u'ż'), typed = large + u"ab", refolded = typed;
+    refolded[0] = u'z';
+    UndoRecord tight(2'000);
+    tight.Edit(0, u"", large, 0), tight.Close(), tight.Edit(1'500, u"", u"ab", 0), tight.Close();
+    tight.Edit(0, typed, u"", 0), tight.Edit(0, u"", refolded, 0), tight.Close();
+    for (const std::u16string& before : {typed, large, std::u16string()}) {
+        ASSERT_TRUE(tight.CanUndo());
+        tight.Undo(refolded, 0);
+        EXPECT_EQ(refolded, before);
+    }
+    // A text changed where the record did not see it stays as it is; the record forgets its steps.
+    std::u16string unseen = u"x";
+    tight.Redo(unseen, 0);
+    EXPECT_TRUE(unseen == u"x" && !tight.CanRedo());
 }
 
 } // namespace

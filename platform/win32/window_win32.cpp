@@ -172,7 +172,11 @@ LRESULT CALLBACK TextAreaProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         UndoStep(*area, wParam == kCtrlZ && GetKeyState(VK_SHIFT) >= 0);
         return 0;
     }
-    if (message == WM_UNDO || message == EM_UNDO) {
+    // So does Alt+Backspace, which the control would take to its own undo
+    // unseen, leaving the record to swap units with a text it never had.
+    constexpr LPARAM kAltDown = LPARAM{1} << 29;
+    if ((message == WM_UNDO || message == EM_UNDO)
+        || (message == WM_SYSKEYDOWN && wParam == VK_BACK && (lParam & kAltDown))) {
         UndoStep(*area, true);
         return TRUE;
     }
