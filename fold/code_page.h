@@ -83,7 +83,16 @@ private:
     // bytes may finish waits (unless at the `end`).
     std::size_t Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end,
                      std::uint64_t base);
+    // Walks from `from`, after ASCII, 64 bytes at a time while they come
+    // before `to`; returns where it stopped, after ASCII.
+    std::size_t WalkBlocks(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to,
+                           std::uint64_t base);
+    // Walks the bytes `high` of the block at `at`, those from 0x80 up in runs
+    // that ASCII bytes end within it.
+    void WalkRuns(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t high, std::uint64_t base);
     void Stray(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base);
+    // Keeps the offset of the first stray byte and the pieces around the first few.
+    void Remember(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base);
     // Notes which code pages a whole sequence from 0x80 up tells UTF-8 for.
     void Sequence(const unsigned char* sequence, std::size_t length);
     void Sequences(const unsigned char* bytes, std::size_t size);
