@@ -67,6 +67,8 @@ public:
     std::optional<std::uint64_t> firstStray() const { return firstStray_; }
     // Whether a NUL was taken.
     bool nul() const { return nul_; }
+    // The cost of each code page's reading by the model of Polish, after Finish.
+    const std::array<std::uint64_t, 3>& costs() const { return cost_; }
     // Whether the stream holds a sequence of UTF-8 from 0x80 up that is not
     // all Polish letters in `codePage` (as UnicodeStart counts them): for a
     // stream that holds stray bytes too, UTF-8 mixed with the code page.
