@@ -98,9 +98,9 @@ private:
     // Notes which code pages a whole sequence from 0x80 up tells UTF-8 for.
     void Sequence(const unsigned char* sequence, std::size_t length);
     void Sequences(const unsigned char* bytes, std::size_t size);
-    // Counts the pair of bytes before a stray byte and it, and, where the
-    // byte after it is ASCII, the pair of it and that byte: the bigrams that
-    // Finish scores in each reading.
+    // Counts the pair of bytes before a stray byte and it, and the pair of
+    // it and the byte after it: the bigrams that Finish scores in each
+    // reading (the second only where the byte after it is ASCII).
     void Count(unsigned char before, unsigned char byte, unsigned char after);
 
     std::array<std::uint64_t, 256> strays_{};
@@ -111,7 +111,8 @@ private:
     static constexpr std::size_t kWords = 16;
     std::vector<std::string> words_;
     // The pairs counted: a byte and the stray byte after it, [before][byte
-    // - 0x80]; a stray byte and the ASCII after it, [byte - 0x80][after].
+    // - 0x80]; a stray byte and the byte after it, [byte - 0x80][after],
+    // where only ASCII after it is scored.
     std::vector<std::uint32_t> before_;
     std::vector<std::uint32_t> after_;
     std::uint64_t bigrams_ = 0;

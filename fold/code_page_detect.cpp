@@ -30,7 +30,7 @@ constexpr auto kPolishLetterIn = [] {
 
 } // namespace
 
-TextWatch::TextWatch() : before_(256 * 128), after_(128 * 128) {}
+TextWatch::TextWatch() : before_(256 * 128), after_(128 * 256) {}
 
 void TextWatch::Take(const unsigned char* bytes, std::size_t size)
 {
@@ -122,8 +122,7 @@ inline void TextWatch::Count(unsigned char before, unsigned char byte, unsigned 
 {
     ++bigrams_;
     ++before_[before * 128u + (byte - 0x80u)];
-    if (after < 0x80)
-        ++after_[(byte - 0x80u) * 128u + after];
+    ++after_[(byte - 0x80u) * 256u + after];
 }
 
 inline void TextWatch::Stray(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base)
@@ -137,6 +136,42 @@ inline void TextWatch::Stray(const unsigned char* bytes, std::size_t size, std::
         Count(before, byte, bytes[at + 1]);
     else
         deferred_.emplace(before, byte);  // counted with the byte after it, in the next bytes
+}
+
+[[gnu::always_inline]] inline void TextWatch::WalkRuns(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t high,
+                         std::uint64_t base)
+{
+    // A run of three or more, a byte at a time.
+    const std::uint64_t starts = high & ~(high << 1);
+    for (std::uint64_t longRuns = starts & high >> 1 & high >> 2; longRuns != 0; longRuns &= longRuns - 1) {
+        const unsigned start = static_cast<unsigned>(std::countr_zero(longRuns));
+        const unsigned length = static_cast<unsigned>(std::countr_one(high >> start));
+        Walk(bytes, size, at + start, at + start + length, false, base);
+        high &= ~(((std::uint64_t{1} << length) - 1) << start);
+    }
+    // Pairs that are sequences of UTF-8 (C2 to DF, then 80 to BF); every other byte is stray.
+    std::uint64_t stray = high;
+    for (std::uint64_t pairs = high & high >> 1; pairs != 0; pairs &= pairs - 1) {
+        const std::size_t k = at + static_cast<std::size_t>(std::countr_zero(pairs));
+        if (bytes[k] >= 0xC2 && bytes[k] <= 0xDF && bytes[k + 1] < 0xC0) {
+            Sequence(bytes + k, 2);
+            stray &= ~(std::uint64_t{3} << (k - at));
+        }
+    }
+    // Each counted: the byte before it and the byte after it are in the block
+    // or the ASCII before it. (Through pointers held here, which the counts
+    // cannot change.)
+    std::uint64_t* strays = strays_.data();
+    std::uint32_t* before = before_.data();
+    std::uint32_t* after = after_.data();
+    std::uint64_t counted = 0;
+    for (; stray != 0; stray &= stray - 1, ++counted) {
+        const unsigned char* byte = bytes + at + static_cast<std::size_t>(std::countr_zero(stray));
+        ++strays[byte[0]];
+        ++before[byte[-1] * 128u + (byte[0] - 0x80u)];
+        ++after[(byte[0] - 0x80u) * 256u + byte[1]];
+    }
+    bigrams_ += counted;
 }
 
 std::size_t TextWatch::WalkBlocks(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to,
@@ -157,38 +192,6 @@ std::size_t TextWatch::WalkBlocks(const unsigned char* bytes, std::size_t size, 
         at += walked;
     }
     return at;
-}
-
-void TextWatch::WalkRuns(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t high,
-                         std::uint64_t base)
-{
-    // A run of three or more, a byte at a time.
-    const std::uint64_t starts = high & ~(high << 1);
-    for (std::uint64_t longRuns = starts & high >> 1 & high >> 2; longRuns != 0; longRuns &= longRuns - 1) {
-        const unsigned start = static_cast<unsigned>(std::countr_zero(longRuns));
-        const unsigned length = static_cast<unsigned>(std::countr_one(high >> start));
-        Walk(bytes, size, at + start, at + start + length, false, base);
-        high &= ~(((std::uint64_t{1} << length) - 1) << start);
-    }
-    // Pairs that are sequences of UTF-8 (C2 to DF, then 80 to BF); every other byte is stray.
-    std::uint64_t stray = high;
-    for (std::uint64_t pairs = high & high >> 1; pairs != 0; pairs &= pairs - 1) {
-        const std::size_t k = at + static_cast<std::size_t>(std::countr_zero(pairs));
-        if (bytes[k] >= 0xC2 && bytes[k] <= 0xDF && bytes[k + 1] < 0xC0) {
-            Sequence(bytes + k, 2);
-            stray &= ~(std::uint64_t{3} << (k - at));
-        }
-    }
-    // Each counted: the byte before it and the byte after it are in the block or the ASCII before it.
-    std::uint64_t counted = 0;
-    for (; stray != 0; stray &= stray - 1, ++counted) {
-        const unsigned char* byte = bytes + at + static_cast<std::size_t>(std::countr_zero(stray));
-        ++strays_[*byte];
-        ++before_[byte[-1] * 128u + (byte[0] - 0x80u)];
-        if (byte[1] < 0x80)
-            ++after_[(byte[0] - 0x80u) * 128u + byte[1]];
-    }
-    bigrams_ += counted;
 }
 
 std::size_t TextWatch::Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end,
@@ -290,7 +293,7 @@ std::vector<ByteEncoding> TextWatch::Finish()
     for (unsigned first = 0; first < 256; ++first) {
         for (unsigned second = 0; second < 128; ++second) {
             const std::uint64_t pairs = before_[first * 128 + second];
-            const std::uint64_t following = first < 128 ? after_[first * 128 + second] : 0;
+            const std::uint64_t following = first < 128 ? after_[first * 256 + second] : 0;
             if (pairs == 0 && following == 0)
                 continue;
             for (std::size_t reading = 0; reading < kByteSymbol.size(); ++reading) {

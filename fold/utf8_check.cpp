@@ -136,15 +136,12 @@ std::uint64_t HighBytesByWords(const unsigned char* in, bool& nul)
 #ifdef KRESOVAR_SSE2
 std::uint64_t HighBytesSse2(const unsigned char* in, bool& nul)
 {
-    std::uint64_t high = 0;
-    __m128i least = _mm_set1_epi8(-1);
-    for (unsigned i = 0; i < 64; i += 16) {
-        const __m128i bytes = Sse2Block::Load(in + i);
-        high |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(bytes))} << i;
-        least = _mm_min_epu8(least, bytes);
-    }
+    const __m128i a = Sse2Block::Load(in), b = Sse2Block::Load(in + 16);
+    const __m128i c = Sse2Block::Load(in + 32), d = Sse2Block::Load(in + 48);
+    const __m128i least = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
     nul = nul || _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
-    return high;
+    const auto mask = [](__m128i bytes) { return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(bytes))}; };
+    return mask(a) | mask(b) << 16 | mask(c) << 32 | mask(d) << 48;
 }
 #endif
 
