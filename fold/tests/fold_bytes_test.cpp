@@ -243,7 +243,7 @@ TEST(TextWatch, SaysTheSameWhereverTheStreamIsCutOnEachPath)
     // Random text past the first stray bytes, which are walked a byte at a
     // time: stray bytes alone, in pairs and in runs, UTF-8, and a NUL, at every place in a block.
     std::mt19937 random(35);
-    for (int i = 0; i < 8; ++i) {
+    for (std::size_t i = 0; i < 8; ++i) {
         rows.push_back({"random text " + std::to_string(i), windows1250, {}, true});
         static const char* const pieces[] = {"a", "a", "e ", "\n", "\xb3", "\xea", "\xf3\xb3", "\xc5\x82", "\xdf\xbf", "\xe2\x80\x9e"};
         while (rows.back().text.size() < 3000)
