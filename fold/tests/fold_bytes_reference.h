@@ -147,11 +147,8 @@ inline Watched WatchInPieces(const std::string& text, std::size_t pieceSize)
         const std::size_t size = std::min(pieceSize, text.size() - at);
         legacy.Take(ExactCopy(text.substr(at, size)).get(), size);
     }
-    Watched watched{};
-    watched.pages = legacy.Finish();
-    watched.strays = legacy.strays();
-    watched.firstStray = legacy.firstStray();
-    watched.nul = legacy.nul();
+    // In order, Finish first: a braced list is evaluated from the left.
+    Watched watched{legacy.Finish(), legacy.strays(), legacy.firstStray(), legacy.nul(), {}, {}};
     for (std::size_t page = 0; page < kCodePages.size(); ++page)
         watched.unicode[page] = legacy.HasUnicode(kCodePages[page]);
     watched.costs = legacy.costs();
