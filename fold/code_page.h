@@ -67,6 +67,8 @@ public:
     std::optional<std::uint64_t> firstStray() const { return firstStray_; }
     // Whether a NUL was taken.
     bool nul() const { return nul_; }
+    // The cost of each code page's reading by the model of Polish, after Finish.
+    const std::array<std::uint64_t, 3>& costs() const { return cost_; }
     // Whether the stream holds a sequence of UTF-8 from 0x80 up that is not
     // all Polish letters in `codePage` (as UnicodeStart counts them): for a
     // stream that holds stray bytes too, UTF-8 mixed with the code page.
@@ -83,13 +85,24 @@ private:
     // bytes may finish waits (unless at the `end`).
     std::size_t Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end,
                      std::uint64_t base);
+    // Walks from `from`, after ASCII, 64 bytes at a time while they come
+    // before `to`; returns where it stopped, after ASCII.
+    std::size_t WalkBlocks(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to,
+                           std::uint64_t base);
+    // Walks the bytes `high` of the block at `at`, those from 0x80 up in runs
+    // that ASCII bytes end within it.
+    void WalkRuns(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t high, std::uint64_t base);
     void Stray(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base);
+    // Whether the pieces around stray bytes are still being kept.
+    bool Remembering() const;
+    // Keeps the offset of the first stray byte and the pieces around the first few.
+    void Remember(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base);
     // Notes which code pages a whole sequence from 0x80 up tells UTF-8 for.
     void Sequence(const unsigned char* sequence, std::size_t length);
     void Sequences(const unsigned char* bytes, std::size_t size);
-    // Counts the pair of bytes before a stray byte and it, and, where the
-    // byte after it is ASCII, the pair of it and that byte: the bigrams that
-    // Finish scores in each reading.
+    // Counts the pair of bytes before a stray byte and it, and the pair of
+    // it and the byte after it: the bigrams that Finish scores in each
+    // reading (the second only where the byte after it is ASCII).
     void Count(unsigned char before, unsigned char byte, unsigned char after);
 
     std::array<std::uint64_t, 256> strays_{};
@@ -101,8 +114,11 @@ private:
     static constexpr std::size_t kWords = 16;
     std::vector<std::string> words_;
     std::array<std::size_t, 3> lettered_{};
+    // How many stray bytes may come before a code page's letters are no longer looked for.
+    static constexpr std::uint64_t kLetteredWithin = 4096;
     // The pairs counted: a byte and the stray byte after it, [before][byte
-    // - 0x80]; a stray byte and the ASCII after it, [byte - 0x80][after].
+    // - 0x80]; a stray byte and the byte after it, [byte - 0x80][after],
+    // where only ASCII after it is scored.
     std::vector<std::uint32_t> before_;
     std::vector<std::uint32_t> after_;
     std::uint64_t bigrams_ = 0;

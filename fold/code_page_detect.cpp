@@ -18,10 +18,19 @@ using namespace code_page_tables;
 
 namespace {
 
+// For each byte, one bit for each code page that reads it as a Polish letter.
+constexpr auto kPolishLetterIn = [] {
+    std::array<unsigned char, 256> pages{};
+    for (unsigned byte = 0x80; byte < 256; ++byte) {
+        for (std::size_t page = 0; page < kCodePages.size(); ++page)
+            pages[byte] |= static_cast<unsigned char>(IsPolishLetter(kHighCharacters[page][byte - 0x80]) << page);
+    }
+    return pages;
+}();
 
 } // namespace
 
-TextWatch::TextWatch() : before_(256 * 128), after_(128 * 128) {}
+TextWatch::TextWatch() : before_(256 * 128), after_(128 * 256) {}
 
 void TextWatch::Take(const unsigned char* bytes, std::size_t size)
 {
@@ -88,16 +97,119 @@ void TextWatch::Sequences(const unsigned char* bytes, std::size_t size)
 
 void TextWatch::Sequence(const unsigned char* sequence, std::size_t length)
 {
-    for (std::size_t page = 0; page < kCodePages.size(); ++page) {
-        unicode_[page] = unicode_[page] || !std::all_of(sequence, sequence + length, [&](unsigned char byte) {
-            return IsPolishLetter(CodePageCharacter(kCodePages[page], byte));
-        });
-    }
+    unsigned letters = ~0u;
+    for (std::size_t i = 0; i < length; ++i)
+        letters &= kPolishLetterIn[sequence[i]];
+    for (std::size_t page = 0; page < kCodePages.size(); ++page)
+        unicode_[page] = unicode_[page] || (letters >> page & 1) == 0;
 }
 
 bool TextWatch::HasUnicode(ByteEncoding codePage) const
 {
     return unicode_[IndexOf(codePage)];
+}
+
+bool TextWatch::Remembering() const
+{
+    return words_.size() < kWords
+        || (bigrams_ < kLetteredWithin
+            && std::any_of(lettered_.begin(), lettered_.end(), [](std::size_t kept) { return kept < kWords; }));
+}
+
+void TextWatch::Remember(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base)
+{
+    if (!firstStray_)
+        firstStray_ = base + at;
+    // The first pieces, and in each code page the first whose stray byte is
+    // a Polish letter there, so that a word is shown however many others come first.
+    bool wanted = words_.size() < kWords;
+    for (std::size_t page = 0; page < kCodePages.size(); ++page) {
+        if (lettered_[page] < kWords && IsPolishLetter(CodePageCharacter(kCodePages[page], bytes[at]))) {
+            ++lettered_[page];
+            wanted = true;
+        }
+    }
+    if (!wanted)
+        return;
+    const std::size_t from = at > 24 ? at - 24 : 0;
+    words_.emplace_back(reinterpret_cast<const char*>(bytes + from), std::min(size, at + 24) - from);
+    words_.back().insert(words_.back().begin(), static_cast<char>(at - from));  // where the stray byte stands
+}
+
+inline void TextWatch::Count(unsigned char before, unsigned char byte, unsigned char after)
+{
+    ++bigrams_;
+    ++before_[before * 128u + (byte - 0x80u)];
+    ++after_[(byte - 0x80u) * 256u + after];
+}
+
+inline void TextWatch::Stray(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base)
+{
+    const unsigned char byte = bytes[at];
+    if (Remembering()) [[unlikely]]
+        Remember(bytes, size, at, base);
+    ++strays_[byte];
+    const unsigned char before = at > 0 ? bytes[at - 1] : walkBefore_;
+    if (at + 1 < size)
+        Count(before, byte, bytes[at + 1]);
+    else
+        deferred_.emplace(before, byte);  // counted with the byte after it, in the next bytes
+}
+
+[[gnu::always_inline]] inline void TextWatch::WalkRuns(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t high,
+                         std::uint64_t base)
+{
+    // A run of three or more, a byte at a time.
+    const std::uint64_t starts = high & ~(high << 1);
+    for (std::uint64_t longRuns = starts & high >> 1 & high >> 2; longRuns != 0; longRuns &= longRuns - 1) {
+        const unsigned start = static_cast<unsigned>(std::countr_zero(longRuns));
+        const unsigned length = static_cast<unsigned>(std::countr_one(high >> start));
+        Walk(bytes, size, at + start, at + start + length, false, base);
+        high &= ~(((std::uint64_t{1} << length) - 1) << start);
+    }
+    // Pairs that are sequences of UTF-8 (C2 to DF, then 80 to BF); every other byte is stray.
+    std::uint64_t stray = high;
+    for (std::uint64_t pairs = high & high >> 1; pairs != 0; pairs &= pairs - 1) {
+        const std::size_t k = at + static_cast<std::size_t>(std::countr_zero(pairs));
+        if (bytes[k] >= 0xC2 && bytes[k] <= 0xDF && bytes[k + 1] < 0xC0) {
+            Sequence(bytes + k, 2);
+            stray &= ~(std::uint64_t{3} << (k - at));
+        }
+    }
+    // Each counted: the byte before it and the byte after it are in the block
+    // or the ASCII before it. (Through pointers held here, which the counts
+    // cannot change.)
+    std::uint64_t* strays = strays_.data();
+    std::uint32_t* before = before_.data();
+    std::uint32_t* after = after_.data();
+    std::uint64_t counted = 0;
+    for (; stray != 0; stray &= stray - 1, ++counted) {
+        const unsigned char* byte = bytes + at + static_cast<std::size_t>(std::countr_zero(stray));
+        ++strays[byte[0]];
+        ++before[byte[-1] * 128u + (byte[0] - 0x80u)];
+        ++after[(byte[0] - 0x80u) * 256u + byte[1]];
+    }
+    bigrams_ += counted;
+}
+
+std::size_t TextWatch::WalkBlocks(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to,
+                                   std::uint64_t base)
+{
+    // The first stray bytes are remembered in order, a byte at a time.
+    if (Remembering())
+        return from;
+    const fold_kernels::HighBytesKernel highBytes = fold_kernels::HighBytesOf(UsedFoldPath());
+    std::size_t at = from;
+    while (at + 64 <= to) {
+        const std::uint64_t high = highBytes(bytes + at, nul_);
+        if (~high == 0)
+            break;
+        // To the last ASCII byte: a run of bytes from 0x80 up after it may go on past the block.
+        const std::size_t walked = 64 - static_cast<std::size_t>(std::countl_zero(~high));
+        WalkRuns(bytes, size, at, high & ~std::uint64_t{0} >> (64 - walked), base);
+        at += walked;
+    }
+    return at;
 }
 
 std::size_t TextWatch::Walk(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to, bool end,
@@ -108,8 +220,9 @@ std::size_t TextWatch::Walk(const unsigned char* bytes, std::size_t size, std::s
     while (i < to) {
         const unsigned char lead = bytes[i];
         if (lead < 0x80) {
-            // On to the next byte from 0x80 up, eight at a time.
+            // On to the next byte from 0x80 up, 64 at a time, then eight.
             std::size_t next = i;
+            next = WalkBlocks(bytes, size, next, to, base);
             std::uint64_t zeros = 0;  // a bit set where a word held a NUL
             while (next + 8 <= to) {
                 std::uint64_t word;
@@ -174,41 +287,6 @@ std::size_t TextWatch::Walk(const unsigned char* bytes, std::size_t size, std::s
     return i;
 }
 
-void TextWatch::Stray(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base)
-{
-    const unsigned char byte = bytes[at];
-    if (!firstStray_)
-        firstStray_ = base + at;
-    // The first pieces, and in each code page the first whose stray byte is
-    // a Polish letter there, so that a word is shown however many others come first.
-    bool wanted = words_.size() < kWords;
-    for (std::size_t page = 0; page < kCodePages.size(); ++page) {
-        if (lettered_[page] < kWords && IsPolishLetter(CodePageCharacter(kCodePages[page], byte))) {
-            ++lettered_[page];
-            wanted = true;
-        }
-    }
-    if (wanted) {
-        const std::size_t from = at > 24 ? at - 24 : 0;
-        words_.emplace_back(reinterpret_cast<const char*>(bytes + from), std::min(size, at + 24) - from);
-        words_.back().insert(words_.back().begin(), static_cast<char>(at - from));  // where the stray byte stands
-    }
-    ++strays_[byte];
-    const unsigned char before = at > 0 ? bytes[at - 1] : walkBefore_;
-    if (at + 1 < size)
-        Count(before, byte, bytes[at + 1]);
-    else
-        deferred_.emplace(before, byte);  // counted with the byte after it, in the next bytes
-}
-
-void TextWatch::Count(unsigned char before, unsigned char byte, unsigned char after)
-{
-    ++bigrams_;
-    ++before_[before * 128u + (byte - 0x80u)];
-    if (after < 0x80)
-        ++after_[(byte - 0x80u) * 128u + after];
-}
-
 void TextWatch::End()
 {
     const std::size_t waiting = std::exchange(pendingSize_, 0);
@@ -233,7 +311,7 @@ std::vector<ByteEncoding> TextWatch::Finish()
     for (unsigned first = 0; first < 256; ++first) {
         for (unsigned second = 0; second < 128; ++second) {
             const std::uint64_t pairs = before_[first * 128 + second];
-            const std::uint64_t following = first < 128 ? after_[first * 128 + second] : 0;
+            const std::uint64_t following = first < 128 ? after_[first * 256 + second] : 0;
             if (pairs == 0 && following == 0)
                 continue;
             for (std::size_t reading = 0; reading < kByteSymbol.size(); ++reading) {

@@ -100,6 +100,12 @@ std::size_t WellFormedNeon(const unsigned char* in, std::size_t size, bool& nul)
 // The check of the fold path (utf8_check.cpp).
 Utf8CheckKernel Utf8CheckOf(FoldPath path);
 
+// Each gives the bytes from 0x80 up among the 64 from `in`, one bit each
+// from the lowest, and sets `nul` when one of them is NUL: how TextWatch
+// passes over ASCII and finds the bytes that may be stray.
+using HighBytesKernel = std::uint64_t (*)(const unsigned char* in, bool& nul);
+HighBytesKernel HighBytesOf(FoldPath path);
+
 // The errors a byte can make in UTF-8 with the byte before it, one bit each,
 // looked up by the high and the low half of the byte before and by the high
 // half of the byte: an error stands where all three give its bit. A

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -126,18 +127,32 @@ inline Strays ReferenceStrays(const std::string& text)
     return strays;
 }
 
-// What TextWatch says of a stream given to it in pieces of `pieceSize`, and
-// the bytes it found are no part of UTF-8.
-inline std::vector<ByteEncoding> WatchInPieces(const std::string& text, std::size_t pieceSize, Strays& strays)
+// What TextWatch says of a stream given to it in pieces of `pieceSize` (but
+// the word, whose bytes around come from one piece). In pieces of 1, it walks
+// a byte at a time: the reference for its quicker walks.
+struct Watched {
+    std::vector<ByteEncoding> pages;
+    Strays strays;
+    std::optional<std::uint64_t> firstStray;
+    bool nul;
+    std::array<bool, 3> unicode;
+    std::array<std::uint64_t, 3> costs;
+    bool operator==(const Watched&) const = default;
+};
+
+inline Watched WatchInPieces(const std::string& text, std::size_t pieceSize)
 {
     TextWatch legacy;
     for (std::size_t at = 0; at < text.size(); at += pieceSize) {
         const std::size_t size = std::min(pieceSize, text.size() - at);
         legacy.Take(ExactCopy(text.substr(at, size)).get(), size);
     }
-    std::vector<ByteEncoding> pages = legacy.Finish();
-    strays = legacy.strays();
-    return pages;
+    // In order, Finish first: a braced list is evaluated from the left.
+    Watched watched{legacy.Finish(), legacy.strays(), legacy.firstStray(), legacy.nul(), {}, {}};
+    for (std::size_t page = 0; page < kCodePages.size(); ++page)
+        watched.unicode[page] = legacy.HasUnicode(kCodePages[page]);
+    watched.costs = legacy.costs();
+    return watched;
 }
 
 inline bool IsMarkAfterItsBase(const std::vector<Character>& characters, std::size_t i)

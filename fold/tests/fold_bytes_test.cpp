@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 constexpr ByteFold kUtf8{};
@@ -238,21 +240,35 @@ TEST(TextWatch, SaysTheSameWhereverTheStreamIsCutOnEachPath)
         rows.push_back({"windows-1250 letters before a long run of utf-8 " + std::to_string(i),
                         "a\xbf\xf3\xb3\xe6" + run + std::string(70, 'a'), {}, true});
     }
+    // Random text past the first stray bytes, which are walked a byte at a
+    // time: stray bytes alone, in pairs and in runs, UTF-8, and a NUL, at every place in a block.
+    std::mt19937 random(35);
+    for (std::size_t i = 0; i < 8; ++i) {
+        rows.push_back({"random text " + std::to_string(i), windows1250, {}, true});
+        static const char* const pieces[] = {"a", "a", "e ", "\n", "\xb3", "\xea", "\xf3\xb3", "\xc5\x82", "\xdf\xbf", "\xe2\x80\x9e"};
+        while (rows.back().text.size() < 3000)
+            rows.back().text += random() % 10 == 0 ? std::string(1, static_cast<char>(0x80 + random() % 128)) : pieces[random() % 10];
+        if (i % 2 == 1)
+            rows.back().text.insert(1000 + 7 * i, 1, '\0');
+    }
     UseFoldPath(FoldPath::Portable);
+    std::vector<Watched> byBytes;
     for (auto& row : rows) {
-        Strays ignored;
+        byBytes.push_back(WatchInPieces(row.text, 1));
         if (row.anyPages)
-            row.pages = WatchInPieces(row.text, row.text.size(), ignored);
+            row.pages = byBytes.back().pages;
     }
     for (FoldPath path : FoldPaths()) {
         UseFoldPath(path);
-        for (const auto& row : rows) {
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            const Row& row = rows[r];
             for (std::size_t pieceSize : {std::size_t{1}, std::size_t{5}, std::size_t{16}, std::size_t{67}, std::size_t{333},
                                           row.text.size()}) {
-                Strays strays;
-                EXPECT_EQ(WatchInPieces(row.text, pieceSize, strays), row.pages)
-                    << row.name << " in pieces of " << pieceSize << " on path " << FoldPathName(path);
-                EXPECT_EQ(strays, ReferenceStrays(row.text)) << row.name << " in pieces of " << pieceSize << " on path " << FoldPathName(path);
+                const Watched watched = WatchInPieces(row.text, pieceSize);
+                const std::string where = row.name + " in pieces of " + std::to_string(pieceSize) + " on path " + FoldPathName(path);
+                EXPECT_EQ(watched.pages, row.pages) << where;
+                EXPECT_EQ(watched.strays, ReferenceStrays(row.text)) << where;
+                EXPECT_TRUE(watched == byBytes[r]) << where << ": not as a byte at a time";
             }
         }
     }
