@@ -83,8 +83,11 @@ mkdir "$work/root"
 for package in "$library" "$work"/deb/python3-kresovar_*.deb; do
     dpkg-deb -x "$package" "$work/root"
 done
-folded=$(PYTHONPATH="$work/root/usr/lib/python3/dist-packages" \
-    KRESOVAR_LIBRARY=$(find "$work/root" -name libkresovar.so.1) python3 -c 'import kresovar; print(kresovar.fold("Łódź"))')
-[ "$folded" = Lodz ] || fail "the packaged Python module folds Łódź to $folded"
+# A library built with the sanitizers loads only into a program built with them, which Python is not.
+if [ "${KRESOVAR_SANITIZED:-OFF}" != ON ]; then
+    folded=$(PYTHONPATH="$work/root/usr/lib/python3/dist-packages" \
+        KRESOVAR_LIBRARY=$(find "$work/root" -name libkresovar.so.1) python3 -c 'import kresovar; print(kresovar.fold("Łódź"))')
+    [ "$folded" = Lodz ] || fail "the packaged Python module folds Łódź to $folded"
+fi
 lintian --fail-on error,warning --allow-root "$work"/deb/*.deb
 echo "PASS: $(basename -a "$work"/deb/*.deb | tr '\n' ' ')lintian clean: $depends; recommends $recommends"
