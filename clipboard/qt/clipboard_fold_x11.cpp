@@ -99,6 +99,8 @@ Read ReadClipboard(const Fold& fold)
 {
     const auto deadline = std::chrono::steady_clock::now() + kReadTime;
     const std::unique_ptr<x11::SelectionOwner> owner = x11::SelectionOwner::Of("CLIPBOARD");
+    if (owner)
+        owner->EndBy(deadline);
     const std::optional<std::vector<QByteArray>> targets = owner ? owner->Targets() : std::nullopt;
     if (!targets)
         return {ClipboardFold::NoText, {}, {}};
@@ -107,6 +109,8 @@ Read ReadClipboard(const Fold& fold)
             return {ClipboardFold::Files, {}, {}};
     }
     const QString text = platform::OwnerText(*owner);
+    if (std::chrono::steady_clock::now() > deadline)
+        return {ClipboardFold::NoAnswer, {}, {}};
     if (text.isEmpty())
         return {ClipboardFold::NoText, {}, {}};
     const std::u16string_view units = platform::Units(text);

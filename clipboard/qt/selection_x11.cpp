@@ -10,6 +10,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -95,7 +96,7 @@ SelectionOwner::~SelectionOwner()
 xcb_generic_event_t* SelectionOwner::NextEvent(int milliseconds)
 {
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    const Clock::time_point deadline = std::min(end_, Clock::now() + std::chrono::milliseconds(milliseconds));
     for (;;) {
         if (xcb_generic_event_t* event = xcb_poll_for_event(connection_))
             return event;

@@ -10,6 +10,7 @@
 
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -41,6 +42,9 @@ public:
         std::uint8_t format = 8;
     };
     std::optional<Answer> Convert(const QByteArray& target);
+    // No answer, nor any part of one, is waited for past this time, however
+    // often an incremental answer's owner gives a part.
+    void EndBy(std::chrono::steady_clock::time_point end) { end_ = end; }
 
 private:
     SelectionOwner(xcb_connection_t* connection, xcb_atom_t selection);
@@ -53,6 +57,7 @@ private:
     xcb_atom_t property_;
     // Whether the owner answered the last request, if only to refuse it.
     bool answered_ = false;
+    std::chrono::steady_clock::time_point end_ = std::chrono::steady_clock::time_point::max();
 };
 
 // The text of a COMPOUND_TEXT property, each NUL in it kept; nothing if it does not convert.
