@@ -187,8 +187,15 @@ std::optional<std::string> FoldEncoded(std::string_view bytes, Encoding encoding
 
 std::optional<std::string> FoldHtml(std::string_view bytes, const Fold& fold)
 {
-    const bool utf16 = bytes.starts_with(kUtf16LeMark) || bytes.starts_with(kUtf16BeMark);
-    return FoldEncoded(bytes, utf16 ? Encoding::Utf16Le : Encoding::Utf8,
+    // UTF-8 HTML holds no NUL but those that end it; UTF-16 without a mark
+    // does, in the byte of each ASCII character that its order puts first
+    // (BE) or second (LE).
+    const std::size_t nul = bytes.substr(0, bytes.find_last_not_of('\0') + 1).find('\0');
+    const Encoding encoding = bytes.starts_with(kUtf16LeMark) || bytes.starts_with(kUtf16BeMark) ? Encoding::Utf16Le
+                              : nul == std::string_view::npos                                     ? Encoding::Utf8
+                              : nul % 2                                                           ? Encoding::Utf16Le
+                                                                                                  : Encoding::Utf16Be;
+    return FoldEncoded(bytes, encoding,
                        [&fold](std::u16string_view html) { return fold(FoldReferences(html, fold)); });
 }
 

@@ -23,7 +23,8 @@ std::optional<Encoding> CharsetOf(std::string_view mimeType);
 // The bytes folded in their encoding, a byte order mark kept; nothing if
 // they are not text in it.
 std::optional<std::string> FoldEncoded(std::string_view bytes, Encoding encoding, const Fold& fold);
-// HTML as UTF-8, or UTF-16 by its byte order mark, folded together with its
+// HTML as UTF-8, or UTF-16 by its byte order mark or, without one, by where
+// its NULs fall; folded together with its
 // references to the letters that fold (&#261; &#x105; &aogon;).
 std::optional<std::string> FoldHtml(std::string_view bytes, const Fold& fold);
 // Windows' "HTML Format": its UTF-8 HTML folded as FoldHtml does, and the

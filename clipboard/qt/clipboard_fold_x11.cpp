@@ -107,6 +107,8 @@ Read ReadClipboard(const Fold& fold)
             return {ClipboardFold::Files, {}, {}};
     }
     const QString text = platform::OwnerText(*owner);
+    if (std::chrono::steady_clock::now() > deadline)
+        return {ClipboardFold::NoAnswer, {}, {}};
     if (text.isEmpty())
         return {ClipboardFold::NoText, {}, {}};
     const std::u16string_view units = platform::Units(text);
@@ -150,6 +152,10 @@ ClipboardFoldOutcome ClipboardFoldInPlace(const Fold& fold)
     owner->Sync(); // a server gone during the read is a failure, not an empty clipboard
     if (read.result != ClipboardFold::Folded)
         return {read.result};
+    // A signal come during the read ends the program before the take, which
+    // would leave the clipboard empty at once: it stays as it was.
+    if (unsigned char signal = 0; endSignals.Pipe() >= 0 && ::read(endSignals.Pipe(), &signal, 1) == 1)
+        return {ClipboardFold::Unchanged, signal};
     if (!owner->Take(time, read.text, std::move(read.kept)))
         return {ClipboardFold::NewerCopy};
     return {ClipboardFold::Folded, owner->Serve(endSignals.Pipe())};

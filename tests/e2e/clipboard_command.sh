@@ -217,9 +217,19 @@ for display in DISPLAY=:1999 WAYLAND_DISPLAY=nowhere; do
 done
 
 # A signal ends the wait as the program's own end does, which asks a
-# clipboard manager come meanwhile to save the text.
+# clipboard manager come meanwhile to save the text; one come during the
+# read ends it before the take, and the clipboard stays as it was.
 printf 'Lodz' >"$WORK/folded"
-for row in TERM:143 HUP:129; do
+for row in TERM:143 HUP:129 TERM:143:read; do
+    if [ "${row##*:}" = read ]; then
+        offer '!SLOW:UTF8_STRING' 'UTF8_STRING:Łódź'
+        run
+        wait_until "$DEADLINE" grep -qx UTF8_STRING "$WORK/owner" || fail "the program did not read the text"
+        kill -TERM "$KRESOVAR_PID"
+        expect_exit 143
+        expect_offered 'UTF8_STRING=M-EM-^AM-CM-3dM-EM-:'
+        continue
+    fi
     put 'Łódź'
     run
     expect_clipboard "$WORK/folded"
