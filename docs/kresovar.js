@@ -96,20 +96,16 @@ function outgoing(text) {
 // no line at a control character.
 const UNBROKEN = 1000;
 
-// What the undo steps keep of a text, in one pass over it: its length and a
-// hash to tell it by, and whether it has a run longer than UNBROKEN.
-function look(text) {
-    let hash = 0x811C9DC5, run = 0, anywhere = false;
+function hasLongRun(text) {
+    let run = 0;
     for (let i = 0; i < text.length; ++i) {
         const unit = text.charCodeAt(i);
-        hash = Math.imul(hash ^ unit, 0x01000193);
         run = unit === 0x20 || unit === 0x0A || unit === 0x09 || unit === 0x0D ? 0 : run + 1;
-        anywhere ||= run > UNBROKEN;
+        if (run > UNBROKEN)
+            return true;
     }
-    return {length: text.length, hash, anywhere};
+    return false;
 }
-
-const sameText = (one, other) => one.length === other.length && one.hash === other.hash;
 
 // Each change of the class lays the whole text out again, so it changes only
 // where it must; it is set before a text that needs it is shown, and cleared after.
@@ -123,131 +119,155 @@ function placeCaret(offset, end = offset) {
     area.setSelectionRange(offset, end);
 }
 
-// The text as the undo steps keep it, its line-break form and the caret or
-// selection (null: where the browser puts it).
-function state(caret = area.selectionStart, end = caret) {
-    return {...look(area.value), form: lineBreak, caret, end};
+// The page keeps its own record of edits for Ctrl+Z and redo, and takes every
+// undo and redo from the browser: the browser's editing, which would keep it,
+// takes time that grows with the square of the line breaks a write holds (25 s
+// for 3,750), so the page writes a text plainly. Each step holds the changes
+// it made, as the units removed and inserted at an offset, and the selection
+// and line-break form on both sides. What the steps hold is bounded by KEPT,
+// the oldest going first; a step larger than that cannot be taken back.
+const KEPT = {steps: 10_000, units: 128 * 1024 * 1024};
+const record = {undo: [], redo: [], units: 0, shown: "", before: null};
+
+const unitsOf = step => step.changes.reduce((sum, {removed, inserted}) => sum + removed.length + inserted.length, 0);
+
+// What changed between two texts: the units between their common start and end.
+function changeOf(from, to) {
+    const most = Math.min(from.length, to.length);
+    let start = 0, end = 0;
+    while (start < most && from.charCodeAt(start) === to.charCodeAt(start))
+        ++start;
+    while (end < most - start && from.charCodeAt(from.length - 1 - end) === to.charCodeAt(to.length - 1 - end))
+        ++end;
+    return {at: start, removed: from.slice(start, from.length - end), inserted: to.slice(start, to.length - end)};
 }
 
-// The pastes, drops and folds that Ctrl+Z and redo pass through, each with the
-// state on both sides: the text area brings back the text, the page the form,
-// the caret and the class. A step is told from the browser's own (typing) by
-// the texts it goes between, the one before Ctrl+Z or redo (`from`) and the one
-// after. A step holds no text, so the page keeps more of them than Chromium
-// keeps edits (1000), and Ctrl+Z reaches none that the page has dropped.
-// `seen` names each text shown since one was written plainly (null before).
-// `long` holds once a text with a run longer than UNBROKEN has been shown: the
-// browser's own undo or redo may bring it back, even past a text written plainly,
-// whose write leaves the browser's history as it was.
-const steps = {undo: [], redo: [], from: null, pasted: null, seen: null, long: false};
-const KEPT_STEPS = 10_000;
+const applied = (text, {at, removed, inserted}) => text.slice(0, at) + inserted + text.slice(at + removed.length);
+const reversed = ({at, removed, inserted}) => ({at, removed: inserted, inserted: removed});
 
-function record(before, caret) {
-    steps.undo.push({before, after: state(caret)});
-    if (steps.undo.length > KEPT_STEPS)
-        steps.undo.shift();
-    steps.redo.length = 0;
+function forget(steps, count) {
+    for (const step of steps.splice(0, count))
+        record.units -= step.units;
 }
 
-// The step that Ctrl+Z (or redo) passes next, the state it leaves and the one it reaches.
-function nextStep(undo) {
-    const step = (undo ? steps.undo : steps.redo).at(-1);
-    return undo ? [step, step?.after, step?.before] : [step, step?.before, step?.after];
+// Typing goes back as one step, as the browser's own undo takes it: a change
+// that adds to the last typed one where it ended, or a deletion that goes on
+// from where the last one stopped.
+const TYPING = /^insert(Text|CompositionText|LineBreak|Paragraph)$/, DELETING = /^delete(Content|Word)Backward$/;
+
+function joined(last, kind, change, before) {
+    const previous = last?.changes.length === 1 && last.kind === kind && last.after.caret === before.caret
+        && last.changes[0];
+    if (!previous)
+        return null;
+    const {at, removed, inserted} = previous;
+    if (TYPING.test(kind) && change.at >= at && change.at + change.removed.length <= at + inserted.length)
+        return {at, removed, inserted: applied(inserted, {...change, at: change.at - at})};
+    if (DELETING.test(kind) && !inserted && !change.inserted && change.at + change.removed.length === at)
+        return {at: change.at, removed: change.removed + removed, inserted};
+    return null;
 }
 
-// The class is set before a change lands that may bring a long run back: the
-// page's own steps, and the browser's undo and redo once one has been shown,
-// since the page cannot tell which text they bring. Pastes and drops are
-// decided as they come; typing, a cut or a delete in a text with no long run
-// joins at most two runs and what is typed, which lays out quickly.
-function beforeHistory(event) {
-    if (!event.inputType.startsWith("history"))
-        return;
-    const text = area.value;
-    steps.from = {...look(text), text, start: area.selectionStart, end: area.selectionEnd};
-    const [step, left, reached] = nextStep(event.inputType === "historyUndo");
-    if (steps.long || step && sameText(left, steps.from) && reached.anywhere)
-        breakAnywhere(true);
-}
-
-const named = text => `${text.length}:${text.hash}`;
-
-// A text written plainly leaves the browser's history holding the edits before
-// it, which it would apply to the new text; so a history step that reaches a
-// text not seen since then is taken back, and true returned.
-function strayed(history, shown) {
-    if (!steps.seen)
-        return false;
-    if (!history)
-        steps.seen.add(named(shown));
-    if (steps.seen.has(named(shown)))
-        return false;
-    const {text, start, end, anywhere} = steps.from;
-    breakAnywhere(anywhere);
-    area.value = text;
-    area.setSelectionRange(start, end);
-    return true;
-}
-
-function afterInput(event) {
-    const shown = look(area.value);
-    breakAnywhere(shown.anywhere);
-    steps.long ||= shown.anywhere;
-    const undo = event.inputType === "historyUndo";
-    const history = undo || event.inputType === "historyRedo";
-    if (strayed(history, shown))
-        return;
-    if (!history) {
-        // Any other edit ends what redo could bring back.
-        steps.redo.length = 0;
-        if (/^insertFrom(Paste|Drop)$/.test(event.inputType) && steps.pasted)
-            record(steps.pasted, null);
-        steps.pasted = null;
+// Adds a step that went from `before` to the text shown now, `after`.
+function remember(kind, changes, before, after) {
+    forget(record.redo, record.redo.length);
+    const last = record.undo.at(-1);
+    const join = changes.length === 1 && joined(last, kind, changes[0], before);
+    if (join) {
+        record.units -= last.units;
+        record.undo.pop();
+        [changes, before] = [[join], last.before];
+    } else if (kind === "insertFromDrop" && last?.kind === "deleteByDrag") {
+        // A text moved within the text area goes back in one step.
+        record.units -= last.units;
+        record.undo.pop();
+        [changes, before] = [[...last.changes, ...changes], last.before];
+    }
+    const step = {kind, changes, before, after, units: 0};
+    step.units = unitsOf(step);
+    if (step.units > KEPT.units) {
+        forget(record.undo, record.undo.length);
+        message.textContent += (message.textContent && " ") + FOR_GOOD;
         return;
     }
-    const [step, left, reached] = nextStep(undo);
-    if (!step || !sameText(left, steps.from) || !sameText(reached, shown))
-        return;
-    const [from, to] = undo ? [steps.undo, steps.redo] : [steps.redo, steps.undo];
-    to.push(from.pop());
-    lineBreak = reached.form;
-    if (reached.caret !== null)
-        placeCaret(reached.caret, reached.end);
+    record.undo.push(step);
+    record.units += step.units;
+    while (record.units > KEPT.units || record.undo.length > KEPT.steps)
+        forget(record.undo, 1);
 }
 
-// The browser's editing, which keeps Ctrl+Z, takes time that grows with the
-// square of the line breaks it writes (0.3 s for 500, 25 s for 3,750) and
-// 0.6 s for each million characters it replaces, so beyond these the text is
-// written plainly and the change cannot be taken back.
-const UNDOABLE = {characters: 1_000_000, lineBreaks: 500};
+// The selection and line-break form the steps keep on each side of a change.
+const state = (caret = area.selectionStart, end = caret) => ({caret, end, form: lineBreak});
 
-function undoable(text) {
-    return Math.max(text.length, area.value.length) <= UNDOABLE.characters
-        && (text.match(/\r\n|\r|\n/g) || []).length <= UNDOABLE.lineBreaks;
-}
-
-// Replaces the whole text, as one step that Ctrl+Z takes back where it can be,
-// from the state `before`, and leaves the caret at `caret`.
-function replaceText(text, caret, before) {
-    const written = look(text), anywhere = written.anywhere;
+// Shows a text, with the long-line class decided before the browser lays it out.
+function show(text) {
+    const anywhere = hasLongRun(text);
     if (anywhere)
         breakAnywhere(true);
-    if (!undoable(text)) {
-        // Ctrl+Z leaves a text written plainly as it is, and no step before it is reached.
-        area.value = text;
-        steps.undo.length = steps.redo.length = 0;
-        steps.seen = new Set([named(written)]);
-        steps.long ||= anywhere;
-        message.textContent += (message.textContent && " ") + FOR_GOOD;
-    } else if (text || area.value) {
-        area.focus();
-        area.select();
-        document.execCommand(text ? "insertText" : "delete", false, text);
-        record(before, caret);
-        steps.long ||= anywhere;
-    }
+    area.value = text;
+    record.shown = text;
     breakAnywhere(anywhere);
+}
+
+// Replaces the whole text, as one step that Ctrl+Z takes back, from the state
+// `before`, and leaves the caret at `caret`.
+function replaceText(text, caret, before, shown = area.value) {
+    const change = changeOf(shown, text);
+    show(text);
+    if (change.removed || change.inserted)
+        remember("command", [change], before, state(caret));
     placeCaret(caret);
+}
+
+// Ctrl+Z or redo: the step's changes, taken back in turn, or made again.
+function travel(undo) {
+    const [from, to] = undo ? [record.undo, record.redo] : [record.redo, record.undo];
+    const step = from.pop();
+    if (!step)
+        return;
+    to.push(step);
+    const changes = undo ? step.changes.map(reversed).reverse() : step.changes;
+    show(changes.reduce(applied, area.value));
+    const {caret, end, form} = undo ? step.before : step.after;
+    lineBreak = form;
+    placeCaret(caret, end);
+}
+
+// The browser's own undo and redo, by keys or by its menu, are the page's,
+// wherever the focus is but in another field.
+function undoKeys(event) {
+    const key = event.key.toLowerCase();
+    if (event.altKey || event.isComposing || !(key === "z" && (event.ctrlKey || event.metaKey) || key === "y" && event.ctrlKey)
+        || event.target !== area && event.target.matches("input, textarea, [contenteditable]"))
+        return;
+    event.preventDefault();
+    travel(key === "z" && !event.shiftKey);
+}
+
+// The state before an edit of the browser's, unless a paste or a drop has already
+// taken it (before it changed the line-break form).
+function beforeEdit(event) {
+    if (event.inputType.startsWith("history")) {
+        event.preventDefault();
+        travel(event.inputType === "historyUndo");
+    } else {
+        record.shown = area.value;
+        record.before ??= state(area.selectionStart, area.selectionEnd);
+    }
+}
+
+// Typing, a cut or a delete in a text with no long run joins at most two runs
+// and what is typed, which lays out quickly; pastes and drops are decided as
+// they come, so the class follows the text here.
+function afterEdit(event) {
+    const text = area.value;
+    breakAnywhere(hasLongRun(text));
+    const change = changeOf(record.shown, text);
+    record.shown = text;
+    const before = record.before ?? state(change.at, change.at + change.removed.length);
+    record.before = null;
+    if (change.removed || change.inserted)
+        remember(event.inputType, [change], before, state(area.selectionStart, area.selectionEnd));
 }
 
 async function pasteFromClipboard() {
@@ -272,7 +292,7 @@ function removeDiacritics() {
     const text = area.value;
     const folded = foldText(text);
     if (folded !== text)
-        replaceText(folded, before.caret, before);
+        replaceText(folded, before.caret, before, text);
     placeCaret(before.caret);
     area.scrollTop = scroll;
 }
@@ -291,7 +311,7 @@ async function copyToClipboard() {
 // A text shared from another app (the manifest's share target) arrives in the
 // address, which the page clears at once: the worker answered it from the
 // cache, and no server saw it. It is written folded, in one step that Ctrl+Z
-// takes back (each write of a long text costs the browser's editing its time).
+// takes back.
 function takeShared() {
     const shared = new URLSearchParams(location.search);
     if (!["title", "text", "url"].some(name => shared.has(name)))
@@ -325,9 +345,11 @@ function copySelection(event) {
 // A text pasted or dropped between `left` and `right`, which it keeps; Ctrl+Z
 // puts the caret or the selection back where it stood.
 function pasting(text, left, right) {
-    steps.pasted = state(area.selectionStart, area.selectionEnd);
+    if (!text)
+        return;
+    record.before = state(area.selectionStart, area.selectionEnd);
     rememberLineBreaks(text, !left.includes("\n") && !right.includes("\n"));
-    if (look(left + text + right).anywhere)
+    if (hasLongRun(left + text + right))
         breakAnywhere(true);
 }
 
@@ -372,8 +394,9 @@ area.addEventListener("dragstart", () => dragged = true);
 area.addEventListener("dragend", () => dragged = false);
 area.addEventListener("copy", copySelection);
 area.addEventListener("cut", copySelection);
-area.addEventListener("beforeinput", beforeHistory);
-area.addEventListener("input", afterInput);
+document.addEventListener("keydown", undoKeys);
+area.addEventListener("beforeinput", beforeEdit);
+area.addEventListener("input", afterEdit);
 document.getElementById("wklej").addEventListener("click", command(pasteFromClipboard));
 document.getElementById("usun").addEventListener("click", command(removeDiacritics));
 document.getElementById("kopiuj").addEventListener("click", command(copyToClipboard));

@@ -5,9 +5,7 @@ characters: the table lookup alone (foldText) on 10 M characters, and the whole
 drawn, the text area's write-back included. Beside the command, its floor: the
 text area given a text of the same length that needs no fold, to the next
 frame. Medians of 7 rounds, lowest and highest beside them. Also prints the
-weight of the page's files. Last, "Wklej ze schowka" of 1 M × "ą": one line;
-then paste and fold of a million characters in 500 lines, by the longest frame,
-against a plain text area given the same text.
+weight of the page's files. Last, "Wklej ze schowka" of 1 M × "ą", one line.
 
     page_bench.py DOCS-FOLDER
 """
@@ -15,7 +13,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(__file__))
-from page_test import chromium, clipboard, longest, permit, serve  # noqa: E402
+from page_test import chromium, permit, serve  # noqa: E402
 
 DOCS = sys.argv[1]
 
@@ -51,23 +49,6 @@ const frame = () => new Promise(drawn => requestAnimationFrame(() => setTimeout(
 """
 
 
-LINES = [('"ż"*1998+"\\n" ×500', ("ż" * 1998 + "\n") * 500), ("the same with CR LF", ("ż" * 1997 + "\r\n") * 500),
-         ("prose, 500 lines", ("Zażółć gęślą jaźń, pójdź kińże tę chmurność w głąb flaszy. " * 33 + "\n") * 500)]
-
-
-def lines(browser, page):
-    browser.get(page)
-    browser.execute_script("document.querySelector('.note').after(Object.assign(document.createElement('textarea'),"
-                           " {id: 'plain'}))")
-    print("| text | paste | fold | a plain text area given the text |\n|---|---|---|---|")
-    for name, text in LINES:
-        clipboard(browser, text)
-        shown = len(text.replace("\r\n", "\n"))
-        paste, fold = (longest(browser, caption, "tekst", shown) for caption in ("Wklej ze schowka", "Usuń ogonki"))
-        plain = longest(browser, "plain.value = tekst.value", "plain", shown)
-        print(f"| {name} | {paste:.0f} ms | {fold:.0f} ms | {plain:.0f} ms |")
-
-
 def main():
     site = serve(DOCS)
     browser = chromium()
@@ -80,7 +61,6 @@ def main():
                            ("command", 10_000_000), ("floor", 10_000_000), ("paste", 1_000_000)):
             times = browser.execute_async_script(MEASURE, size, what)
             print(f"| {what} | {size:,} | {times[3]:.0f} | {times[0]:.0f}–{times[-1]:.0f} |")
-        lines(browser, site.url)
     finally:
         browser.quit()
         site.shutdown()

@@ -152,19 +152,18 @@ KEYED = [
 UNDO, REDO = Keys.CONTROL + "z", Keys.CONTROL + Keys.SHIFT + "z"
 FOLD = Keys.TAB * 2 + " "  # from the text area to "Usuń ogonki", which gives the focus back
 # 101 letters typed, each folded: 202 steps for Ctrl+Z.
-FOLDS = "for (let i = 0; i < 101; ++i) { tekst.focus(); document.execCommand('insertText', false, 'ą'); usun.click(); }"
-# Pastes (by the button, by Ctrl+V after keys, or dropped), then Ctrl+Z and redo (or a script): what "Kopiuj do
+FOLDS = ("for (let i = 0; i < 101; ++i) { tekst.focus(); document.execCommand('insertText', false, 'ą'); usun.click(); }",)
+# Pastes (by the button, by Ctrl+V after keys, or dropped), then Ctrl+Z and redo (or a script, in a tuple): what "Kopiuj do
 # schowka" writes then; and before it, where given, the selection (or None), whether it breaks anywhere, the message.
 STEPS = [
     ([("", "ą\nb\nc"), ("", "x\r\ny")], [UNDO], "ą\nb\nc"),
     ([("", "x\r\ny"), ("", "ą\nb\nc")], [UNDO], "x\r\ny"),
     ([("", "ą\nb\nc"), ("", "x\r\ny")], [UNDO, REDO], "x\r\ny"),
     ([("", "ą\r\nb"), (Keys.CONTROL + Keys.END, "\nc")], [UNDO], "ą\r\nb"),
-    # Ctrl+Z takes back 500 line breaks of either form; a text written plainly it leaves as it is.
+    # Ctrl+Z takes back thousands of line breaks of either form, each step with its own form.
     ([("", "x"), ("", "a\r\n" * 500)], [UNDO], "x"),
-    ([("", "y"), ("", "a\n" * 500)], [UNDO], "y"),
-    # Nor does it apply the browser's older edits to it, before or after the next edit.
-    ([("", "yz"), (Keys.END, "q\n"), ("", "a\r\n" * 501)], [UNDO, REDO], "a\r\n" * 501, (None, False, FOR_GOOD)),
+    ([("", "y"), ("", "a\n" * 5000)], [UNDO], "y"),
+    ([("", "yz"), (Keys.END, "q\n"), ("", "a\r\n" * 5001)], [UNDO, UNDO, REDO], "yzq\n", ((4, 4), False, "")),
     ([("", "yz"), (Keys.END, "ą\n" * 501)], [FOLD, UNDO, REDO], "yz" + "a\n" * 501),
     ([("", "yz"), (Keys.END, "ą\n" * 501)], [FOLD, "q", UNDO, REDO], "yz" + "a\n" * 501 + "q"),
     ([("", "x\ny"), ("", "ą\r\nb")], [FOLDS, Keys.CONTROL + "z" * 203], "x\ny"),
@@ -174,15 +173,27 @@ STEPS = [
     ([("", "ą b"), ("drop", "x\r\ny")], [UNDO], "ą b", ((3, 3), False, "")),
     # A control character ends no run; Ctrl+Z brings the long one back with its breaking.
     ([("", "ą\x01" * 501), ("", "x")], [UNDO], "ą\x01" * 501, (None, True, "")),
-    # The browser's history, which a text written plainly leaves, still brings a long run to it.
-    ([("", "ą" * 3000), ("", "a\r\n" * 501)], ["x", Keys.CONTROL + "z" * 300, Keys.CONTROL + "y" * 300],
-     "a\r\n" * 501 + "x", (None, False, FOR_GOOD)),
+    # Typing goes back as one step; all the way back and forth passes a long run with its breaking.
+    ([("", "ą" * 3000), ("", "a\r\n" * 501)], ["xy", Keys.CONTROL + "z" * 300, Keys.CONTROL + "y" * 300],
+     "a\r\n" * 501 + "xy", ((1004, 1004), False, "")),
+    ([("", "ab"), (Keys.END, "cd")], ["ef", Keys.BACKSPACE * 3, UNDO, UNDO], "abcd", ((4, 4), False, "")),
+    # The oldest steps go once the record would hold more than it may; a step larger than that cannot go back.
+    ([("", "ą" * 60)], [("KEPT.units = 130",), FOLD, "x", UNDO, UNDO, UNDO], "ą" * 60),
+    ([("", "ab"), ("", "ą" * 60)], [("KEPT.units = 100",), FOLD, UNDO], "a" * 60, (None, False, FOR_GOOD)),
 ]
 
 
-def drop(browser, data):
+# Whether a text with a long run was ever shown, by the page's writes or the browser's edits, before its class.
+BARE = """const own = Object.getOwnPropertyDescriptor(HTMLTextAreaElement.prototype, 'value');
+const bare = text => window.bare ||= hasLongRun(text) && !tekst.classList.contains('anywhere');
+Object.defineProperty(tekst, 'value', {get() { return own.get.call(this); },
+                                       set(text) { bare(text); own.set.call(this, text); }});
+tekst.addEventListener('input', () => bare(tekst.value), true);"""
+
+
+def drop(browser, data, id="tekst"):
     """A text or files dragged from another program and dropped at the start of the text area."""
-    x, y = browser.execute_script("tekst.scrollIntoView(); const box = tekst.getBoundingClientRect();"
+    x, y = browser.execute_script(f"{id}.scrollIntoView(); const box = {id}.getBoundingClientRect();"
                                   " return [box.x + 3, box.y + 3]")
     for kind in ("dragEnter", "dragOver", "drop"):
         browser.execute_cdp_cmd("Input.dispatchDragEvent", {"type": kind, "x": x, "y": y,
@@ -229,8 +240,7 @@ def use(browser, page):
         type_keys(browser, Keys.CONTROL + "a", Keys.CONTROL + "c")
         check(until(browser, lambda: clipboard(browser) == copied), f"Ctrl+C after {pasted!r}: {clipboard(browser)!r}")
     # Each text the area shows with a run that needs the long-line class has it already.
-    browser.execute_script("tekst.addEventListener('input', () => window.bare ||= look(tekst.value).anywhere"
-                           " && !tekst.classList.contains('anywhere'), true)")
+    browser.execute_script(BARE)
     for pastes, keys, copied, *seen in STEPS:
         for before, pasted in pastes:
             clipboard(browser, pasted)
@@ -240,7 +250,7 @@ def use(browser, page):
                 type_keys(browser, before, Keys.CONTROL + "v") if before else press(browser, "Wklej ze schowka")
             until(browser, lambda: pasted.replace("\r\n", "\n") in area(browser)[0])
         for key in keys:
-            browser.execute_script(key) if key == FOLDS else type_keys(browser, key)
+            browser.execute_script(key[0]) if isinstance(key, tuple) else type_keys(browser, key)
         now = area(browser)[1:] + [browser.execute_script("return tekst.classList.contains('anywhere')")]
         check(not browser.execute_script("return [window.bare, window.bare = false][0]"),
               f"{pastes!r:.60} {keys}: a long run shown before its class")
@@ -254,14 +264,22 @@ def use(browser, page):
 
 # Edits of a text at the page's limit, by a button or by keys, beside the same edit in a plain text area (keys, or a
 # script), with the length of the text each leaves: typing over a line of a million letters, then Ctrl+Z, Ctrl+Y and
-# Ctrl+Z, a cut and Ctrl+Z. A plain text area too breaks a long run anywhere, or takes minutes to lay it out.
+# Ctrl+Z, a cut and Ctrl+Z, and a drop. A plain text area too breaks a long run anywhere, or takes minutes to lay it out.
 EDGE = 1_000_000
+DROPPED = 100_000  # Chromium's test drag takes no more
 ALL, PASTE, CUT = Keys.CONTROL + "a", Keys.CONTROL + "v", Keys.CONTROL + "x"
 FRAMES = [("paste", "Wklej ze schowka", (ALL, PASTE), EDGE), ("typing", (ALL, "x"), (ALL, "x"), 1),
           ("Ctrl+Z", (UNDO,), (UNDO,), EDGE), ("Ctrl+Y", (Keys.CONTROL + "y",), (Keys.CONTROL + "y",), 1),
           ("Ctrl+Z", (UNDO,), (UNDO,), EDGE), ("cut", (ALL, CUT), (ALL, CUT), 0), ("Ctrl+Z", (UNDO,), (UNDO,), EDGE),
           ("fold", "Usuń ogonki", "plain.value = foldText(plain.value)", EDGE),
-          ("copy", "Kopiuj do schowka", (ALL, Keys.CONTROL + "c"), EDGE)]
+          ("copy", "Kopiuj do schowka", (ALL, Keys.CONTROL + "c"), EDGE),
+          ("drop", {"items": [{"mimeType": "text/plain", "data": "ą" * DROPPED}]}, None, EDGE + DROPPED)]
+# A million characters in 500 lines: pasted, folded and the fold taken back, beside a plain text area given each text.
+LINES = [('"ż"*1998+"\\n" ×500', ("ż" * 1998 + "\n") * 500), ("the same with CR LF", ("ż" * 1997 + "\r\n") * 500),
+         ("prose, 500 lines", ("Zażółć gęślą jaźń, pójdź kińże tę chmurność w głąb flaszy. " * 33 + "\n") * 500)]
+LINE_EDITS = [("paste", "Wklej ze schowka", (ALL, PASTE)),
+              ("fold", "Usuń ogonki", "window.given = plain.value; plain.value = foldText(given)"),
+              ("Ctrl+Z", (UNDO,), "plain.value = given")]
 LONGEST = """const [id, length, since, done] = arguments, frames = [];
 new PerformanceObserver(list => frames.push(...list.getEntries())).observe({type: 'long-animation-frame', buffered: true});
 (async () => {
@@ -277,6 +295,8 @@ def longest(browser, act, id, length):
     if isinstance(act, tuple):
         browser.execute_script(f"{id}.focus()")
         type_keys(browser, *act)
+    elif isinstance(act, dict):
+        drop(browser, act, id)
     else:
         press(browser, act) if id == "tekst" else browser.execute_script(act)
     return browser.execute_async_script(LONGEST, id, length, since)
@@ -289,20 +309,20 @@ def frames(browser, page):
     of five rounds each, since load on a shared machine only adds, the two sides taking turns, each on a
     fresh page, since a page's edits share one history."""
     browser.set_script_timeout(120)
-    clipboard(browser, "ą" * EDGE)
-    times = {"tekst": [], "plain": []}
-    for id in ("tekst", "plain") * 5:
-        browser.get(page)
-        browser.execute_script("document.querySelector('.note').after(Object.assign(document.createElement('textarea'),"
-                               " {id: 'plain', className: 'anywhere'}))")
-        times[id].append([longest(browser, row[1 + (id == "plain")], id, row[3]) for row in FRAMES])
-    # The buttons' writes go through the browser's editing, for Ctrl+Z, which costs more than a plain write
-    # (docs/performance.md); their rows are printed, not held to the bound.
-    for (edit, act, *_), *rounds in zip(FRAMES, *times["tekst"], *times["plain"]):
-        mine, theirs = min(rounds[:5]), min(rounds[5:])
-        print(f"frames: {edit} {mine:.0f} ms, a plain text area {theirs:.0f} ms, {mine / max(theirs, 1):.2f}")
-        check(mine <= max(2000, 5 * theirs) or isinstance(act, str),
-              f"{edit} at {EDGE:,}: a frame of {mine:.0f} ms, a plain text area's {theirs:.0f} ms")
+    texts = [("a line of a million ą", "ą" * EDGE, FRAMES)]
+    texts += [(name, text, [(*edit, len(text.replace("\r\n", "\n"))) for edit in LINE_EDITS]) for name, text in LINES]
+    for name, text, edits in texts:
+        clipboard(browser, text)
+        times = {"tekst": [], "plain": []}
+        for id in ("tekst", "plain") * 5:
+            browser.get(page)
+            browser.execute_script("document.querySelector('.note').after(Object.assign("
+                                   "document.createElement('textarea'), {id: 'plain', className: 'anywhere'}))")
+            times[id].append([longest(browser, edit[1 + (id == "plain")] or edit[1], id, edit[3]) for edit in edits])
+        for (edit, *_), *rounds in zip(edits, *times["tekst"], *times["plain"]):
+            mine, theirs = min(rounds[:5]), min(rounds[5:])
+            print(f"frames: {name}: {edit} {mine:.0f} ms, a plain text area {theirs:.0f} ms, {mine / max(theirs, 1):.2f}")
+            check(mine <= max(2000, 5 * theirs), f"{name}: {edit}: a frame of {mine:.0f} ms, a plain one's {theirs:.0f} ms")
 
 
 def agree(browser):
