@@ -123,17 +123,19 @@ fold_kernels::HighBytes HighBytesByWords(const unsigned char* in, bool& nul)
 {
     constexpr std::uint64_t kTop = 0x8080808080808080u;
     constexpr std::uint64_t kGather = 0x0002040810204081u;  // the top bit of each byte, to the top byte
-    fold_kernels::HighBytes found{};
+    std::uint64_t high = 0;
+    std::uint64_t leads = 0;  // from 0xC0 up
     std::uint64_t zeros = 0;
     for (unsigned word = 0; word < 8; ++word) {
         std::uint64_t bytes;
         std::memcpy(&bytes, in + 8 * word, 8);
-        zeros |= (bytes - 0x0101010101010101u) & ~bytes & kTop;
-        found.high |= ((bytes & kTop) * kGather >> 56) << 8 * word;
-        found.continuation |= ((bytes & ~(bytes << 1) & kTop) * kGather >> 56) << 8 * word;
+        zeros |= (bytes - 0x0101010101010101u) & ~bytes;
+        const std::uint64_t top = bytes & kTop;
+        high |= (top * kGather >> 56) << 8 * word;
+        leads |= ((top & bytes << 1) * kGather >> 56) << 8 * word;
     }
-    nul = nul || zeros != 0;
-    return found;
+    nul = nul || (zeros & kTop) != 0;
+    return {high, high & ~leads};
 }
 
 #ifdef KRESOVAR_SSE2
