@@ -87,11 +87,11 @@ private:
                      std::uint64_t base);
     // Walks from `from`, after ASCII, 64 bytes at a time while they come
     // before `to`; returns where it stopped, after ASCII.
-    std::size_t WalkBlocks(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to,
-                           std::uint64_t base);
-    // Walks the bytes `high` of the block at `at`, those from 0x80 up in runs
-    // that ASCII bytes end within it.
-    void WalkRuns(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t high, std::uint64_t base);
+    std::size_t WalkBlocks(const unsigned char* bytes, std::size_t from, std::size_t to);
+    // Of the bytes `high` of the `block`, those from 0x80 up in runs that
+    // ASCII bytes end within it, returns the stray ones, and notes the
+    // sequences of UTF-8 that begin at `starts`, where one may.
+    std::uint64_t BlockStrays(const unsigned char* block, std::uint64_t high, std::uint64_t starts);
     void Stray(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t base);
     // Whether the pieces around stray bytes are still being kept.
     bool Remembering() const;

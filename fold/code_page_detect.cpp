@@ -156,59 +156,59 @@ inline void TextWatch::Stray(const unsigned char* bytes, std::size_t size, std::
         deferred_.emplace(before, byte);  // counted with the byte after it, in the next bytes
 }
 
-[[gnu::always_inline]] inline void TextWatch::WalkRuns(const unsigned char* bytes, std::size_t size, std::size_t at, std::uint64_t high,
-                         std::uint64_t base)
+[[gnu::always_inline]] inline std::uint64_t TextWatch::BlockStrays(const unsigned char* block, std::uint64_t high,
+                                                                    std::uint64_t starts)
 {
-    // A run of three or more, a byte at a time.
-    const std::uint64_t starts = high & ~(high << 1);
-    for (std::uint64_t longRuns = starts & high >> 1 & high >> 2; longRuns != 0; longRuns &= longRuns - 1) {
-        const unsigned start = static_cast<unsigned>(std::countr_zero(longRuns));
-        const unsigned length = static_cast<unsigned>(std::countr_one(high >> start));
-        Walk(bytes, size, at + start, at + start + length, false, base);
-        high &= ~(((std::uint64_t{1} << length) - 1) << start);
-    }
-    // Pairs that are sequences of UTF-8 (C2 to DF, then 80 to BF); every other byte is stray.
-    std::uint64_t stray = high;
-    for (std::uint64_t pairs = high & high >> 1; pairs != 0; pairs &= pairs - 1) {
-        const std::size_t k = at + static_cast<std::size_t>(std::countr_zero(pairs));
-        if (bytes[k] >= 0xC2 && bytes[k] <= 0xDF && bytes[k + 1] < 0xC0) {
-            Sequence(bytes + k, 2);
-            stray &= ~(std::uint64_t{3} << (k - at));
+    // A byte from 0xC0 up is never inside a sequence: each of them that begins
+    // a whole sequence takes its bytes out of the stray ones.
+    for (; starts != 0; starts &= starts - 1) {
+        const unsigned at = static_cast<unsigned>(std::countr_zero(starts));
+        const unsigned char* lead = block + at;
+        const std::size_t length = letter_bytes::SequenceLength(*lead);
+        std::size_t have = 1;
+        while (have < length && letter_bytes::Continues(lead, have, lead[have]))
+            ++have;
+        if (length >= 2 && have == length) {
+            Sequence(lead, length);
+            high &= ~(((std::uint64_t{1} << length) - 1) << at);
         }
     }
-    // Each counted: the byte before it and the byte after it are in the block
-    // or the ASCII before it. (Through pointers held here, which the counts
-    // cannot change.)
-    std::uint64_t* strays = strays_.data();
-    std::uint32_t* before = before_.data();
-    std::uint32_t* after = after_.data();
-    std::uint64_t counted = 0;
-    for (; stray != 0; stray &= stray - 1, ++counted) {
-        const unsigned char* byte = bytes + at + static_cast<std::size_t>(std::countr_zero(stray));
-        ++strays[byte[0]];
-        ++before[byte[-1] * 128u + (byte[0] - 0x80u)];
-        ++after[(byte[0] - 0x80u) * 256u + byte[1]];
-    }
-    bigrams_ += counted;
+    return high;
 }
 
-std::size_t TextWatch::WalkBlocks(const unsigned char* bytes, std::size_t size, std::size_t from, std::size_t to,
-                                   std::uint64_t base)
+std::size_t TextWatch::WalkBlocks(const unsigned char* bytes, std::size_t from, std::size_t to)
 {
     // The first stray bytes are remembered in order, a byte at a time.
     if (Remembering())
         return from;
     const fold_kernels::HighBytesKernel highBytes = fold_kernels::HighBytesOf(UsedFoldPath());
+    // Through pointers held here, which the counts cannot change.
+    std::uint64_t* strays = strays_.data();
+    std::uint32_t* before = before_.data();
+    std::uint32_t* after = after_.data();
+    std::uint64_t counted = 0;
     std::size_t at = from;
     while (at + 64 <= to) {
-        const std::uint64_t high = highBytes(bytes + at, nul_);
-        if (~high == 0)
+        const fold_kernels::HighBytes block = highBytes(bytes + at, nul_);
+        if (~block.high == 0)
             break;
         // To the last ASCII byte: a run of bytes from 0x80 up after it may go on past the block.
-        const std::size_t walked = 64 - static_cast<std::size_t>(std::countl_zero(~high));
-        WalkRuns(bytes, size, at, high & ~std::uint64_t{0} >> (64 - walked), base);
+        const std::size_t walked = 64 - static_cast<std::size_t>(std::countl_zero(~block.high));
+        const std::uint64_t high = block.high & ~std::uint64_t{0} >> (64 - walked);
+        // A sequence of UTF-8 begins with a byte from 0xC0 up before a continuation byte.
+        const std::uint64_t starts = high & ~block.continuation & block.continuation >> 1;
+        // Each stray byte counted: the byte before it and the byte after it
+        // are in the block or the ASCII before it.
+        for (std::uint64_t stray = starts == 0 ? high : BlockStrays(bytes + at, high, starts); stray != 0;
+             stray &= stray - 1, ++counted) {
+            const unsigned char* byte = bytes + at + std::countr_zero(stray);
+            ++strays[byte[0]];
+            ++before[byte[-1] * 128u + (byte[0] - 0x80u)];
+            ++after[(byte[0] - 0x80u) * 256u + byte[1]];
+        }
         at += walked;
     }
+    bigrams_ += counted;
     return at;
 }
 
@@ -222,7 +222,7 @@ std::size_t TextWatch::Walk(const unsigned char* bytes, std::size_t size, std::s
         if (lead < 0x80) {
             // On to the next byte from 0x80 up, 64 at a time, then eight.
             std::size_t next = i;
-            next = WalkBlocks(bytes, size, next, to, base);
+            next = WalkBlocks(bytes, next, to);
             std::uint64_t zeros = 0;  // a bit set where a word held a NUL
             while (next + 8 <= to) {
                 std::uint64_t word;

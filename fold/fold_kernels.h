@@ -100,10 +100,15 @@ std::size_t WellFormedNeon(const unsigned char* in, std::size_t size, bool& nul)
 // The check of the fold path (utf8_check.cpp).
 Utf8CheckKernel Utf8CheckOf(FoldPath path);
 
-// Each gives the bytes from 0x80 up among the 64 from `in`, one bit each
-// from the lowest, and sets `nul` when one of them is NUL: how TextWatch
-// passes over ASCII and finds the bytes that may be stray.
-using HighBytesKernel = std::uint64_t (*)(const unsigned char* in, bool& nul);
+// Each gives the bytes from 0x80 up among the 64 from `in`, and those of
+// them from 0x80 to 0xBF (continuation bytes in UTF-8), one bit each from
+// the lowest, and sets `nul` when one of them is NUL: how TextWatch passes
+// over ASCII and finds the bytes that may be stray.
+struct HighBytes {
+    std::uint64_t high;
+    std::uint64_t continuation;
+};
+using HighBytesKernel = HighBytes (*)(const unsigned char* in, bool& nul);
 HighBytesKernel HighBytesOf(FoldPath path);
 
 // The errors a byte can make in UTF-8 with the byte before it, one bit each,

@@ -119,29 +119,38 @@ std::size_t WellFormedByBlocks(const unsigned char* in, std::size_t size, bool& 
 
 // The bytes from 0x80 up, a word of 8 at a time: the top bit of each byte
 // multiplied down to one bit of the top byte.
-std::uint64_t HighBytesByWords(const unsigned char* in, bool& nul)
+fold_kernels::HighBytes HighBytesByWords(const unsigned char* in, bool& nul)
 {
+    constexpr std::uint64_t kTop = 0x8080808080808080u;
+    constexpr std::uint64_t kGather = 0x0002040810204081u;  // the top bit of each byte, to the top byte
     std::uint64_t high = 0;
+    std::uint64_t leads = 0;  // from 0xC0 up
     std::uint64_t zeros = 0;
     for (unsigned word = 0; word < 8; ++word) {
         std::uint64_t bytes;
         std::memcpy(&bytes, in + 8 * word, 8);
-        zeros |= (bytes - 0x0101010101010101u) & ~bytes & 0x8080808080808080u;
-        high |= ((bytes & 0x8080808080808080u) * 0x0002040810204081u >> 56) << 8 * word;
+        zeros |= (bytes - 0x0101010101010101u) & ~bytes;
+        const std::uint64_t top = bytes & kTop;
+        high |= (top * kGather >> 56) << 8 * word;
+        leads |= ((top & bytes << 1) * kGather >> 56) << 8 * word;
     }
-    nul = nul || zeros != 0;
-    return high;
+    nul = nul || (zeros & kTop) != 0;
+    return {high, high & ~leads};
 }
 
 #ifdef KRESOVAR_SSE2
-std::uint64_t HighBytesSse2(const unsigned char* in, bool& nul)
+fold_kernels::HighBytes HighBytesSse2(const unsigned char* in, bool& nul)
 {
     const __m128i a = Sse2Block::Load(in), b = Sse2Block::Load(in + 16);
     const __m128i c = Sse2Block::Load(in + 32), d = Sse2Block::Load(in + 48);
     const __m128i least = _mm_min_epu8(_mm_min_epu8(a, b), _mm_min_epu8(c, d));
     nul = nul || _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
     const auto mask = [](__m128i bytes) { return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(bytes))}; };
-    return mask(a) | mask(b) << 16 | mask(c) << 32 | mask(d) << 48;
+    // 0x80 to 0xBF are the signed bytes below -64.
+    const __m128i below = _mm_set1_epi8(-64);
+    const auto continuation = [&](__m128i bytes) { return mask(_mm_cmplt_epi8(bytes, below)); };
+    return {mask(a) | mask(b) << 16 | mask(c) << 32 | mask(d) << 48,
+            continuation(a) | continuation(b) << 16 | continuation(c) << 32 | continuation(d) << 48};
 }
 #endif
 

@@ -214,8 +214,9 @@ TEST(TextWatch, SaysTheSameWhereverTheStreamIsCutOnEachPath)
     // Each form that is not UTF-8, in a piece of its own, puts the three
     // letters' score below zero: overlong, a surrogate, past U+10FFFF, bytes
     // that begin no sequence.
-    for (const char* form : {"\xe0\x80\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xf0\x80\x80\x80", "\xc1\x80", "\xf5\x80\x80\x80"})
-        rows.push_back({std::string("not UTF-8: ") + form, "\xb9\xb3\xb9" + utf8 + form + form + utf8, {}});
+    const std::vector<std::string> notUtf8 = {"\xe0\x80\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xf0\x80\x80\x80", "\xc1\x80", "\xf5\x80\x80\x80"};
+    for (const std::string& form : notUtf8)
+        rows.push_back({"not UTF-8: " + form, "\xb9\xb3\xb9" + utf8 + form + form + utf8, {}});
     // Each other form, amid UTF-8 of letters of two bytes: a continuation byte too many, one alone, too few.
     std::string twoByte;
     for (int i = 0; i < 40; ++i)
@@ -241,13 +242,15 @@ TEST(TextWatch, SaysTheSameWhereverTheStreamIsCutOnEachPath)
                         "a\xbf\xf3\xb3\xe6" + run + std::string(70, 'a'), {}, true});
     }
     // Random text past the first stray bytes, which are walked a byte at a
-    // time: stray bytes alone, in pairs and in runs, UTF-8, and a NUL, at every place in a block.
+    // time: stray bytes alone, in pairs and in runs, UTF-8, the forms that are
+    // not, and a NUL, at every place in a block.
     std::mt19937 random(35);
     for (std::size_t i = 0; i < 8; ++i) {
         rows.push_back({"random text " + std::to_string(i), windows1250, {}, true});
-        static const char* const pieces[] = {"a", "a", "e ", "\n", "\xb3", "\xea", "\xf3\xb3", "\xc5\x82", "\xdf\xbf", "\xe2\x80\x9e"};
+        std::vector<std::string> pieces = {"a", "a", "e ", "\n", "\xb3", "\xea", "\xf3\xb3", "\xc5\x82", "\xdf\xbf", "\xe2\x80\x9e"};
+        pieces.insert(pieces.end(), notUtf8.begin(), notUtf8.end());
         while (rows.back().text.size() < 3000)
-            rows.back().text += random() % 10 == 0 ? std::string(1, static_cast<char>(0x80 + random() % 128)) : pieces[random() % 10];
+            rows.back().text += random() % 10 == 0 ? std::string(1, static_cast<char>(0x80 + random() % 128)) : pieces[random() % pieces.size()];
         if (i % 2 == 1)
             rows.back().text.insert(1000 + 7 * i, 1, '\0');
     }
