@@ -13,21 +13,26 @@ for (let i = 0; i < LETTERS.length; ++i)
 // Pieces small enough for String.fromCharCode's argument list.
 const PIECE = 8192;
 
-// Returns the text with each of the 18 letters replaced by its plain letter;
-// every other code unit, a lone surrogate too, stays where it was.
-function foldText(text) {
+// Returns the text with each unit below the table's length replaced by its
+// entry, as a string of its own: a slice would keep the whole text it was cut from.
+function mapped(text, table) {
     const units = new Uint16Array(PIECE);
     const pieces = [];
     for (let at = 0; at < text.length; at += PIECE) {
         const count = Math.min(PIECE, text.length - at);
         for (let i = 0; i < count; ++i) {
             const unit = text.charCodeAt(at + i);
-            units[i] = unit < LOOKUP.length ? LOOKUP[unit] : unit;
+            units[i] = unit < table.length ? table[unit] : unit;
         }
         pieces.push(String.fromCharCode.apply(null, count === PIECE ? units : units.subarray(0, count)));
     }
     return pieces.join("");
 }
+
+// Returns the text with each of the 18 letters replaced by its plain letter;
+// every other code unit, a lone surrogate too, stays where it was.
+const foldText = text => mapped(text, LOOKUP);
+const copied = text => mapped(text, []);
 
 const REFUSED = "Przeglądarka nie daje dostępu do schowka: ";
 // What to do instead, with the keys ("%" for Ctrl+ or ⌘) or with a finger.
@@ -85,6 +90,9 @@ function rememberLineBreaks(pasted, replacesAll) {
         message.textContent = TO_LF;
 }
 
+// The text as a text area keeps it, which the steps' offsets count in.
+const kept = text => text.replace(/\r\n?/g, "\n");
+
 function outgoing(text) {
     return lineBreak === "\r\n" ? text.replace(/\n/g, "\r\n") : text;
 }
@@ -127,11 +135,12 @@ function placeCaret(offset, end = offset) {
 // and line-break form on both sides. What the steps hold is bounded by KEPT,
 // the oldest going first; a step larger than that cannot be taken back.
 const KEPT = {steps: 10_000, units: 128 * 1024 * 1024};
-const record = {undo: [], redo: [], units: 0, shown: "", before: null};
+const record = {undo: [], redo: [], units: 0, shown: "", before: null, open: false};
 
 const unitsOf = step => step.changes.reduce((sum, {removed, inserted}) => sum + removed.length + inserted.length, 0);
 
-// What changed between two texts: the units between their common start and end.
+// What changed between two texts: the units between their common start and end,
+// copied, so that a step of a few units does not keep a text of millions.
 function changeOf(from, to) {
     const most = Math.min(from.length, to.length);
     let start = 0, end = 0;
@@ -139,7 +148,8 @@ function changeOf(from, to) {
         ++start;
     while (end < most - start && from.charCodeAt(from.length - 1 - end) === to.charCodeAt(to.length - 1 - end))
         ++end;
-    return {at: start, removed: from.slice(start, from.length - end), inserted: to.slice(start, to.length - end)};
+    return {at: start, removed: copied(from.slice(start, from.length - end)),
+            inserted: copied(to.slice(start, to.length - end))};
 }
 
 const applied = (text, {at, removed, inserted}) => text.slice(0, at) + inserted + text.slice(at + removed.length);
@@ -152,20 +162,30 @@ function forget(steps, count) {
 
 // Typing goes back as one step, as the browser's own undo takes it: a change
 // that adds to the last typed one where it ended, or a deletion that goes on
-// from where the last one stopped.
-const TYPING = /^insert(Text|CompositionText|LineBreak|Paragraph)$/, DELETING = /^delete(Content|Word)Backward$/;
+// from where the last one stopped; and an IME's composition, which moves the
+// selection over what it composes, as one. The caret moved by keys, a click or
+// an undo, or a new composition, ends the step.
+const TYPING = /^insert(Text|CompositionText|LineBreak|Paragraph)$/, DELETING = /^delete(Content|Word)(Backward|Forward)$/;
+const MOVING = /^(Arrow|Page)|^(Home|End)$/;
 
 function joined(last, kind, change, before) {
-    const previous = last?.changes.length === 1 && last.kind === kind && last.after.caret === before.caret
-        && last.changes[0];
+    const previous = record.open && last?.changes.length === 1 && last.kind === kind
+        && (last.after.caret === before.caret || kind === "insertCompositionText") && last.changes[0];
     if (!previous)
         return null;
     const {at, removed, inserted} = previous;
     if (TYPING.test(kind) && change.at >= at && change.at + change.removed.length <= at + inserted.length)
         return {at, removed, inserted: applied(inserted, {...change, at: change.at - at})};
-    if (DELETING.test(kind) && !inserted && !change.inserted && change.at + change.removed.length === at)
+    if (!DELETING.test(kind) || inserted || change.inserted)
+        return null;
+    if (change.at + change.removed.length === at)
         return {at: change.at, removed: change.removed + removed, inserted};
-    return null;
+    return change.at === at ? {at, removed: removed + change.removed, inserted} : null;
+}
+
+function endTyping(event) {
+    if (event.type !== "keydown" || MOVING.test(event.key))
+        record.open = false;
 }
 
 // Adds a step that went from `before` to the text shown now, `after`.
@@ -192,6 +212,7 @@ function remember(kind, changes, before, after) {
     }
     record.undo.push(step);
     record.units += step.units;
+    record.open = true;
     while (record.units > KEPT.units || record.undo.length > KEPT.steps)
         forget(record.undo, 1);
 }
@@ -226,6 +247,7 @@ function travel(undo) {
     if (!step)
         return;
     to.push(step);
+    record.open = false;
     const changes = undo ? step.changes.map(reversed).reverse() : step.changes;
     show(changes.reduce(applied, area.value));
     const {caret, end, form} = undo ? step.before : step.after;
@@ -245,14 +267,16 @@ function undoKeys(event) {
 }
 
 // The state before an edit of the browser's, unless a paste or a drop has already
-// taken it (before it changed the line-break form).
+// taken it (before it changed the line-break form); an edit that changed nothing
+// (Backspace at the start) leaves none for the next.
 function beforeEdit(event) {
     if (event.inputType.startsWith("history")) {
         event.preventDefault();
         travel(event.inputType === "historyUndo");
     } else {
         record.shown = area.value;
-        record.before ??= state(area.selectionStart, area.selectionEnd);
+        if (!event.inputType.startsWith("insertFrom") || !record.before)
+            record.before = state(area.selectionStart, area.selectionEnd);
     }
 }
 
@@ -281,13 +305,14 @@ async function pasteFromClipboard() {
     }
     if (!text)
         message.textContent = EMPTY;
-    const before = state();
+    const before = state(area.selectionStart, area.selectionEnd);
     rememberLineBreaks(text, true);
+    text = kept(text);
     replaceText(text, text.length, before);
 }
 
 function removeDiacritics() {
-    const before = state();
+    const before = state(area.selectionStart, area.selectionEnd);
     const scroll = area.scrollTop;
     const text = area.value;
     const folded = foldText(text);
@@ -326,7 +351,7 @@ function takeShared() {
     }
     const before = state();
     rememberLineBreaks(text, true);
-    replaceText(foldText(text), 0, before);
+    replaceText(foldText(kept(text)), 0, before);
     document.getElementById("kopiuj").focus();
 }
 
@@ -397,6 +422,8 @@ area.addEventListener("cut", copySelection);
 document.addEventListener("keydown", undoKeys);
 area.addEventListener("beforeinput", beforeEdit);
 area.addEventListener("input", afterEdit);
+for (const type of ["keydown", "pointerdown", "focus", "compositionstart"])
+    area.addEventListener(type, endTyping);
 document.getElementById("wklej").addEventListener("click", command(pasteFromClipboard));
 document.getElementById("usun").addEventListener("click", command(removeDiacritics));
 document.getElementById("kopiuj").addEventListener("click", command(copyToClipboard));

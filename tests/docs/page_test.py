@@ -153,8 +153,8 @@ UNDO, REDO = Keys.CONTROL + "z", Keys.CONTROL + Keys.SHIFT + "z"
 FOLD = Keys.TAB * 2 + " "  # from the text area to "Usuń ogonki", which gives the focus back
 # 101 letters typed, each folded: 202 steps for Ctrl+Z.
 FOLDS = ("for (let i = 0; i < 101; ++i) { tekst.focus(); document.execCommand('insertText', false, 'ą'); usun.click(); }",)
-# Pastes (by the button, by Ctrl+V after keys, or dropped), then Ctrl+Z and redo (or a script, in a tuple): what "Kopiuj do
-# schowka" writes then; and before it, where given, the selection (or None), whether it breaks anywhere, the message.
+# Pastes (by the button, by Ctrl+V after keys, or dropped), then Ctrl+Z and redo (or a script, or a DevTools command and
+# its arguments, in a tuple): what "Kopiuj do schowka" writes then; and before it, where given, the selection (or None), whether it breaks anywhere, the message.
 STEPS = [
     ([("", "ą\nb\nc"), ("", "x\r\ny")], [UNDO], "ą\nb\nc"),
     ([("", "x\r\ny"), ("", "ą\nb\nc")], [UNDO], "x\r\ny"),
@@ -177,6 +177,17 @@ STEPS = [
     ([("", "ą" * 3000), ("", "a\r\n" * 501)], ["xy", Keys.CONTROL + "z" * 300, Keys.CONTROL + "y" * 300],
      "a\r\n" * 501 + "xy", ((1004, 1004), False, "")),
     ([("", "ab"), (Keys.END, "cd")], ["ef", Keys.BACKSPACE * 3, UNDO, UNDO], "abcd", ((4, 4), False, "")),
+    # Not after the caret moved by keys, by a script or by an undo, nor after a key that changed nothing; Delete runs.
+    ([("", "x")], [Keys.END + "ab" + Keys.LEFT + Keys.RIGHT + "c" + Keys.BACKSPACE, UNDO, "d", UNDO, UNDO], "xab",
+     ((3, 3), False, "")),
+    ([("", "xyz")], [Keys.END + "ab" + Keys.DELETE, ("tekst.setSelectionRange(4, 4)",), "c", UNDO,
+                     Keys.HOME + Keys.DELETE * 2, UNDO], "xyzab", ((0, 0), False, "")),
+    ([("", "x")], [Keys.END, *(("Input.imeSetComposition", {"text": text, "selectionStart": len(text),
+                                                            "selectionEnd": len(text)}) for text in ("z", "zó")),
+                   ("Input.insertText", {"text": "żółw"}), UNDO], "x", ((1, 1), False, "")),
+    # Offsets count a CR LF pasted by the button as the one unit the text area keeps, also in a cut.
+    ([("", "ab"), ("", "a\r\nb\r\nc")], [("tekst.setSelectionRange(1, 3)",), Keys.CONTROL + "x", UNDO, REDO], "a\r\nc",
+     ((1, 1), False, "")),
     # The oldest steps go once the record would hold more than it may; a step larger than that cannot go back.
     ([("", "ą" * 60)], [("KEPT.units = 130",), FOLD, "x", UNDO, UNDO, UNDO], "ą" * 60),
     ([("", "ab"), ("", "ą" * 60)], [("KEPT.units = 100",), FOLD, UNDO], "a" * 60, (None, False, FOR_GOOD)),
@@ -202,7 +213,7 @@ def drop(browser, data, id="tekst"):
 
 def use(browser, page):
     permit(browser, page, "granted")
-    before, caret = "", 0
+    before, selected = "", (0, 0)
     for pasted, said, selection, folded, copied in ROWS:
         clipboard(browser, pasted)
         press(browser, "Wklej ze schowka")
@@ -216,14 +227,14 @@ def use(browser, page):
         press(browser, "Kopiuj do schowka")
         check(until(browser, lambda: clipboard(browser) == copied and area(browser)[4] == COPIED),
               f"{pasted!r} copied as {clipboard(browser)!r}, saying {area(browser)[4]!r}")
-        # Ctrl+Z takes back the fold, or the paste where the fold changed nothing, and puts back the caret.
-        before, caret = (kept, selection[0]) if folded != kept else (before, caret)
+        # Ctrl+Z takes back the fold, or the paste where the fold changed nothing, and puts back the selection.
+        before, selected = (kept, selection) if folded != kept else (before, selected)
         type_keys(browser, UNDO)
-        check(area(browser)[:3] == [before, caret, caret], f"{pasted!r}: Ctrl+Z gives {area(browser)}")
+        check(area(browser)[:3] == [before, *selected], f"{pasted!r}: Ctrl+Z gives {area(browser)}")
     permit(browser, page, "denied")
-    # Paste leaves the caret Ctrl+Z left; copy selects its 13 units; on a touch screen no keys are named;
+    # A refused paste leaves the selection Ctrl+Z left; copy selects its 13 units; on a touch screen no keys are named;
     # the fold clears the message.
-    for caption, expected, *touch in (("Wklej ze schowka", [6, 6, True, REFUSED + "wklej tekst klawiszami Ctrl+V."]),
+    for caption, expected, *touch in (("Wklej ze schowka", [6, 9, True, REFUSED + "wklej tekst klawiszami Ctrl+V."]),
                                       ("Kopiuj do schowka", [0, 13, True, REFUSED + "tekst jest zaznaczony, skopiuj go"
                                                                                     " klawiszami Ctrl+C."]),
                                       ("Wklej ze schowka", [0, 13, True, REFUSED + "wklej tekst, przytrzymując palec"
@@ -250,7 +261,8 @@ def use(browser, page):
                 type_keys(browser, before, Keys.CONTROL + "v") if before else press(browser, "Wklej ze schowka")
             until(browser, lambda: pasted.replace("\r\n", "\n") in area(browser)[0])
         for key in keys:
-            browser.execute_script(key[0]) if isinstance(key, tuple) else type_keys(browser, key)
+            type_keys(browser, key) if isinstance(key, str) else browser.execute_script(key[0]) if len(
+                key) == 1 else browser.execute_cdp_cmd(*key)
         now = area(browser)[1:] + [browser.execute_script("return tekst.classList.contains('anywhere')")]
         check(not browser.execute_script("return [window.bare, window.bare = false][0]"),
               f"{pastes!r:.60} {keys}: a long run shown before its class")
