@@ -153,8 +153,9 @@ UNDO, REDO = Keys.CONTROL + "z", Keys.CONTROL + Keys.SHIFT + "z"
 FOLD = Keys.TAB * 2 + " "  # from the text area to "Usuń ogonki", which gives the focus back
 # 101 letters typed, each folded: 202 steps for Ctrl+Z.
 FOLDS = ("for (let i = 0; i < 101; ++i) { tekst.focus(); document.execCommand('insertText', false, 'ą'); usun.click(); }",)
-# Pastes (by the button, by Ctrl+V after keys, or dropped), then Ctrl+Z and redo (or a script, or a DevTools command and
-# its arguments, in a tuple): what "Kopiuj do schowka" writes then; and before it, where given, the selection (or None), whether it breaks anywhere, the message.
+# Pastes (by the button, by Ctrl+V after keys, or dropped), then Ctrl+Z and redo (or a script, or a DevTools command
+# and its arguments, in a tuple): what "Kopiuj do schowka" writes then; and before it, where given, the selection (or
+# None), whether it breaks anywhere, the message.
 STEPS = [
     ([("", "ą\nb\nc"), ("", "x\r\ny")], [UNDO], "ą\nb\nc"),
     ([("", "x\r\ny"), ("", "ą\nb\nc")], [UNDO], "x\r\ny"),
