@@ -139,8 +139,11 @@ const record = {undo: [], redo: [], units: 0, shown: "", before: null, open: fal
 
 const unitsOf = step => step.changes.reduce((sum, {removed, inserted}) => sum + removed.length + inserted.length, 0);
 
-// What changed between two texts: the units between their common start and end,
-// copied, so that a step of a few units does not keep a text of millions.
+// A slice keeps the whole text it was cut from, so one much shorter than that
+// text is copied: a step of a few units keeps no text of millions.
+const own = (piece, whole) => piece.length * 2 < whole.length ? copied(piece) : piece;
+
+// What changed between two texts: the units between their common start and end.
 function changeOf(from, to) {
     const most = Math.min(from.length, to.length);
     let start = 0, end = 0;
@@ -148,8 +151,8 @@ function changeOf(from, to) {
         ++start;
     while (end < most - start && from.charCodeAt(from.length - 1 - end) === to.charCodeAt(to.length - 1 - end))
         ++end;
-    return {at: start, removed: copied(from.slice(start, from.length - end)),
-            inserted: copied(to.slice(start, to.length - end))};
+    return {at: start, removed: own(from.slice(start, from.length - end), from),
+            inserted: own(to.slice(start, to.length - end), to)};
 }
 
 const applied = (text, {at, removed, inserted}) => text.slice(0, at) + inserted + text.slice(at + removed.length);
@@ -193,15 +196,13 @@ function remember(kind, changes, before, after) {
     forget(record.redo, record.redo.length);
     const last = record.undo.at(-1);
     const join = changes.length === 1 && joined(last, kind, changes[0], before);
-    if (join) {
+    // A text moved within the text area goes back in one step too.
+    const merged = join ? [join] : kind === "insertFromDrop" && last?.kind === "deleteByDrag"
+        ? [...last.changes, ...changes] : null;
+    if (merged) {
         record.units -= last.units;
         record.undo.pop();
-        [changes, before] = [[join], last.before];
-    } else if (kind === "insertFromDrop" && last?.kind === "deleteByDrag") {
-        // A text moved within the text area goes back in one step.
-        record.units -= last.units;
-        record.undo.pop();
-        [changes, before] = [[...last.changes, ...changes], last.before];
+        [changes, before] = [merged, last.before];
     }
     const step = {kind, changes, before, after, units: 0};
     step.units = unitsOf(step);
